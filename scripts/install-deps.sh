@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and running the engine need.
+# Idempotent and silent when everything is already installed. Run as root.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config git
+  libboost-regex-dev libboost-dev libspdlog-dev libfmt-dev libpugixml-dev libssl-dev
+  libcli11-dev unixodbc unixodbc-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  tdsodbc freetds-bin libsqliteodbc odbc-postgresql postgresql-15
+  python3 clang libclang-rt-14-dev cppcheck clang-tidy
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

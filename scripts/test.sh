@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the engine twice and runs the tests:
+#   build/       normal build, every test (unit and integration)
+#   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer build, unit tests
+# Exits non-zero on any failure. In CI (CI=true) a skipped integration test is a failure.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+scripts/install-deps.sh
+
+jobs=$(nproc)
+scripts/build.sh build -DZAREZODUD_BUILD_BENCH=ON
+scripts/build.sh build-asan -DZAREZODUD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+echo "== unit and integration tests (build/)"
+(cd build && ctest --output-on-failure -j"$jobs" --timeout 600 2>&1 | tee ctest.log)
+status=${PIPESTATUS[0]}
+[[ $status -eq 0 ]] || { echo "tests failed"; exit 1; }
+if [[ "${CI:-}" == "true" ]] && grep -E "\*\*\*Skipped" build/ctest.log | grep -qi integration; then
+  echo "integration tests were skipped in CI:"; grep -E "\*\*\*Skipped" build/ctest.log
+  exit 1
+fi
+
+echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)"
+(cd build-asan && ctest --output-on-failure -j"$jobs" -L unit --timeout 900 2>&1 | tee ctest.log)
+[[ ${PIPESTATUS[0]} -eq 0 ]] || { echo "sanitizer tests failed"; exit 1; }
+echo "all tests passed"

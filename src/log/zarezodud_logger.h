@@ -1,0 +1,45 @@
+// ZARezodudLogger: the process-wide upgrade log and, beside it, the script-time log.
+// Both are front ends over the platform debug-log facility (platform/ev_debug.h): this class
+// decides the set-up and the call shapes, the facility owns line layout, rotation and writing.
+//
+// Thread-safety: the two logs are process-wide statics. Logging calls may come from any
+// thread (the facility serialises writes); init() is meant to be called once, before use.
+#ifndef ZAREZODUD_LOG_ZAREZODUD_LOGGER_H
+#define ZAREZODUD_LOG_ZAREZODUD_LOGGER_H
+
+#include <string>
+
+#include "export.h"
+
+class ZAREZODUD_API ZARezodudLogger {
+ public:
+  ZARezodudLogger() = default;
+  ~ZARezodudLogger() = default;
+
+  // Sets up the upgrade log at logFilePath (10 MB size limit, 3 kept versions) and the
+  // script-time log ("ScriptTime" sink beside it). True on success and when already
+  // initialised (then nothing changes); false on failure, and a later call tries again.
+  static bool init(const std::string& logFilePath);
+
+  // printf-style message to the upgrade log at the log's current debug level (so it always
+  // passes the level filter). context is "Class::method". A message formatted beforehand
+  // must be passed as the argument of "%s", never as the format.
+  static void LogLine(const char* context, const char* format, ...)
+      __attribute__((format(printf, 2, 3)));
+  static void LogLine(const char* context, const std::string& format);
+  // The same at an explicit debug level.
+  static void LogLine(int level, const char* context, const char* format, ...)
+      __attribute__((format(printf, 3, 4)));
+
+  // Writes "<scriptName> - <seconds> secs" to the script-time log at level 3.
+  static void LogScriptTime(const std::string& scriptName, int seconds);
+  // Writes text to the script-time log at level 3, unchanged.
+  static void LogToScriptTimeLog(const std::string& text);
+
+  // Test support (not exported): forget the initialisation so that init() can be exercised
+  // again, and the path given to the last successful init().
+  static void resetForTesting();
+  static std::string logFilePathForTesting();
+};
+
+#endif
