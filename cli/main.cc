@@ -1,20 +1,29 @@
-// Entry point of the zarezodud command.
+// Entry point of the zarezodud command: parses the command line and runs the chosen
+// subcommand. Usage errors exit with 64.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <vector>
+
+#include "commands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"zarezodud: validate, plan and run database upgrade phases"};
   app.set_version_flag("--version", std::string("zarezodud ") + ZAREZODUD_VERSION);
   app.require_subcommand(0, 1);
+
+  std::vector<zcli::Command> commands;
+  commands.push_back(zcli::addProductsCommand(app));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    int rc = app.exit(e);
-    return rc == 0 ? 0 : 64;
+    const int rc = app.exit(e);
+    return rc == 0 ? zcli::kExitSuccess : zcli::kExitUsage;
   }
-  if (app.get_subcommands().empty()) {
-    std::cout << app.help();
+  for (const zcli::Command& command : commands) {
+    if (command.app->parsed()) return command.run();
   }
-  return 0;
+  std::cout << app.help();
+  return zcli::kExitSuccess;
 }

@@ -38,8 +38,8 @@ class ZAREZODUD_API ZARezodudLogger {
 
   // Test support (not exported): forget the initialisation so that init() can be exercised
   // again, and the path given to the last successful init().
-  static void resetForTesting();
-  static std::string logFilePathForTesting();
+  ZAREZODUD_HIDDEN static void resetForTesting();
+  ZAREZODUD_HIDDEN static std::string logFilePathForTesting();
 };
 
 #endif

@@ -1,0 +1,27 @@
+// The subcommands of the zarezodud command. Each registers itself on the application and
+// returns, through run(), the process exit code: 0 success, 1 warning, 2 failure, 64 usage.
+#ifndef ZAREZODUD_CLI_COMMANDS_H
+#define ZAREZODUD_CLI_COMMANDS_H
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+
+namespace zcli {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitWarning = 1;
+constexpr int kExitFailure = 2;
+constexpr int kExitUsage = 64;
+
+// A registered subcommand: the CLI11 node and the action to run when it was chosen.
+struct Command {
+  CLI::App* app;
+  std::function<int()> run;
+};
+
+Command addProductsCommand(CLI::App& app);
+
+}  // namespace zcli
+
+#endif

@@ -1,0 +1,139 @@
+#include "engine/ini_file_processor.h"
+
+#include <cstdio>
+
+#include "config/text_trim.h"
+#include "engine/comma_list.h"
+#include "log/format_message.h"
+#include "log/utility_logger.h"
+#include "log/zarezodud_logger.h"
+
+using zarezodud::formatMessage;
+
+INIFileProcessor::INIFileProcessor(const ZARezodudParams& params, int32_t progressFlag)
+    : m_params(params),
+      m_progressFlag(progressFlag),
+      m_totalScriptsCount(0),
+      m_executedScriptsCount(0),
+      m_percentCoverage(100),
+      m_recutTime(0) {
+  UtilityLogger::SetLogFileName(m_params.m_logfile);
+}
+
+INIFileProcessor::~INIFileProcessor() = default;
+
+void INIFileProcessor::setZARezodudParams(ZARezodudParams& params) { m_params = params; }
+
+void INIFileProcessor::resetTotalScriptsCount() {
+  m_totalScriptsCount = 0;
+  m_executedScriptsCount = 0;
+}
+
+unsigned int INIFileProcessor::readProductInfo(std::string productName, ProductInfo& info) {
+  static const char* kContext = "INIFileProcessor::readProductInfo";
+  const std::string configFile = m_params.productConfigFile();
+  if (configFile.empty()) {
+    static const char* kMissing = "Product Config File Name is missing.";
+    std::printf("%s\n", kMissing);
+    std::fflush(stdout);
+    ZARezodudLogger::LogLine(kContext, "%s", kMissing);
+    return 0;
+  }
+  setINIFileName(configFile);
+  info.clear();
+  if (!sectionExists(productName)) {
+    ZARezodudLogger::LogLine(kContext, "%s",
+                             formatMessage("Product Info is missing in config file [%s] for Product [%s].",
+                                           configFile.c_str(), productName.c_str())
+                                 .c_str());
+    return 0;
+  }
+  info.DBName = getKeyValue("DBName", productName);
+  info.DBServer = getKeyValue("DBServer", productName);
+  info.Directory = getKeyValue("Directory", productName);
+  info.CommonScriptsDir = getKeyValue("CommonScriptsDir", productName);
+  info.DBValidationTableName = getKeyValue("DBValidationTableName", productName);
+  info.BaseRegistryPath = getKeyValue("BaseRegistryPath", productName);
+  info.RegistryPathForDBAccess = getKeyValue("RegistryPathForDBAccess", productName);
+  info.RegistryNameForDSN = getKeyValue("RegistryNameForDSN", productName);
+  info.RegistryNameForSQLInstance = getKeyValue("RegistryNameForSQLInstance", productName);
+  info.RegistryNameForSQLUser = getKeyValue("RegistryNameForSQLUser", productName);
+  info.RegistryPathForUpdateSummary = getKeyValue("RegistryPathForUpdateSummary", productName);
+  info.RegistryPathForZARezodudPkgUpdateSummary =
+      getKeyValue("RegistryPathForZARezodudPkgUpdateSummary", productName);
+  info.RegistryNameForSPLevel = getKeyValue("RegistryNameForSPLevel", productName);
+  info.RegistryPathForSoftwareCache = getKeyValue("RegistryPathForSoftwareCache", productName);
+  info.RegistryNameForSoftwareCache = getKeyValue("RegistryNameForSoftwareCache", productName);
+  return 1;
+}
+
+std::vector<std::string> INIFileProcessor::getSupportedProductList() {
+  static const char* kContext = "INIFileProcessor::getSupportedProductList";
+  static const char* kSection = "SupportedProducts";
+  const std::string configFile = m_params.productConfigFile();
+  setINIFileName(configFile);
+  if (!sectionExists(kSection)) {
+    ZARezodudLogger::LogLine(
+        kContext, "%s",
+        formatMessage("Supported Product Info is missing in config file [%s].", configFile.c_str()).c_str());
+    return {};
+  }
+  const std::string names = getKeyValue("ProductName", kSection);
+  if (names.empty()) {
+    ZARezodudLogger::LogLine(
+        kContext, "%s",
+        formatMessage("Supported Product Names are missing in config file [%s].", configFile.c_str()).c_str());
+    return {};
+  }
+  return zarezodud::splitCommaList(names);
+}
+
+unsigned int INIFileProcessor::isSupportedProduct(std::string productName) {
+  for (const std::string& name : getSupportedProductList()) {
+    if (zarezodud::equalsIgnoreCase(name, productName)) return 1;
+  }
+  return 0;
+}
+
+unsigned int INIFileProcessor::getDBConnectionInfo(std::string productName, std::string& baseRegistryPath,
+                                                   std::string& registryPathForDBAccess,
+                                                   std::string& registryNameForDSN,
+                                                   std::string& registryNameForSQLInstance,
+                                                   std::string& registryNameForSQLUser) {
+  ProductInfo info;
+  unsigned int result = readProductInfo(productName, info);
+  if (result) {
+    baseRegistryPath = info.BaseRegistryPath;
+    registryPathForDBAccess = info.RegistryPathForDBAccess;
+    registryNameForDSN = info.RegistryNameForDSN;
+    registryNameForSQLInstance = info.RegistryNameForSQLInstance;
+    registryNameForSQLUser = info.RegistryNameForSQLUser;
+  }
+  return result;
+}
+
+unsigned int INIFileProcessor::getUpdateInfo(std::string productName, std::string& baseRegistryPath,
+                                             std::string& registryPathForUpdateSummary,
+                                             std::string& registryNameForSPLevel) {
+  ProductInfo info;
+  unsigned int result = readProductInfo(productName, info);
+  if (result) {
+    baseRegistryPath = info.BaseRegistryPath;
+    registryPathForUpdateSummary = info.RegistryPathForUpdateSummary;
+    registryNameForSPLevel = info.RegistryNameForSPLevel;
+  }
+  return result;
+}
+
+unsigned int INIFileProcessor::geSoftwareCacheInfo(std::string productName, std::string& baseRegistryPath,
+                                                   std::string& registryPathForSoftwareCache,
+                                                   std::string& registryNameForSoftwareCache) {
+  ProductInfo info;
+  unsigned int result = readProductInfo(productName, info);
+  if (result) {
+    baseRegistryPath = info.BaseRegistryPath;
+    registryPathForSoftwareCache = info.RegistryPathForSoftwareCache;
+    registryNameForSoftwareCache = info.RegistryNameForSoftwareCache;
+  }
+  return result;
+}

@@ -1,0 +1,115 @@
+// INIFileProcessor: the phase engine object through which an upgrade program drives the
+// engine. It reads the product configuration file (supported products, per-product database
+// and registry locations) and the phase configuration file (phase sections), validates and
+// processes phases, runs their SQL, batch and executable lists, and holds the state that a
+// service-pack upgrade's script selection needs.
+//
+// The processor is an INIFileReader: every operation selects the file it reads (product or
+// phase configuration) before its first lookup.
+//
+// Thread-safety: one processor is used from one thread. Constructing a processor points the
+// process-wide utility log at the parameters' log file.
+#ifndef ZAREZODUD_ENGINE_INI_FILE_PROCESSOR_H
+#define ZAREZODUD_ENGINE_INI_FILE_PROCESSOR_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "config/ini_file_reader.h"
+#include "engine/phase_section.h"
+#include "engine/product_info.h"
+#include "engine/zarezodud_params.h"
+#include "export.h"
+
+class ZAREZODUD_API INIFileProcessor : public INIFileReader {
+ public:
+  using NameMap = std::map<std::string, int32_t>;
+  using TimeMap = std::map<std::string, int64_t>;
+
+  // Copies the parameters and makes their log file the utility log's file.
+  INIFileProcessor(const ZARezodudParams& params, int32_t progressFlag);
+  ~INIFileProcessor();
+  INIFileProcessor(const INIFileProcessor&) = delete;
+  INIFileProcessor& operator=(const INIFileProcessor&) = delete;
+
+  // Replaces the stored parameters; nothing else changes (the utility log stays where it is).
+  void setZARezodudParams(ZARezodudParams& params);
+  const ZARezodudParams& getZARezodudParams() const { return m_params; }
+  // Share of the caller's progress scale that this processor's runs cover; no range check.
+  void setPercentCoverage(int32_t percent) { m_percentCoverage = percent; }
+  // Sets the total and the executed script counts to 0.
+  void resetTotalScriptsCount();
+
+  // Product configuration. Each returns 1 on success, 0 on failure (with the reason in the
+  // upgrade log); the out-parameters keep their values on failure.
+  unsigned int readProductInfo(std::string productName, ProductInfo& info);
+  std::vector<std::string> getSupportedProductList();
+  unsigned int isSupportedProduct(std::string productName);
+  unsigned int getDBConnectionInfo(std::string productName, std::string& baseRegistryPath,
+                                   std::string& registryPathForDBAccess, std::string& registryNameForDSN,
+                                   std::string& registryNameForSQLInstance,
+                                   std::string& registryNameForSQLUser);
+  unsigned int getUpdateInfo(std::string productName, std::string& baseRegistryPath,
+                             std::string& registryPathForUpdateSummary, std::string& registryNameForSPLevel);
+  unsigned int geSoftwareCacheInfo(std::string productName, std::string& baseRegistryPath,
+                                   std::string& registryPathForSoftwareCache,
+                                   std::string& registryNameForSoftwareCache);
+
+  // Phase sections: fills section from the phase configuration file's section `phaseName`
+  // for the parameters' release; 1 for a supported release, else 0 (the section's existence
+  // is not tested).
+  unsigned int readPhase(std::string phaseName, PhaseSection& section);
+
+  // Validation: 1 when the phase, its sub-modules and everything they name are valid.
+  unsigned int validatePhase(std::string phaseName);
+  // 1 when every script line of the list is valid; records modification times and counts.
+  unsigned int checkFileExists(std::string phaseName, std::string commandType, std::string phaseDirectory,
+                               std::string listFileName);
+  // 1 with the file's modification time (seconds since 1970) in modifiedTime, else 0 and
+  // modifiedTime untouched.
+  unsigned int getFileModifiedTime(std::string path, int64_t& modifiedTime);
+
+  // Read access to the processor's counters and selection state.
+  int32_t getProgressFlag() const { return m_progressFlag; }
+  int32_t getTotalScriptsCount() const { return m_totalScriptsCount; }
+  int32_t getExecutedScriptsCount() const { return m_executedScriptsCount; }
+  int32_t getPercentCoverage() const { return m_percentCoverage; }
+  int64_t getRecutTime() const { return m_recutTime; }
+  const NameMap& getFuncMap() const { return m_funcMap; }
+  const NameMap& getSPMap() const { return m_spMap; }
+  const NameMap& getCommonSQLFileMap() const { return m_commonSQLFileMap; }
+  const TimeMap& getUpgradeScriptTimes() const { return m_upgradeScriptTimes; }
+  const TimeMap& getTableScriptTimes() const { return m_tableScriptTimes; }
+  const TimeMap& getDBFunctionTimes() const { return m_dbFunctionTimes; }
+  const TimeMap& getDBStoredProcedureTimes() const { return m_dbStoredProcedureTimes; }
+
+ private:
+  // The phase directory: the configuration file's directory, "/", the phase's Directory.
+  std::string phaseDirectory(const PhaseSection& section) const;
+  // The modification-time map that a phase name selects, or null.
+  TimeMap* timeMapForPhase(const std::string& phaseName);
+  // Validates one command part (type, environment files, list files) of a phase.
+  unsigned int validateCommandPart(const std::string& phaseName, const std::string& commandType,
+                                   const std::vector<std::string>& environmentFiles,
+                                   const std::vector<std::string>& listFiles, const std::string& directory);
+
+  ZARezodudParams m_params;
+  int32_t m_progressFlag;
+  int32_t m_totalScriptsCount;
+  int32_t m_executedScriptsCount;
+  int32_t m_percentCoverage;
+  NameMap m_funcMap;
+  NameMap m_spMap;
+  TimeMap m_upgradeScriptTimes;
+  TimeMap m_tableScriptTimes;
+  TimeMap m_dbFunctionTimes;
+  TimeMap m_dbStoredProcedureTimes;
+  NameMap m_commonSQLFileMap;
+  int64_t m_recutTime;
+  // Phases being visited by validation or processing, outermost first (cycle guard).
+  std::vector<std::string> m_phaseChain;
+};
+
+#endif

@@ -1,0 +1,18 @@
+// The file facts the engine asks of the platform file service: existence (not readability)
+// and last-modification time. Thread-safe.
+#ifndef ZAREZODUD_ENGINE_PLATFORM_FILES_H
+#define ZAREZODUD_ENGINE_PLATFORM_FILES_H
+
+#include <cstdint>
+#include <string>
+
+namespace zarezodud {
+
+// True when something exists at path (a dangling symbolic link does not count).
+bool pathExists(const std::string& path);
+// The file's last-modification time in seconds since 1970-01-01; false when unavailable.
+bool fileModificationTime(const std::string& path, int64_t& seconds);
+
+}  // namespace zarezodud
+
+#endif
