@@ -14,12 +14,16 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config/ini_file_reader.h"
+#include "db/db_queries.h"
 #include "engine/phase_section.h"
 #include "engine/product_info.h"
+#include "engine/result_messages.h"
+#include "engine/script_observer.h"
 #include "engine/zarezodud_params.h"
 #include "export.h"
 
@@ -71,6 +75,36 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // modifiedTime untouched.
   unsigned int getFileModifiedTime(std::string path, int64_t& modifiedTime);
 
+  // Creates the processor's database object on first need (direct form from the parameters'
+  // credentials, registry form otherwise); 1 when the processor has one afterwards.
+  unsigned int initializeDBObject();
+  // The database object, or null before initializeDBObject succeeded. Owned by the processor.
+  DBQueries* getDBObject() const { return m_dbObject.get(); }
+
+  // Phase processing: runs the phase's pre-command lists, sub-modules and post-command lists.
+  // 1 when nothing failed; returnCode receives the merged code; record is the position record
+  // (resume flag 1 = continue where it points). A null record uses a fresh one of its own.
+  unsigned int processPhase(std::string phaseName, int& returnCode, RKZARezodud::ProcessPhase& record);
+  unsigned int processPhase(std::string phaseName, int& returnCode, RKZARezodud::ProcessPhase* record);
+
+  // List runners: 1 when the list ran without a failure that counts, else 0; listReturnCode
+  // receives the list's merged code; record's current script and resume flag are maintained.
+  unsigned int executeSQLList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
+                              int terminateOnError, int checkReturnValue, std::string quotedIdentifier,
+                              RKZARezodud::ProcessPhase& record);
+  unsigned int executeBatchList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
+                                int terminateOnError, int checkReturnValue, RKZARezodud::ProcessPhase& record);
+  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
+                                     int terminateOnError, int checkReturnValue,
+                                     RKZARezodud::ProcessPhase& record);
+
+  // The per-script results of this processor's runs ("PreUpgrade" stage with XML output).
+  RKZARezodud::UpgradePhase& getUpgradePhase() { return m_upgradePhase; }
+  RKZARezodud::UpgradeResults& getUpgradeResults() { return m_upgradeResults; }
+
+  // Installs an observer (not owned; null removes it).
+  void setScriptObserver(ScriptObserver* observer) { m_observer = observer; }
+
   // Read access to the processor's counters and selection state.
   int32_t getProgressFlag() const { return m_progressFlag; }
   int32_t getTotalScriptsCount() const { return m_totalScriptsCount; }
@@ -90,6 +124,15 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   std::string phaseDirectory(const PhaseSection& section) const;
   // The modification-time map that a phase name selects, or null.
   TimeMap* timeMapForPhase(const std::string& phaseName);
+  // Walks a batch or executable list (nothing is started).
+  unsigned int walkList(const char* context, const std::string& phaseDirectory, const std::string& listFileName,
+                        int& listReturnCode, RKZARezodud::ProcessPhase& record);
+  // Runs one pre- or post-command stage's lists; false when the phase must stop at once.
+  bool runCommandLists(const std::string& phaseName, const std::string& directory, const std::string& commandType,
+                       const std::vector<std::string>& lists, int terminateOnError, int checkReturnValue,
+                       const std::string& quotedIdentifier, int& returnCode, unsigned int& success,
+                       RKZARezodud::ProcessPhase& record);
+  void notifyPosition();
   // Validates one command part (type, environment files, list files) of a phase.
   unsigned int validateCommandPart(const std::string& phaseName, const std::string& commandType,
                                    const std::vector<std::string>& environmentFiles,
@@ -108,6 +151,12 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   TimeMap m_dbStoredProcedureTimes;
   NameMap m_commonSQLFileMap;
   int64_t m_recutTime;
+  RKZARezodud::UpgradePhase m_upgradePhase;
+  RKZARezodud::UpgradeResults m_upgradeResults;
+  std::unique_ptr<DBQueries> m_dbObject;
+  ScriptObserver* m_observer = nullptr;
+  // The position record of the outermost processPhase call in progress (observer support).
+  RKZARezodud::ProcessPhase* m_rootRecord = nullptr;
   // Phases being visited by validation or processing, outermost first (cycle guard).
   std::vector<std::string> m_phaseChain;
 };

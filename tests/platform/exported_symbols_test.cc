@@ -62,8 +62,8 @@ bool isInterfaceSymbol(const std::string& demangled) {
   for (const std::string& prefix : kInterfacePrefixes) {
     if (startsWith(name, prefix)) return true;
   }
-  // Plain C functions are listed by name.
-  return kPlainFunctions.count(name) > 0;
+  // Free functions are listed by name (C++ ones demangle with their parameter list).
+  return kPlainFunctions.count(name.substr(0, name.find('('))) > 0;
 }
 
 // Template instantiations of the standard library carry default visibility from libstdc++'s own

@@ -1,0 +1,188 @@
+// DBQueries: construction, credential completion from the registry and the two lazily opened
+// connections (product database and master).
+#include "config/text_trim.h"
+#include "db/db_queries.h"
+#include "db/secure_text.h"
+#include "log/format_message.h"
+#include "platform/rk_simple_db_conn_object.h"
+
+using zarezodud::formatMessage;
+
+namespace {
+
+const char kConnectMissing[] =
+    "Missing Information to connect to the database. RegistryBase : [%s], ControlSetName : [%s], "
+    "DBAccessRegistryPath : [%s], SQLInstanceRegistryKey : [%s], SQLUserRegistryKey : [%s], DBName : [%s]";
+const char kInfoMissing[] =
+    "Missing Information to get connection info. RegistryBase : [%s], ControlSetName : [%s], "
+    "DBAccessRegistryPath : [%s], SQLInstanceRegistryKey : [%s], SQLUserRegistryKey : [%s]";
+
+bool isSQLServer(const std::string& type) { return zarezodud::equalsIgnoreCase(type, "SQL Server"); }
+
+}  // namespace
+
+DBQueries::DBQueries(std::string dbServerType, std::string sqlInstance, std::string dsn, std::string dbName,
+                     std::string userName, std::string password)
+    : m_dbServerType(std::move(dbServerType)),
+      m_sqlInstance(std::move(sqlInstance)),
+      m_dsn(std::move(dsn)),
+      m_dbName(std::move(dbName)),
+      m_userName(std::move(userName)),
+      m_password(std::move(password)),
+      m_scriptTimeThreshold(-1),
+      m_dbConnection(nullptr),
+      m_masterConnection(nullptr) {}
+
+DBQueries::DBQueries(std::string dbServerType, std::string registryBase, std::string controlSetName,
+                     std::string dbAccessRegistryPath, std::string dsnRegistryValueName,
+                     std::string sqlInstanceRegistryKey, std::string sqlUserRegistryKey, std::string dbName)
+    : m_dbServerType(std::move(dbServerType)),
+      m_dbName(std::move(dbName)),
+      m_registryBase(std::move(registryBase)),
+      m_controlSetName(std::move(controlSetName)),
+      m_dbAccessRegistryPath(std::move(dbAccessRegistryPath)),
+      m_dsnRegistryValueName(std::move(dsnRegistryValueName)),
+      m_sqlInstanceRegistryKey(std::move(sqlInstanceRegistryKey)),
+      m_sqlUserRegistryKey(std::move(sqlUserRegistryKey)),
+      m_scriptTimeThreshold(-1),
+      m_dbConnection(nullptr),
+      m_masterConnection(nullptr) {}
+
+DBQueries::~DBQueries() {
+  delete m_dbConnection;
+  delete m_masterConnection;
+  zarezodud::clearString(m_password);
+  zarezodud::clearString(m_plainConnectionString);
+}
+
+unsigned int DBQueries::setDBRegistryPath(std::string registryBase, std::string controlSetName,
+                                          std::string dbAccessRegistryPath) {
+  m_registryBase = std::move(registryBase);
+  m_controlSetName = std::move(controlSetName);
+  m_dbAccessRegistryPath = std::move(dbAccessRegistryPath);
+  return 1;
+}
+
+bool DBQueries::credentialsIncomplete(bool needDatabase) const {
+  return m_sqlInstance.empty() || (needDatabase && m_dbName.empty()) || m_userName.empty() || m_password.empty();
+}
+
+bool DBQueries::completeCredentials(const char* missingFormat, bool needDatabase) {
+  if (!credentialsIncomplete(needDatabase)) return true;
+  if (m_registryBase.empty() || m_controlSetName.empty() || m_dbAccessRegistryPath.empty() ||
+      m_sqlInstanceRegistryKey.empty() || m_sqlUserRegistryKey.empty() || (needDatabase && m_dbName.empty())) {
+    m_lastError = formatMessage(missingFormat, m_registryBase.c_str(), m_controlSetName.c_str(),
+                                m_dbAccessRegistryPath.c_str(), m_sqlInstanceRegistryKey.c_str(),
+                                m_sqlUserRegistryKey.c_str(), m_dbName.c_str());
+    return false;
+  }
+  std::string dsn = m_dsn, instance, user, password, error;
+  if (!getDBUser(m_registryBase, m_controlSetName, m_dbAccessRegistryPath, m_dsnRegistryValueName,
+                 m_sqlInstanceRegistryKey, m_sqlUserRegistryKey, dsn, instance, user, password, error)) {
+    m_lastError = error;
+    zarezodud::clearString(password);
+    return false;
+  }
+  m_sqlInstance = instance;
+  if (!m_dsnRegistryValueName.empty()) m_dsn = dsn;
+  m_userName = user;
+  zarezodud::clearString(m_password);
+  m_password = password;
+  zarezodud::clearString(password);
+  return true;
+}
+
+unsigned int DBQueries::readAuthType(std::string* error) {
+  unsigned int authType = 0;
+  std::string readError;
+  if (!readRegistry(m_registryBase, m_controlSetName, m_dbAccessRegistryPath, "nSQLAuthType", &authType, nullptr,
+                    nullptr, readError)) {
+    authType = 0;
+    if (error != nullptr) *error = readError;
+  }
+  return authType;
+}
+
+unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::string& database,
+                                       bool storePlain) {
+  delete slot;
+  slot = zarezodud::createSQLConnection();
+  slot->setNumConnectAttempts(6);
+  if (!completeCredentials(kConnectMissing, true)) {
+    delete slot;
+    slot = nullptr;
+    return 0;
+  }
+  if (!isSQLServer(m_dbServerType)) {
+    m_lastError = formatMessage("Failed to get database connection. Non-Supported Database Server [%s].",
+                                m_dbServerType.c_str());
+    delete slot;
+    slot = nullptr;
+    return 0;
+  }
+  const unsigned int authType = readAuthType(nullptr);
+  const bool trusted = authType == 1;
+  std::string connectionString =
+      getSQLServerConnectionString(m_sqlInstance, database, m_userName, m_password, true, trusted, false);
+  if (storePlain) {
+    zarezodud::clearString(m_plainConnectionString);
+    m_plainConnectionString =
+        getSQLServerConnectionString(m_sqlInstance, database, m_userName, m_password, false, false, false);
+  }
+  const int opened = slot->OpenSQLConnectionUsingConnectionString(connectionString, false);
+  zarezodud::clearString(connectionString);
+  if (opened == 0) {
+    slot->setUseSQLDefaultCursorType(true);
+    return 1;
+  }
+  const std::string masked =
+      getSQLServerConnectionString(m_sqlInstance, database, m_userName, m_password, true, trusted, true);
+  m_lastError = formatMessage("Failed to get database connection using connection string [%s], authentication "
+                              "type: [%s]",
+                              masked.c_str(), trusted ? "windows" : "SQL");
+  delete slot;
+  slot = nullptr;
+  return 0;
+}
+
+unsigned int DBQueries::getDBSQLConnection() { return openConnection(m_dbConnection, m_dbName, true); }
+
+unsigned int DBQueries::getMasterDBSQLConnection() { return openConnection(m_masterConnection, "MASTER", false); }
+
+unsigned int DBQueries::getConnectionString(std::string& out) {
+  if (!completeCredentials(kConnectMissing, true)) return 0;
+  if (!isSQLServer(m_dbServerType)) {
+    m_lastError = formatMessage("Failed to get database connection string. Non-Supported Database Server [%s].",
+                                m_dbServerType.c_str());
+    return 0;
+  }
+  out = getSQLServerConnectionString(m_sqlInstance, m_dbName, m_userName, m_password, true, false, false);
+  return 1;
+}
+
+unsigned int DBQueries::getConnectionInfo(std::string& server, std::string& user, std::string& password,
+                                          unsigned int& authType) {
+  if (!completeCredentials(kInfoMissing, false)) return 0;
+  unsigned int type = 0;
+  if (!m_registryBase.empty() && !m_controlSetName.empty() && !m_dbAccessRegistryPath.empty()) {
+    std::string error;
+    type = readAuthType(&error);
+    if (!error.empty()) m_lastError = error;
+  } else {
+    m_lastError = formatMessage(
+        "Missing Information to get authentication type. RegistryBase : [%s], ControlSetName : [%s], "
+        "DBAccessRegistryPath : [%s]",
+        m_registryBase.c_str(), m_controlSetName.c_str(), m_dbAccessRegistryPath.c_str());
+  }
+  server = m_sqlInstance;
+  user = m_userName;
+  password = m_password;
+  authType = type;
+  return 1;
+}
+
+bool DBQueries::ensureDBConnection() { return m_dbConnection != nullptr || getDBSQLConnection() == 1; }
+
+bool DBQueries::ensureMasterConnection() {
+  return m_masterConnection != nullptr || getMasterDBSQLConnection() == 1;
+}

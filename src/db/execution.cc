@@ -1,0 +1,223 @@
+// DBQueries: the single road by which Transact-SQL reaches the server. Each operation composes
+// the session-setting preamble in front of the caller's text and hands the whole text, GO lines
+// included, to the connection service in one call.
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "db/db_queries.h"
+#include "db/return_codes.h"
+#include "log/format_message.h"
+#include "log/zarezodud_logger.h"
+#include "platform/rk_platform_info.h"
+#include "platform/rk_simple_db_conn_object.h"
+
+using zarezodud::formatMessage;
+
+namespace {
+
+const char kXactAbortPreamble[] = "SET XACT_ABORT ON\nGO\n";
+
+// The text handed on stops at its first NUL character, if it holds one.
+std::string untilNul(std::string text) {
+  const size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  return text;
+}
+
+std::string composeForProduct(const std::string& query, int transactionAbort, const std::string& quotedIdentifier) {
+  std::string text;
+  if (transactionAbort != 0) text += kXactAbortPreamble;
+  text += "SET QUOTED_IDENTIFIER " + quotedIdentifier + "\nGO\n";
+  text += query;
+  return untilNul(std::move(text));
+}
+
+std::string composeForMaster(const std::string& query, int transactionAbort) {
+  std::string text;
+  if (transactionAbort != 0) text += kXactAbortPreamble;
+  text += query;
+  return untilNul(std::move(text));
+}
+
+}  // namespace
+
+bool DBQueries::readScriptFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::in | std::ios::binary);
+  if (!in) {
+    m_lastError = formatMessage("Cannot open file [%s].", path.c_str());
+    return false;
+  }
+  std::ostringstream content;
+  content << in.rdbuf();
+  text = content.str();
+  return true;
+}
+
+unsigned int DBQueries::executeSQLQuery(std::string query, int transactionAbort, std::string quotedIdentifier) {
+  if (!ensureDBConnection()) return 0;
+  const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
+  if (m_dbConnection->executeQueryForZARezodud(text, nullptr) == 0) {
+    m_lastError = m_dbConnection->getLastErrorStr();
+    return 0;
+  }
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLQueryAndReturnInt(std::string query, int& result, int transactionAbort,
+                                                    std::string quotedIdentifier) {
+  if (!ensureDBConnection()) return 0;
+  const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
+  if (m_dbConnection->executeQueryForZARezodud(text, &result) == 0) {
+    m_lastError = m_dbConnection->getLastErrorStr();
+    return 0;
+  }
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLQueryAndReturnString(std::string query, std::string& result, int transactionAbort,
+                                                       std::string quotedIdentifier) {
+  if (!ensureDBConnection()) return 0;
+  const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
+  if (m_dbConnection->executeQuery(text, false) != 0) {
+    m_lastError = m_dbConnection->getLastErrorStr();
+    return 0;
+  }
+  std::string value;
+  if (m_dbConnection->getSingleRowStringResult(value) != 0) {
+    m_lastError = m_dbConnection->getLastErrorStr();
+    return 0;
+  }
+  result = value;
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLFile(std::string filePath, int& returnCode, int transactionAbort,
+                                       int checkReturnValue, std::string quotedIdentifier) {
+  returnCode = 0;
+  std::string text;
+  if (!readScriptFile(filePath, text)) {
+    returnCode = 2;
+    return 0;
+  }
+  const auto start = std::chrono::system_clock::now();
+  if (checkReturnValue != 0) {
+    if (!executeSQLQueryAndReturnInt(text, returnCode, transactionAbort, quotedIdentifier)) {
+      returnCode = 2;
+      return 0;
+    }
+    const auto end = std::chrono::system_clock::now();
+    if (isWarningCode(returnCode)) {
+      m_lastError =
+          formatMessage("Warning occurred while executing File [%s]. ExitCode [%d]", filePath.c_str(), returnCode);
+      return 1;
+    }
+    if (isErrorCode(returnCode)) {
+      m_lastError = formatMessage("Failed to execute File [%s]. ExitCode [%d]", filePath.c_str(), returnCode);
+      return 0;
+    }
+    logScriptExecTime(filePath, start, end);
+    return 1;
+  }
+  if (!executeSQLQuery(text, transactionAbort, quotedIdentifier)) {
+    returnCode = 2;
+    return 0;
+  }
+  logScriptExecTime(filePath, start, std::chrono::system_clock::now());
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLFileAndReturnInt(std::string filePath, int& result, int transactionAbort,
+                                                   std::string quotedIdentifier) {
+  std::string text;
+  if (!readScriptFile(filePath, text)) return 0;
+  const auto start = std::chrono::system_clock::now();
+  if (!executeSQLQueryAndReturnInt(text, result, transactionAbort, quotedIdentifier)) return 0;
+  logScriptExecTime(filePath, start, std::chrono::system_clock::now());
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLFileAndReturnString(std::string filePath, std::string& result,
+                                                      int transactionAbort, std::string quotedIdentifier) {
+  std::string text;
+  if (!readScriptFile(filePath, text)) return 0;
+  const auto start = std::chrono::system_clock::now();
+  if (!executeSQLQueryAndReturnString(text, result, transactionAbort, quotedIdentifier)) return 0;
+  logScriptExecTime(filePath, start, std::chrono::system_clock::now());
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLQueryOnMasterDB(std::string query, int transactionAbort) {
+  if (!ensureMasterConnection()) return 0;
+  if (m_masterConnection->executeQuery(composeForMaster(query, transactionAbort), false) != 0) {
+    m_lastError = m_masterConnection->getLastErrorStr();
+    return 0;
+  }
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLQueryAndReturnIntOnMasterDB(std::string query, int& result,
+                                                              int transactionAbort) {
+  if (!ensureMasterConnection()) return 0;
+  if (m_masterConnection->executeQuery(composeForMaster(query, transactionAbort), false) != 0) {
+    m_lastError = m_masterConnection->getLastErrorStr();
+    return 0;
+  }
+  if (m_masterConnection->getSingleRowIntResult(result) != 0) {
+    m_lastError = m_masterConnection->getLastErrorStr();
+    return 0;
+  }
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLQueryOnMasterDBForZARezodud(std::string query, int transactionAbort) {
+  if (!ensureMasterConnection()) return 0;
+  if (m_masterConnection->executeQueryForZARezodud(composeForMaster(query, transactionAbort), nullptr) == 0) {
+    m_lastError = m_masterConnection->getLastErrorStr();
+    return 0;
+  }
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLFileOnMasterDB(std::string filePath, int transactionAbort,
+                                                 int checkReturnValue) {
+  std::string text;
+  if (!readScriptFile(filePath, text)) return 0;
+  if (checkReturnValue == 0) return executeSQLQueryOnMasterDB(text, transactionAbort);
+  int code = 0;
+  if (!executeSQLQueryAndReturnIntOnMasterDB(text, code, transactionAbort)) return 0;
+  if (isWarningCode(code)) {
+    m_lastError = formatMessage("Script Returned WarningCode [%d].", code);
+    return 1;
+  }
+  if (isErrorCode(code)) {
+    m_lastError = formatMessage("Script Returned ErrorCode [%d].", code);
+    return 0;
+  }
+  return 1;
+}
+
+unsigned int DBQueries::executeSQLFileAndReturnIntOnMasterDB(std::string filePath, int& result,
+                                                             int transactionAbort) {
+  std::string text;
+  if (!readScriptFile(filePath, text)) return 0;
+  return executeSQLQueryAndReturnIntOnMasterDB(text, result, transactionAbort);
+}
+
+void DBQueries::logScriptExecTime(std::string scriptName, std::chrono::system_clock::time_point start,
+                                  std::chrono::system_clock::time_point end) {
+  if (m_scriptTimeThreshold == -1) {
+    unsigned long long value = 0;
+    RKPlatformInfo registry(0, 0);
+    if (!registry.getNumber("Database", "nScriptExecutionThreshold", &value)) {
+      ZARezodudLogger::LogLine("DBQueries::logScriptExecTime", "%s",
+                               "Could not get the value of nScriptExecutionThreshold from TessalyRegistry. "
+                               "Using default.");
+    }
+    m_scriptTimeThreshold = value >= 1 && value <= 0x7fffffffULL ? static_cast<int32_t>(value) : 2;
+  }
+  const long long elapsed = std::chrono::duration_cast<std::chrono::seconds>(end - start).count();
+  if (elapsed >= m_scriptTimeThreshold) {
+    ZARezodudLogger::LogScriptTime(scriptName, static_cast<int>(elapsed));
+  }
+}
