@@ -1,0 +1,91 @@
+#include "config/profile_line_reader.h"
+
+#include <string.h>
+
+#include "config/profile_store.h"
+#include "config/text_trim.h"
+
+namespace zarezodud {
+
+namespace {
+
+bool endsLine(const char* piece, size_t length) { return length > 0 && piece[length - 1] == '\n'; }
+
+}  // namespace
+
+int ProfileLineReader::next() {
+  line_ = std::string_view();
+  if (fgets(piece_, sizeof piece_, file_) == nullptr) {
+    return ferror(file_) ? PROFILE_READ_ERROR : PROFILE_END_OF_FILE;
+  }
+  size_t length = strlen(piece_);
+  if (endsLine(piece_, length) || feof(file_)) {
+    line_ = trimView(std::string_view(piece_, length));
+    return PROFILE_SUCCESS;
+  }
+  // The line goes on beyond the buffer: collect the rest so that it stays one line.
+  long_.assign(piece_, length);
+  for (;;) {
+    if (fgets(piece_, sizeof piece_, file_) == nullptr) {
+      if (ferror(file_)) return PROFILE_READ_ERROR;
+      break;
+    }
+    length = strlen(piece_);
+    long_.append(piece_, length);
+    if (endsLine(piece_, length)) break;
+  }
+  line_ = trimView(long_);
+  return PROFILE_SUCCESS;
+}
+
+std::string_view trimView(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && isTrimSpace(text[begin])) ++begin;
+  while (end > begin && isTrimSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::string_view entryKey(std::string_view line) {
+  size_t eq = line.rfind('=');
+  return eq == std::string_view::npos ? trimView(line) : trimView(line.substr(0, eq));
+}
+
+std::string_view entryValue(std::string_view line) {
+  size_t eq = line.rfind('=');
+  return eq == std::string_view::npos ? std::string_view() : trimView(line.substr(eq + 1));
+}
+
+bool copyFitting(std::string_view text, char* out, size_t size) {
+  if (text.size() >= size) return false;
+  memcpy(out, text.data(), text.size());
+  out[text.size()] = '\0';
+  return true;
+}
+
+int writeProfileLine(FILE* file, std::string_view text) {
+  if (!text.empty() && fwrite(text.data(), 1, text.size(), file) != text.size()) return PROFILE_WRITE_ERROR;
+  if (fputc('\n', file) == EOF) return PROFILE_WRITE_ERROR;
+  return PROFILE_SUCCESS;
+}
+
+int findSectionHeader(ProfileLineReader& reader, std::string_view header) {
+  for (;;) {
+    int rc = reader.next();
+    if (rc == PROFILE_END_OF_FILE) return PROFILE_NO_SECTION;
+    if (rc != PROFILE_SUCCESS) return rc;
+    if (reader.fits() && equalsIgnoreCase(reader.line(), header)) return PROFILE_SUCCESS;
+  }
+}
+
+bool formatSectionHeader(const char* section, char (&out)[kProfileLineBuffer]) {
+  size_t length = strlen(section);
+  if (length > PROFILE_MAX_SECTION) return false;
+  out[0] = '[';
+  memcpy(out + 1, section, length);
+  out[length + 1] = ']';
+  out[length + 2] = '\0';
+  return true;
+}
+
+}  // namespace zarezodud

@@ -1,0 +1,119 @@
+#include "platform/replacement_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+
+namespace zarezodud {
+
+std::string directoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+namespace {
+
+// Syncs a directory so that a rename in it survives a crash. Best effort: the rename has
+// already happened, so a directory that cannot be opened or synced changes nothing visible.
+void syncDirectory(const std::string& directory) {
+  int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)fsync(fd);
+  close(fd);
+}
+
+std::string randomSuffix() {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device device;
+  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
+  std::string suffix(6, 'X');
+  for (char& c : suffix) c = kChars[pick(device)];
+  return suffix;
+}
+
+}  // namespace
+
+DirectoryLock::DirectoryLock(const std::string& directory) {
+  fd_ = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return;
+  int rc;
+  do {
+    rc = flock(fd_, LOCK_EX);
+  } while (rc != 0 && errno == EINTR);
+  held_ = rc == 0;
+}
+
+DirectoryLock::~DirectoryLock() {
+  if (fd_ >= 0) close(fd_);  // closing the descriptor releases the lock
+}
+
+ReplacementFile::~ReplacementFile() { discard(); }
+
+bool ReplacementFile::create(const std::string& target, const char* prefix) {
+  discard();
+  target_ = target;
+  const std::string base = target.substr(0, target.rfind('/') + 1) + prefix;
+  struct stat targetInfo;
+  const bool targetExists = stat(target.c_str(), &targetInfo) == 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = base + randomSuffix();
+    int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    tempPath_ = candidate;
+    if (targetExists && fchmod(fd, targetInfo.st_mode & 07777) != 0) {
+      close(fd);
+      unlink(tempPath_.c_str());
+      tempPath_.clear();
+      return false;
+    }
+    stream_ = fdopen(fd, "w");
+    if (stream_ == nullptr) {
+      close(fd);
+      unlink(tempPath_.c_str());
+      tempPath_.clear();
+      return false;
+    }
+    return true;
+  }
+  return false;
+}
+
+ReplacementFile::CommitResult ReplacementFile::commit() {
+  if (stream_ == nullptr) return CommitResult::kWriteFailed;
+  bool written = fflush(stream_) == 0 && fsync(fileno(stream_)) == 0;
+  written = (fclose(stream_) == 0) && written;
+  stream_ = nullptr;
+  if (!written) {
+    discard();
+    return CommitResult::kWriteFailed;
+  }
+  if (rename(tempPath_.c_str(), target_.c_str()) != 0) {
+    discard();
+    return CommitResult::kRenameFailed;
+  }
+  tempPath_.clear();
+  syncDirectory(directoryOf(target_));
+  return CommitResult::kDone;
+}
+
+void ReplacementFile::discard() {
+  if (stream_ != nullptr) {
+    fclose(stream_);
+    stream_ = nullptr;
+  }
+  if (!tempPath_.empty()) {
+    unlink(tempPath_.c_str());
+    tempPath_.clear();
+  }
+}
+
+}  // namespace zarezodud
