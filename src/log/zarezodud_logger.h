@@ -26,6 +26,7 @@ class ZAREZODUD_API ZARezodudLogger {
   // must be passed as the argument of "%s", never as the format.
   static void LogLine(const char* context, const char* format, ...)
       __attribute__((format(printf, 2, 3)));
+  // A text with no arguments: written exactly as it is ('%' is an ordinary character).
   static void LogLine(const char* context, const std::string& format);
   // The same at an explicit debug level.
   static void LogLine(int level, const char* context, const char* format, ...)

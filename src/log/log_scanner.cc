@@ -1,0 +1,189 @@
+#include "log/log_scanner.h"
+
+#include <sys/stat.h>
+
+#include <boost/regex.hpp>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "config/text_trim.h"
+
+namespace zarezodud {
+
+const char* const timestamp_expressions = "^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d";
+const char* const RecNum_expressions = "\\][ ]\\[RecNum:[0-9]+, LineNum:[0-9]+\\]n*";
+const char* const INFORTYPELIST[kInfoTypeCount] = {
+    "###ERROR###", "###WARNING###", "###ADVICE###", "###HEADER###", "###DATA###", "###DESCRIPTION###",
+};
+const char* const kCellSeparator = ":,:";
+
+namespace {
+
+// The literal start of every RecNum_expressions match: a record without it needs no regex.
+constexpr std::string_view kRecNumTag = "] [RecNum:";
+
+const boost::regex& timestampRegex() {
+  static const boost::regex re(timestamp_expressions);
+  return re;
+}
+
+const boost::regex& recNumRegex() {
+  static const boost::regex re(RecNum_expressions);
+  return re;
+}
+
+std::string removeRecNumTags(std::string_view text) {
+  if (text.find(kRecNumTag) == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  boost::regex_replace(std::back_inserter(out), text.begin(), text.end(), recNumRegex(), "",
+                       boost::regex_constants::format_literal);
+  return out;
+}
+
+// Leading white space off; a HEADER keeps only its first line; trailing white space off.
+std::string finishMessage(std::string_view text, int type) {
+  size_t begin = 0;
+  while (begin < text.size() && isTrimSpace(text[begin])) ++begin;
+  text.remove_prefix(begin);
+  if (type == kInfoHeader) {
+    const size_t lineBreak = text.find_first_of("\n\r");
+    if (lineBreak != std::string_view::npos) text = text.substr(0, lineBreak);
+  }
+  size_t end = text.size();
+  while (end > 0 && isTrimSpace(text[end - 1])) --end;
+  return std::string(text.substr(0, end));
+}
+
+// Finds a fixed text in one record at or after a position that only ever grows. The last
+// result is kept: it stays valid while it lies at or after the position, and "absent" stays
+// valid for good, so every part of the record is searched at most once per needle.
+class ForwardFinder {
+ public:
+  ForwardFinder() = default;
+  void reset(std::string_view record, std::string_view needle) {
+    record_ = record;
+    needle_ = needle;
+    known_ = false;
+  }
+  size_t at(size_t from) {
+    if (!known_ || (found_ != std::string_view::npos && found_ < from)) {
+      found_ = record_.find(needle_, from);
+      known_ = true;
+    }
+    return found_;
+  }
+
+ private:
+  std::string_view record_;
+  std::string_view needle_;
+  size_t found_ = std::string_view::npos;
+  bool known_ = false;
+};
+
+// The marker loop over one record (text between two time stamps).
+void scanRecord(std::string_view record, std::vector<LOGINFO>& entries) {
+  ForwardFinder markers[kInfoTypeCount];
+  for (int m = 0; m < kInfoTypeCount; ++m) markers[m].reset(record, INFORTYPELIST[m]);
+  ForwardFinder tag;
+  tag.reset(record, kRecNumTag);
+
+  size_t rest = 0;  // the remaining text is record[rest, end)
+  int type = 0;
+  while (type < kInfoTypeCount) {
+    const size_t found = markers[type].at(rest);
+    if (found == std::string_view::npos) {
+      ++type;
+      continue;
+    }
+    rest = found + std::strlen(INFORTYPELIST[type]);
+
+    // The next marker is the first one in table order that occurs anywhere in the rest,
+    // not the nearest one.
+    size_t next = std::string_view::npos;
+    for (int m = 0; m < kInfoTypeCount && next == std::string_view::npos; ++m) next = markers[m].at(rest);
+    const size_t tagAt = tag.at(rest);
+
+    LOGINFO entry;
+    entry.type = type;
+    if (next != std::string_view::npos && (tagAt == std::string_view::npos || next < tagAt)) {
+      entry.message = finishMessage(record.substr(rest, next - rest), type);
+      entries.push_back(std::move(entry));
+      rest = next;
+      continue;  // the same type is searched again
+    }
+    entry.message = finishMessage(removeRecNumTags(record.substr(rest)), type);
+    entries.push_back(std::move(entry));
+    return;
+  }
+}
+
+}  // namespace
+
+void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries) {
+  try {
+    const char* const begin = content.data();
+    const char* const end = begin + content.size();
+    const char* recordStart = begin;
+    boost::cregex_iterator it(begin, end, timestampRegex());
+    for (const boost::cregex_iterator last; it != last; ++it) {
+      const char* const stampStart = (*it)[0].first;
+      scanRecord(std::string_view(recordStart, static_cast<size_t>(stampStart - recordStart)), entries);
+      recordStart = (*it)[0].second;
+    }
+    scanRecord(std::string_view(recordStart, static_cast<size_t>(end - recordStart)), entries);
+  } catch (const std::exception&) {
+    // Out of memory or a regex engine limit: what was found so far stays.
+  }
+}
+
+}  // namespace zarezodud
+
+bool UtilityLogger::GetFileContent(const std::string& path, std::string& content) {
+  // Read-only: a script output file that the process may not write can still be scanned.
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  struct stat info {};
+  if (file == nullptr || fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (file != nullptr) std::fclose(file);
+    LogLine("Failed to open the file [" + path + "].");
+    return false;
+  }
+  try {
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+      content.reserve(content.size() + static_cast<size_t>(info.st_size));
+    }
+    char block[65536];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) content.append(block, got);
+  } catch (const std::exception&) {
+    std::fclose(file);
+    LogLine("Failed to read the file [" + path + "].");
+    return false;
+  }
+  std::fclose(file);
+  return !content.empty();
+}
+
+bool UtilityLogger::GetErrorListS(const std::string& path, std::vector<LOGINFO>& entries) {
+  std::string content;
+  if (!GetFileContent(path, content)) return false;
+  zarezodud::scanScriptOutput(content, entries);
+  return true;
+}
+
+std::vector<std::string> UtilityLogger::splitRK(const std::string& text, const std::string& separator) {
+  std::vector<std::string> pieces;
+  if (separator.empty()) {
+    // Nothing to split at: the text is one piece.
+    pieces.push_back(text);
+    return pieces;
+  }
+  size_t start = 0;
+  for (size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, start)) {
+    pieces.push_back(text.substr(start, at - start));
+    start = at + separator.size();
+  }
+  pieces.push_back(text.substr(start));
+  return pieces;
+}

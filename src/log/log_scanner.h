@@ -1,0 +1,48 @@
+// The scanner of SQL script output files behind UtilityLogger::GetErrorListS and
+// UtilityLogger::GetXMLMsgFromFile, usable on text already in memory.
+//
+// A script output file is a sequence of records, each starting on a line with a
+// "MM/DD/YY HH:MM:SS" stamp. Upgrade scripts mark the messages meant for the caller with
+// the markers of INFORTYPELIST; each marked message becomes one LOGINFO entry.
+//
+// Thread-safety: pure functions over their arguments; the compiled expressions are
+// immutable statics built on first use (thread-safe initialisation).
+#ifndef ZAREZODUD_LOG_LOG_SCANNER_H
+#define ZAREZODUD_LOG_LOG_SCANNER_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "log/utility_logger.h"
+
+namespace zarezodud {
+
+// A line that starts a record: a date of three two-digit groups and a time.
+extern const char* const timestamp_expressions;
+// The record and line tag that the connection service puts after a server message; removed
+// from message texts.
+extern const char* const RecNum_expressions;
+
+// The markers, searched in this order; the index is the entry's type.
+constexpr int kInfoTypeCount = 6;
+extern const char* const INFORTYPELIST[kInfoTypeCount];
+enum InfoType {
+  kInfoError = 0,
+  kInfoWarning = 1,
+  kInfoAdvice = 2,
+  kInfoHeader = 3,
+  kInfoData = 4,
+  kInfoDescription = 5,
+};
+
+// Separates the cells of HEADER and DATA messages.
+extern const char* const kCellSeparator;
+
+// Appends one entry per marked message of content to entries. Never throws; on an
+// internal failure (for example out of memory) the entries found so far stay appended.
+void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries);
+
+}  // namespace zarezodud
+
+#endif

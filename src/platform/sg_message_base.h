@@ -1,0 +1,178 @@
+// SGMessageBase: a message record whose fields are kept by field number. A field holds a
+// 64-bit integer, a string, one nested message or a list of messages. Messages are
+// identified by a (group, kind) pair and have an XML form:
+//
+//   <message group="G" kind="K">
+//     <field number="N" type="int64|string|object|list">...</field>
+//   </message>
+//
+// An object field holds exactly one <message>, a list field zero or more. A string field
+// holding bytes that XML cannot carry (NUL and the other control characters except tab,
+// line feed and carriage return) is written with encoding="base64".
+//
+// Ordinals, class tags and field tags are accepted by every accessor so that callers name a
+// field completely, but they are not stored or checked: a field is identified by its number
+// alone. What is checked is the kind of nested records: a message kind registered with
+// registerMessageKind() declares, per field number, the type of the field and the group and
+// kind of the records nested in it. Nested records of a registered parent must match, both
+// when they are stored (setObjectAccessor, SGMessageList::append) and when a message is read
+// back from XML. Nested records are created through the factory registered for their
+// (group, kind), so a record nested in a message is always of its registered class.
+//
+// Thread-safety: a message is a plain value; concurrent reads are safe, a write needs
+// exclusive access. The kind registry is process-wide and guarded by its own lock.
+#ifndef ZAREZODUD_PLATFORM_SG_MESSAGE_BASE_H
+#define ZAREZODUD_PLATFORM_SG_MESSAGE_BASE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export.h"
+
+class SGMessageList;
+
+class ZAREZODUD_API SGMessageBase {
+ public:
+  // An empty message of the given group and kind.
+  SGMessageBase(int group, int kind);
+  // Deep copies: nested records and lists are copied, never shared. Assignment takes over
+  // the source's group and kind as well as its fields.
+  SGMessageBase(const SGMessageBase& other);
+  SGMessageBase& operator=(const SGMessageBase& other);
+  virtual ~SGMessageBase();
+
+  int group() const { return m_group; }
+  int kind() const { return m_kind; }
+
+  // True when a field with this number is present (of any type).
+  bool hasField(int fieldNo) const;
+  // Removes the field with this number, whatever its type; nothing when absent.
+  void clearField(int fieldNo);
+
+  // The integer field's value; 0 when the field is absent or not an integer.
+  int64_t getint64(int fieldNo, int classTag, int fieldTag) const;
+  // Stores an integer, replacing whatever the field held.
+  void setint64(int ordinal, int fieldNo, int64_t value, int classTag, int fieldTag);
+
+  // The string field's value; "" when the field is absent or not a string.
+  std::string getstring(int ordinal, int fieldNo, int classTag, int fieldTag) const;
+  // The stored string itself, to change in place. An absent field (or one of another type)
+  // becomes an empty string field first. The reference stays valid until the field is
+  // replaced or removed or the message is assigned to or destroyed.
+  std::string& getstringByRef(int ordinal, int fieldNo, int classTag, int fieldTag);
+  // Stores a string, replacing whatever the field held.
+  void setstring(int ordinal, int fieldNo, const std::string& text, int classTag, int fieldTag);
+
+  // The nested record of an object field, owned by this message; null when absent and not
+  // created. byPointer is accepted for call compatibility (callers pass true) and has no
+  // effect. With create, an absent record becomes an empty message of (group, kind) made by
+  // that kind's registered factory. A nested record of another group or kind counts as
+  // absent (with create it is replaced). Null also when (group, kind) contradicts the kind
+  // declared for this field by the parent's registration. The pointer stays valid until the
+  // field is replaced or removed or this message is assigned to or destroyed.
+  SGMessageBase* getObjectAccessor(bool byPointer, bool create, int ordinal, int fieldNo, int classTag,
+                                   int fieldTag, int group, int kind);
+  // Read-only lookup: the nested record when present and of (group, kind), else null.
+  const SGMessageBase* getObjectAccessor(int ordinal, int fieldNo, int classTag, int fieldTag, int group,
+                                         int kind) const;
+  // Stores a deep copy of *record (the caller keeps its own); null drops the nested record.
+  // Returns the stored copy, or null when dropped or when the record's group and kind are
+  // not the ones this field is declared to hold (then the field is left unchanged).
+  SGMessageBase* setObjectAccessor(const SGMessageBase* record, int ordinal, int fieldNo, int classTag,
+                                   int fieldTag);
+
+  // The list field, owned by this message. forWriting creates an empty list when the field
+  // is absent or holds another type; otherwise an absent list gives null. Null also when the
+  // parent's registration declares this field as something other than a list. Lifetime as
+  // for getObjectAccessor.
+  SGMessageList* getlistobject(int ordinal, int fieldNo, int classTag, int fieldTag, bool forWriting);
+  // Read-only lookup: the list when present, else null.
+  const SGMessageList* getlistobject(int ordinal, int fieldNo, int classTag, int fieldTag) const;
+
+  // The XML form of this message, with an XML declaration, indented.
+  std::string serialize() const;
+  // Replaces this message's fields with those read from xml. The top element must be a
+  // <message> of this message's own group and kind. On any fault (malformed XML, unknown
+  // elements or attributes, bad numbers, wrong types, duplicate field numbers, nesting deeper
+  // than kMaxDepth, nested kinds contradicting a registration) returns false, leaves the
+  // message unchanged and, when error is not null, describes the fault there.
+  bool unserialize(const std::string& xml, std::string* error);
+
+  // Deepest nesting of messages that unserialize accepts (the top message is depth 1).
+  static constexpr int kMaxDepth = 64;
+
+ private:
+  struct Fields;
+  friend struct SGMessageAccess;
+
+  int m_group;
+  int m_kind;
+  std::unique_ptr<Fields> m_fields;
+};
+
+// A list of whole messages, owned by the message holding the list field. Items are stored as
+// deep copies. A list created under a registered parent accepts only records of the group and
+// kind declared for its field.
+class ZAREZODUD_API SGMessageList {
+ public:
+  SGMessageList();
+  SGMessageList(const SGMessageList& other);
+  SGMessageList& operator=(const SGMessageList& other);
+  ~SGMessageList();
+
+  std::size_t size() const { return m_items.size(); }
+  bool empty() const { return m_items.empty(); }
+  // The item at index; precondition: index < size(). The reference stays valid until the
+  // list is cleared or destroyed (appending does not move existing items).
+  SGMessageBase& at(std::size_t index);
+  const SGMessageBase& at(std::size_t index) const;
+  // Appends a deep copy of record and returns it; null (nothing appended) when the list
+  // holds records of another group or kind.
+  SGMessageBase* append(const SGMessageBase& record);
+  void clear();
+
+  // Whether this list is restricted to one (group, kind), and which.
+  bool hasElementKind() const { return m_hasElementKind; }
+  int elementGroup() const { return m_elementGroup; }
+  int elementKind() const { return m_elementKind; }
+
+ private:
+  friend struct SGMessageAccess;
+
+  std::vector<std::unique_ptr<SGMessageBase>> m_items;
+  bool m_hasElementKind = false;
+  int m_elementGroup = 0;
+  int m_elementKind = 0;
+};
+
+namespace zarezodud {
+
+// Field types of the message form.
+enum class SGFieldType { kInt64, kString, kObject, kList };
+
+// One field of a registered message kind. group and kind name the nested records of an
+// object or list field and are ignored for the other types.
+struct SGFieldSpec {
+  int number;
+  SGFieldType type;
+  int group;
+  int kind;
+};
+
+// Makes an empty message of a registered kind, owned by the caller.
+using SGMessageFactory = std::unique_ptr<SGMessageBase> (*)();
+
+// Registers the class and the field layout of a message kind. Registering the same kind
+// again replaces the earlier registration. Thread-safe.
+void registerMessageKind(int group, int kind, SGMessageFactory factory, std::vector<SGFieldSpec> fields);
+
+// An empty message of (group, kind): of its registered class when the kind is registered,
+// else a plain SGMessageBase. Thread-safe.
+std::unique_ptr<SGMessageBase> makeMessage(int group, int kind);
+
+}  // namespace zarezodud
+
+#endif  // ZAREZODUD_PLATFORM_SG_MESSAGE_BASE_H
