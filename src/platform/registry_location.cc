@@ -1,0 +1,33 @@
+#include "platform/registry_location.h"
+
+#include <cstdlib>
+
+#include "platform/registry_names.h"
+
+namespace zarezodud {
+
+std::string registryRoot() {
+  const char* root = std::getenv(registry_names::kRootEnv);
+  if (root == nullptr || *root == '\0') return registry_names::kDefaultRoot;
+  std::string path(root);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+bool registryFilePath(const std::string& focus, std::string* path, std::string* error) {
+  std::string stem = focus;
+  if (focus.empty()) {
+    stem = registry_names::kGlobalFileStem;
+  } else if (focus == registry_names::kGlobalFileStem) {
+    *error = "focus name [" + focus + "] is reserved for keys addressed without a focus";
+    return false;
+  } else if (focus[0] == '.' || focus.find('/') != std::string::npos ||
+             focus.find('\0') != std::string::npos) {
+    *error = "focus name [" + focus + "] cannot name a registry file (no '/', no leading '.')";
+    return false;
+  }
+  *path = registryRoot() + "/" + stem + registry_names::kFileSuffix;
+  return true;
+}
+
+}  // namespace zarezodud
