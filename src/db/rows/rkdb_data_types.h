@@ -42,7 +42,9 @@ class RKDBPrimitiveType : public RKDBDataTypeBase {
   int setData(const char* source, int offset, int length, bool flag) override {
     static_cast<void>(flag);
     if (!rkdbFitsInValue(source, offset, length, sizeof(T))) return 0;
-    if (length > 0) std::memcpy(reinterpret_cast<char*>(&m_data) + offset, source, static_cast<std::size_t>(length));
+    if (length > 0) {
+      std::memcpy(reinterpret_cast<char*>(&m_data) + offset, source, static_cast<std::size_t>(length));
+    }
     setChanged(false);
     setString();
     return 1;
