@@ -19,6 +19,6 @@ std::string getSQLServerConnectionString(std::string server, std::string databas
     text += ";UID=" + user + ";PWD=" + (masked ? std::string("*****") : password);
   }
   text += ";MARS_Connection=yes;AnsiNPW=Yes";
-  text += ";APP=" + EvDebug::getProcessName() + ";";
+  text += ";APP=" + zarezodud::EvDebug::getProcessName() + ";";
   return text;
 }

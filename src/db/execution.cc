@@ -208,7 +208,7 @@ void DBQueries::logScriptExecTime(std::string scriptName, std::chrono::system_cl
                                   std::chrono::system_clock::time_point end) {
   if (m_scriptTimeThreshold == -1) {
     unsigned long long value = 0;
-    RKPlatformInfo registry(0, 0);
+    zarezodud::RKPlatformInfo registry(0, 0);
     if (!registry.getNumber("Database", "nScriptExecutionThreshold", &value)) {
       ZARezodudLogger::LogLine("DBQueries::logScriptExecTime", "%s",
                                "Could not get the value of nScriptExecutionThreshold from TessalyRegistry. "

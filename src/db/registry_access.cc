@@ -12,7 +12,7 @@
 unsigned int readRegistry(std::string /*registryBase*/, std::string controlSetName, std::string keyPath,
                           std::string valueName, unsigned int* numberOut, char* textOut,
                           unsigned long* textLength, std::string& error) {
-  RKPlatformInfo registry;
+  zarezodud::RKPlatformInfo registry;
   if (!controlSetName.empty()) registry.setFocus(controlSetName.c_str());
   int found = 0;
   if (textOut != nullptr) {
@@ -62,7 +62,7 @@ unsigned int getDBUser(std::string registryBase, std::string controlSetName, std
   constexpr int kDecryptedSize = 3075;
   char decrypted[kDecryptedSize] = {};
   {
-    RKPassword password;
+    zarezodud::RKPassword password;
     password.putEncPwd(encrypted.c_str());
     password.decrypt(decrypted, kDecryptedSize);
   }

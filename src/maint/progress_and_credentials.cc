@@ -17,7 +17,7 @@ constexpr int kDecryptedSize = 3075;
 // Decrypts into a zeroed buffer; the user-name length of the result (0 = unusable).
 int decryptCredential(const char* encrypted, char (&decrypted)[kDecryptedSize]) {
   std::memset(decrypted, 0, sizeof decrypted);
-  RKPassword password;
+  zarezodud::RKPassword password;
   password.putEncPwd(encrypted != nullptr ? encrypted : "");
   password.decrypt(decrypted, kDecryptedSize);
   decrypted[kDecryptedSize - 1] = '\0';
@@ -29,7 +29,7 @@ int decryptCredential(const char* encrypted, char (&decrypted)[kDecryptedSize]) 
 int setProgress(int percent, std::string& error) {
   unsigned int current = 0;
   if (!readRegistry("", "", kInstallerKey, kProgressValue, &current, nullptr, nullptr, error)) return 1;
-  RKPlatformInfo registry;
+  zarezodud::RKPlatformInfo registry;
   if (!registry.setNumber(kInstallerKey, kProgressValue, static_cast<unsigned int>(percent))) {
     error = zarezodud::formatMessage("Error setting [%s] from registry. Error:[%s]", kProgressValue,
                                      registry.getLastErrorMsg());
