@@ -22,11 +22,7 @@ int ReadLine(FILE* file, size_t size, char* out) {
   ProfileLineReader reader(file);
   int rc = reader.next();
   if (rc != PROFILE_SUCCESS) return rc;
-  std::string_view line = reader.line();
-  if (line.size() >= size) return PROFILE_BUFFER_SMALL;
-  memcpy(out, line.data(), line.size());
-  out[line.size()] = '\0';
-  return PROFILE_SUCCESS;
+  return zarezodud::copyFitting(reader.line(), out, size) ? PROFILE_SUCCESS : PROFILE_BUFFER_SMALL;
 }
 
 int WriteLine(FILE* file, const char* text) {

@@ -58,7 +58,7 @@ std::string_view entryValue(std::string_view line) {
 
 bool copyFitting(std::string_view text, char* out, size_t size) {
   if (text.size() >= size) return false;
-  memcpy(out, text.data(), text.size());
+  if (!text.empty()) memcpy(out, text.data(), text.size());
   out[text.size()] = '\0';
   return true;
 }

@@ -1,8 +1,6 @@
 // Writes of the profile-file store: one key=value entry set in a section by rewriting the whole
 // file into a temporary file beside it and renaming that over the target.
-#include <errno.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <string>
 
@@ -89,8 +87,7 @@ int SetProfileString(const char* section, const char* key, const char* value, co
   if (!temp.create(target, kTempPrefix)) return PROFILE_CANNOT_OPEN;
 
   int rc;
-  struct stat info;
-  if (stat(file, &info) != 0 && errno == ENOENT) {
+  if (!temp.targetExisted()) {
     rc = zarezodud::writeProfileLine(temp.stream(), header);
     if (rc == PROFILE_SUCCESS) rc = zarezodud::writeProfileLine(temp.stream(), entry);
   } else {

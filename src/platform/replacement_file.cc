@@ -60,7 +60,10 @@ bool ReplacementFile::create(const std::string& target, const char* prefix) {
   target_ = target;
   const std::string base = target.substr(0, target.rfind('/') + 1) + prefix;
   struct stat targetInfo;
-  const bool targetExists = stat(target.c_str(), &targetInfo) == 0;
+  const bool haveTargetInfo = stat(target.c_str(), &targetInfo) == 0;
+  // A target that cannot be examined counts as existing: the caller's attempt to read it
+  // then reports the failure instead of silently starting a new file.
+  const bool targetExists = haveTargetInfo || errno != ENOENT;
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = base + randomSuffix();
     int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -69,7 +72,8 @@ bool ReplacementFile::create(const std::string& target, const char* prefix) {
       return false;
     }
     tempPath_ = candidate;
-    if (targetExists && fchmod(fd, targetInfo.st_mode & 07777) != 0) {
+    targetExisted_ = targetExists;
+    if (haveTargetInfo && fchmod(fd, targetInfo.st_mode & 07777) != 0) {
       close(fd);
       unlink(tempPath_.c_str());
       tempPath_.clear();

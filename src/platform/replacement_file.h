@@ -56,6 +56,8 @@ class ReplacementFile {
   // The open stream to write the new content to; owned by this object. Null before create().
   FILE* stream() const { return stream_; }
   const std::string& path() const { return tempPath_; }
+  // Whether the target existed (or could not be examined) when create() succeeded.
+  bool targetExisted() const { return targetExisted_; }
 
   // Flushes and syncs the content to disk, closes it, renames it over the target and syncs the
   // directory (best effort: a directory that cannot be synced does not fail the commit, the
@@ -70,6 +72,7 @@ class ReplacementFile {
   std::string target_;
   std::string tempPath_;
   FILE* stream_ = nullptr;
+  bool targetExisted_ = false;
 };
 
 }  // namespace zarezodud

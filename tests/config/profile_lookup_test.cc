@@ -17,110 +17,63 @@ class ProfileLookup : public ::testing::Test {
     int rc = GetProfileString(section, key, "<default>", out, sizeof out, path.c_str());
     return rc == 0 ? std::string(out) : "rc=" + std::to_string(rc);
   }
+  int entry(const std::string& path, const char* section, const char* key) {
+    char out[256];
+    return GetProfileEntry(section, key, out, sizeof out, path.c_str());
+  }
 
   ztest::TempDir dir_;
 };
 
-TEST_F(ProfileLookup, SectionNamesMatchIgnoringCaseButNotWithTrailingText) {
-  const std::string path = file("[Phase1] ; comment\nk=commented\n[phase1]\nk=plain\n");
-  EXPECT_EQ(value(path, "Phase1", "k"), "plain");
-  EXPECT_EQ(value(path, "PHASE1", "K"), "plain");
+TEST_F(ProfileLookup, SectionsAndKeys) {
+  const std::string path = file(
+      "k=orphan\n"
+      "[Phase1] ; comment\nk=commented\n"
+      "  [phase1]  \n  Name  =  Value with spaces  \nURL=a=b\nFlag\nk=first\nk=second\n; c=hidden\n"
+      "v=x ; trailing\n"
+      "[Other]\nlater=1\n"
+      "[PHASE1]\nonly=in second copy\n");
+  EXPECT_EQ(value(path, "Phase1", "name"), "Value with spaces");  // header and key ignore case
+  EXPECT_EQ(value(path, "PHASE1", "k"), "first");      // first section, first key; header with comment skipped
+  EXPECT_EQ(value(path, "Phase1", "URL=a"), "b");      // split at the last '='
+  EXPECT_EQ(value(path, "Phase1", "URL"), "<default>");  // whole key, not a prefix
+  EXPECT_EQ(value(path, "Phase1", "Flag"), "");        // no '=': empty value, not the default
+  EXPECT_EQ(value(path, "Phase1", "; c"), "hidden");   // comments are plain text
+  EXPECT_EQ(value(path, "Phase1", "v"), "x ; trailing");
+  EXPECT_EQ(entry(path, "Phase1", "later"), PROFILE_NO_KEY);  // after the next header
+  EXPECT_EQ(entry(path, "Phase1", "only"), PROFILE_NO_KEY);   // second copy never searched
+  EXPECT_EQ(entry(path, "Missing", "k"), PROFILE_NO_SECTION);
+  EXPECT_EQ(value(path, "Missing", "k"), "<default>");
+  EXPECT_EQ(entry(dir_.file("none.ini"), "Phase1", "k"), PROFILE_CANNOT_OPEN);
 }
 
-TEST_F(ProfileLookup, IndentedHeaderAndKeysAreTrimmed) {
-  const std::string path = file("  [Main]  \n   Name   =   Value with spaces   \n");
-  EXPECT_EQ(value(path, "Main", "name"), "Value with spaces");
-}
-
-TEST_F(ProfileLookup, FirstSectionAndFirstKeyWin) {
-  const std::string path = file("[S]\nk=first\nk=second\n[S]\nk=third\nonly=later\n");
-  EXPECT_EQ(value(path, "S", "k"), "first");
-  EXPECT_EQ(value(path, "S", "only"), "<default>");  // the second [S] is never searched
-}
-
-TEST_F(ProfileLookup, LinesBeforeTheFirstHeaderAreNeverFound) {
-  const std::string path = file("k=orphan\n[S]\nother=1\n");
-  char out[64];
-  EXPECT_EQ(GetProfileEntry("S", "k", out, sizeof out, path.c_str()), PROFILE_NO_KEY);
-}
-
-TEST_F(ProfileLookup, KeyAfterTheNextSectionIsNotFound) {
-  const std::string path = file("[A]\nx=1\n[B]\nk=2\n");
-  char out[64];
-  EXPECT_EQ(GetProfileEntry("A", "k", out, sizeof out, path.c_str()), PROFILE_NO_KEY);
-  EXPECT_EQ(value(path, "A", "k"), "<default>");
-  EXPECT_EQ(value(path, "B", "k"), "2");
-}
-
-TEST_F(ProfileLookup, EntryIsTheWholeTrimmedLine) {
-  const std::string path = file("[S]\n  URL = a=b  \n");
-  char out[64];
-  EXPECT_EQ(GetProfileEntry("S", "URL = a", out, sizeof out, path.c_str()), 0);
-  EXPECT_STREQ(out, "URL = a=b");
-  EXPECT_EQ(value(path, "S", "URL = a"), "b");
-  EXPECT_EQ(value(path, "S", "URL"), "<default>");  // keys compare whole, not as prefixes
-}
-
-TEST_F(ProfileLookup, KeyWithoutEqualsGivesEmptyValueNotDefault) {
-  const std::string path = file("[S]\nFlag\n");
-  EXPECT_EQ(value(path, "S", "Flag"), "");
-}
-
-TEST_F(ProfileLookup, CommentsAreReadAsText) {
-  const std::string path = file("[S]\n; k=hidden\nk=value ; trailing\n");
-  EXPECT_EQ(value(path, "S", "k"), "value ; trailing");
-  EXPECT_EQ(value(path, "S", "; k"), "hidden");
-}
-
-TEST_F(ProfileLookup, MissingSectionKeyAndFile) {
-  const std::string path = file("[S]\nk=v\n");
-  char out[64];
-  EXPECT_EQ(GetProfileEntry("T", "k", out, sizeof out, path.c_str()), PROFILE_NO_SECTION);
-  EXPECT_EQ(GetProfileEntry("S", "z", out, sizeof out, path.c_str()), PROFILE_NO_KEY);
-  const std::string missing = dir_.file("missing.ini");
-  EXPECT_EQ(GetProfileEntry("S", "k", out, sizeof out, missing.c_str()), PROFILE_CANNOT_OPEN);
-  EXPECT_EQ(value(missing, "S", "k"), "rc=-7");
-  // The default stays in the output on every failure.
-  EXPECT_EQ(GetProfileString("S", "k", "dflt", out, sizeof out, missing.c_str()), PROFILE_CANNOT_OPEN);
-  EXPECT_STREQ(out, "dflt");
-}
-
-TEST_F(ProfileLookup, SectionNameLimit) {
-  const std::string name252(252, 's');
-  const std::string path = file("[" + name252 + "]\nk=v\n");
-  EXPECT_EQ(value(path, name252.c_str(), "k"), "v");
-  const std::string name253(253, 's');
-  char out[64];
-  EXPECT_EQ(GetProfileEntry(name253.c_str(), "k", out, sizeof out, path.c_str()), PROFILE_TOO_LONG);
-}
-
-TEST_F(ProfileLookup, BufferTooSmall) {
-  const std::string path = file("[S]\nkey=0123456789\n");
+TEST_F(ProfileLookup, EntryIsTheWholeTrimmedLineAndMustFit) {
+  const std::string path = file("[S]\n  key = 0123456789  \n");
+  char out[17];
+  EXPECT_EQ(GetProfileEntry("S", "KEY", out, sizeof out, path.c_str()), 0);
+  EXPECT_STREQ(out, "key = 0123456789");
   char small[8];
   EXPECT_EQ(GetProfileEntry("S", "key", small, sizeof small, path.c_str()), PROFILE_BUFFER_SMALL);
-  EXPECT_STREQ(small, "");
   EXPECT_EQ(GetProfileString("S", "key", "d", small, sizeof small, path.c_str()), PROFILE_BUFFER_SMALL);
-  EXPECT_STREQ(small, "d");
-  EXPECT_EQ(GetProfileString("S", "key", "default too long", small, sizeof small, path.c_str()),
+  EXPECT_STREQ(small, "d");  // the default stays on failure
+  EXPECT_EQ(GetProfileString("S", "key", "longer default", small, sizeof small, path.c_str()),
             PROFILE_BUFFER_SMALL);
   char exact[11];
   EXPECT_EQ(GetProfileString("S", "key", nullptr, exact, sizeof exact, path.c_str()), 0);
   EXPECT_STREQ(exact, "0123456789");
 }
 
-TEST_F(ProfileLookup, NullArgumentsGiveCodes) {
-  const std::string path = file("[S]\nk=v\n");
-  char out[16];
-  EXPECT_EQ(GetProfileEntry(nullptr, "k", out, sizeof out, path.c_str()), PROFILE_TOO_LONG);
-  EXPECT_EQ(GetProfileEntry("S", nullptr, out, sizeof out, path.c_str()), PROFILE_TOO_LONG);
-  EXPECT_EQ(GetProfileEntry("S", "k", nullptr, 0, path.c_str()), PROFILE_BUFFER_SMALL);
-  EXPECT_EQ(GetProfileEntry("S", "k", out, sizeof out, nullptr), PROFILE_CANNOT_OPEN);
-  EXPECT_EQ(GetProfileString("S", "k", "d", nullptr, 16, path.c_str()), PROFILE_BUFFER_SMALL);
-  EXPECT_EQ(GetPrivateProfileString("S", "k", "d", out, sizeof out, nullptr), 0);
-  EXPECT_STREQ(out, "d");
+TEST_F(ProfileLookup, SectionNameAndLineLengthLimits) {
+  const std::string name252(252, 's');
+  const std::string path = file("[" + name252 + "]\nk=" + std::string(252, 'a') + "\nj=" +
+                                std::string(253, 'b') + "\nl=1\n");
+  EXPECT_EQ(value(path, name252.c_str(), "k"), std::string(252, 'a'));  // 254-character line
+  EXPECT_EQ(value(path, name252.c_str(), "j"), std::string(253, 'b'));  // 255-character line
+  EXPECT_EQ(value(path, name252.c_str(), "l"), "1");
+  EXPECT_EQ(entry(path, std::string(253, 's').c_str(), "k"), PROFILE_TOO_LONG);
 }
 
-TEST_F(ProfileLookup, CompatibilityWrapperReportsOneForDefaults) {
+TEST_F(ProfileLookup, CompatibilityWrapperIsOneWheneverADefaultOrValueIsGiven) {
   const std::string path = file("[S]\nk=v\n");
   char out[16];
   EXPECT_EQ(GetPrivateProfileString("S", "k", "d", out, sizeof out, path.c_str()), 1);
@@ -130,38 +83,18 @@ TEST_F(ProfileLookup, CompatibilityWrapperReportsOneForDefaults) {
   EXPECT_EQ(GetPrivateProfileString("S", "k", "d", out, sizeof out, dir_.file("none").c_str()), 0);
 }
 
-// Lines longer than the 255-character line buffer are read whole and never cut into further
-// lines, so their tails cannot pose as headers or keys.
-TEST_F(ProfileLookup, TailOfALongLineIsNeverAPhantomLine) {
-  // Each tail starts exactly where a 255-byte read piece would have ended.
-  const std::string path = file("[S]\nnote=" + std::string(250, 'x') + "[T]\n" + "k=" + std::string(253, 'x') +
-                                "secret=phantom\nk2=real\n");
+// Lines longer than the 255-character line buffer are read whole: a tail that starts where a
+// 255-byte read piece would end is never taken for a header or a key.
+TEST_F(ProfileLookup, LongLinesNeverYieldPhantomLines) {
+  const std::string path = file("[S]\n" + std::string(400, ' ') + "first=1\nnote=" + std::string(250, 'x') +
+                                "[T]\nk=" + std::string(253, 'x') + "secret=phantom\n" + std::string(300, 'n') +
+                                "=long\nk2=real\n[" + std::string(300, 'n') + "\nlate=4\n");
+  EXPECT_EQ(value(path, "S", "first"), "1");  // long indentation is trimmed away
   EXPECT_EQ(value(path, "S", "secret"), "<default>");
-  EXPECT_EQ(value(path, "S", "k2"), "real");  // no phantom "[T]" header ended the section
   EXPECT_EQ(value(path, "T", "k2"), "<default>");
-}
-
-TEST_F(ProfileLookup, LongKeyLineNeverMatchesButLongBracketLineEndsSection) {
-  const std::string longName(300, 'n');
-  const std::string path = file("[S]\n" + longName + "=2\nafter=3\n[" + longName + "\nlate=4\n");
-  EXPECT_EQ(value(path, "S", longName.c_str()), "<default>");
-  EXPECT_EQ(value(path, "S", "after"), "3");
-  EXPECT_EQ(value(path, "S", "late"), "<default>");
-}
-
-TEST_F(ProfileLookup, LongIndentationIsTrimmedAway) {
-  const std::string path = file(std::string(400, ' ') + "[S]\n" + std::string(400, '\t') + "k=v\n");
-  EXPECT_EQ(value(path, "S", "k"), "v");
-}
-
-TEST_F(ProfileLookup, LinesOfExactly254And255Characters) {
-  const std::string key = "k";
-  const std::string v252(252, 'a');  // "k=" + 252 = 254 characters
-  const std::string v253(253, 'b');  // 255 characters
-  const std::string path = file("[S]\nk=" + v252 + "\nj=" + v253 + "\nl=1\n");
-  EXPECT_EQ(value(path, "S", "k"), v252);
-  EXPECT_EQ(value(path, "S", "j"), v253);
-  EXPECT_EQ(value(path, "S", "l"), "1");
+  EXPECT_EQ(value(path, "S", "k2"), "real");  // no phantom "[T]" ended the section
+  EXPECT_EQ(value(path, "S", std::string(300, 'n').c_str()), "<default>");  // a long line never matches
+  EXPECT_EQ(value(path, "S", "late"), "<default>");  // a long '[' line still ends the section
 }
 
 }  // namespace

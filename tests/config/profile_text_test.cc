@@ -1,4 +1,5 @@
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
 
@@ -16,132 +17,83 @@ TEST(ProfileText, TruncWhiteSpaceMovesTextToTheStart) {
   char blank[] = " \t \n";
   EXPECT_EQ(TruncWhiteSpace(blank), 0);
   EXPECT_STREQ(blank, "");
-  EXPECT_EQ(TruncWhiteSpace(nullptr), PROFILE_TOO_LONG);
 }
 
-TEST(ProfileText, CharacterClasses) {
-  EXPECT_TRUE(IsEscape('\\'));
-  EXPECT_FALSE(IsEscape('/'));
-  EXPECT_TRUE(IsQuote('"'));
-  EXPECT_FALSE(IsQuote('\''));
-  for (char c : std::string("/#;")) EXPECT_TRUE(IsComment(c)) << c;
-  for (char c : std::string("a=[ \\\"")) EXPECT_FALSE(IsComment(c)) << c;
-}
-
-TEST(ProfileEntryParsing, SplitsAtLastEqualsAndTrims) {
-  char key[64];
-  char value[64];
-  EXPECT_EQ(ParseProfileEntry("  Timeout  =  30   ", key, sizeof key, value, sizeof value), 0);
-  EXPECT_STREQ(key, "Timeout");
-  EXPECT_STREQ(value, "30");
-  EXPECT_EQ(ParseProfileEntry("URL=a=b", key, sizeof key, value, sizeof value), 0);
-  EXPECT_STREQ(key, "URL=a");
-  EXPECT_STREQ(value, "b");
-}
-
-TEST(ProfileEntryParsing, NoEqualsGivesWholeLineAsKeyAndEmptyValue) {
-  char key[64];
-  char value[64] = "stale";
-  EXPECT_EQ(ParseProfileEntry("  ; just a comment ", key, sizeof key, value, sizeof value), 0);
-  EXPECT_STREQ(key, "; just a comment");
-  EXPECT_STREQ(value, "");
-}
-
-TEST(ProfileEntryParsing, NullOutputsAreSkipped) {
+TEST(ProfileText, ParseSplitsAtLastEqualsAndTrims) {
+  char key[8];
   char value[8];
+  EXPECT_EQ(ParseProfileEntry(" URL = a=b  ", key, sizeof key, value, sizeof value), 0);
+  EXPECT_STREQ(key, "URL = a");
+  EXPECT_STREQ(value, "b");
+  strcpy(value, "stale");
+  EXPECT_EQ(ParseProfileEntry("  ; note ", key, sizeof key, value, sizeof value), 0);
+  EXPECT_STREQ(key, "; note");
+  EXPECT_STREQ(value, "");
   EXPECT_EQ(ParseProfileEntry("k=v", nullptr, 0, value, sizeof value), 0);
   EXPECT_STREQ(value, "v");
-  char key[8];
-  EXPECT_EQ(ParseProfileEntry("k=v", key, sizeof key, nullptr, 0), 0);
-  EXPECT_STREQ(key, "k");
 }
 
-TEST(ProfileEntryParsing, SizeLimits) {
+TEST(ProfileText, ParseSizeLimits) {
   char key[4];
   char value[4];
   EXPECT_EQ(ParseProfileEntry("abc=xyz", key, sizeof key, value, sizeof value), 0);
   EXPECT_EQ(ParseProfileEntry("abcd=x", key, sizeof key, value, sizeof value), PROFILE_BUFFER_SMALL);
   EXPECT_EQ(ParseProfileEntry("a=wxyz", key, sizeof key, value, sizeof value), PROFILE_BUFFER_SMALL);
-  std::string fits(255, 'k');
-  std::string tooLong(256, 'k');
-  EXPECT_EQ(ParseProfileEntry(fits.c_str(), nullptr, 0, nullptr, 0), 0);
-  EXPECT_EQ(ParseProfileEntry(tooLong.c_str(), key, sizeof key, value, sizeof value), PROFILE_TOO_LONG);
-  EXPECT_STREQ(key, "");
-  EXPECT_EQ(ParseProfileEntry(nullptr, key, sizeof key, value, sizeof value), PROFILE_TOO_LONG);
+  EXPECT_EQ(ParseProfileEntry(std::string(255, 'k').c_str(), nullptr, 0, nullptr, 0), 0);
+  EXPECT_EQ(ParseProfileEntry(std::string(256, 'k').c_str(), key, sizeof key, value, sizeof value),
+            PROFILE_TOO_LONG);
 }
 
-class ProfileLines : public ::testing::Test {
- protected:
-  FILE* open(const std::string& content) {
-    file_ = fopen(dir_.write("lines.ini", content).c_str(), "r");
-    return file_;
-  }
-  ~ProfileLines() override {
-    if (file_ != nullptr) fclose(file_);
-  }
-  ztest::TempDir dir_;
-  FILE* file_ = nullptr;
-};
-
-TEST_F(ProfileLines, ReadsTrimmedLinesThenEndOfFile) {
-  FILE* f = open("  [Sec]  \n\n   \nlast=1");
-  char line[256];
-  EXPECT_EQ(ReadLine(f, sizeof line, line), 0);
-  EXPECT_STREQ(line, "[Sec]");
-  EXPECT_EQ(ReadLine(f, sizeof line, line), 0);
-  EXPECT_STREQ(line, "");
-  EXPECT_EQ(ReadLine(f, sizeof line, line), 0);
-  EXPECT_STREQ(line, "");
-  EXPECT_EQ(ReadLine(f, sizeof line, line), 0);
-  EXPECT_STREQ(line, "last=1");
-  EXPECT_EQ(ReadLine(f, sizeof line, line), PROFILE_END_OF_FILE);
-}
-
-TEST_F(ProfileLines, LineThatDoesNotFitIsConsumedWhole) {
-  const std::string longLine = "k=" + std::string(600, 'v');
-  FILE* f = open("short\n" + longLine + "\n" + "after\n");
-  char small[6];
-  EXPECT_EQ(ReadLine(f, sizeof small, small), 0);
-  EXPECT_STREQ(small, "short");
-  char line[256];
-  EXPECT_EQ(ReadLine(f, sizeof line, line), PROFILE_BUFFER_SMALL);
-  // The remainder of the long line is not handed out as a line of its own.
-  EXPECT_EQ(ReadLine(f, sizeof line, line), 0);
-  EXPECT_STREQ(line, "after");
-  EXPECT_EQ(ReadLine(f, sizeof small, small), PROFILE_END_OF_FILE);
-}
-
-TEST_F(ProfileLines, LongLineWithinABigBufferIsReadWhole) {
-  const std::string longLine(1000, 'x');
-  FILE* f = open("   " + longLine + "   \n");
-  std::string buffer(1001, '\0');
-  EXPECT_EQ(ReadLine(f, buffer.size(), &buffer[0]), 0);
-  EXPECT_EQ(std::string(buffer.c_str()), longLine);
-}
-
-TEST_F(ProfileLines, NullArgumentsGiveCodes) {
-  char line[16];
-  EXPECT_EQ(ReadLine(nullptr, sizeof line, line), PROFILE_READ_ERROR);
-  EXPECT_EQ(ReadLine(open("x\n"), sizeof line, nullptr), PROFILE_BUFFER_SMALL);
-  EXPECT_EQ(WriteLine(nullptr, "x"), PROFILE_WRITE_ERROR);
-}
-
-TEST(ProfileLineWriting, WritesTextAndNewlineAndReportsFailure) {
+// A line too long for the caller's buffer is still consumed whole: its tail never comes back
+// as a line of its own.
+TEST(ProfileText, ReadLineReadsWholeTrimmedLines) {
   ztest::TempDir dir;
-  const std::string path = dir.file("out.ini");
-  FILE* f = fopen(path.c_str(), "w");
+  const std::string longLine(600, 'v');
+  FILE* f = fopen(dir.write("l.ini", "  [S]  \n \n" + longLine + "\n  " + longLine + "\nend").c_str(), "r");
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(WriteLine(f, "[A]"), 0);
-  EXPECT_EQ(WriteLine(f, ""), 0);
-  EXPECT_EQ(WriteLine(f, nullptr), PROFILE_WRITE_ERROR);
+  char line[256];
+  std::string big(601, '\0');
+  EXPECT_EQ(ReadLine(f, sizeof line, line), 0);
+  EXPECT_STREQ(line, "[S]");
+  EXPECT_EQ(ReadLine(f, sizeof line, line), 0);
+  EXPECT_STREQ(line, "");
+  EXPECT_EQ(ReadLine(f, sizeof line, line), PROFILE_BUFFER_SMALL);
+  EXPECT_EQ(ReadLine(f, big.size(), &big[0]), 0);
+  EXPECT_EQ(big.c_str(), longLine);
+  EXPECT_EQ(ReadLine(f, sizeof line, line), 0);
+  EXPECT_STREQ(line, "end");
+  EXPECT_EQ(ReadLine(f, sizeof line, line), PROFILE_END_OF_FILE);
   fclose(f);
-  EXPECT_EQ(ztest::readFile(path), "[A]\n\n");
+}
 
+TEST(ProfileText, WriteLineReportsFailure) {
   FILE* full = fopen("/dev/full", "w");
   if (full == nullptr) GTEST_SKIP() << "/dev/full is missing";
   setvbuf(full, nullptr, _IONBF, 0);
   EXPECT_EQ(WriteLine(full, "lost"), PROFILE_WRITE_ERROR);
   fclose(full);
+}
+
+// Null arguments give result codes instead of crashing.
+TEST(ProfileText, NullArgumentsGiveCodes) {
+  char out[16];
+  char flag = 0;
+  EXPECT_EQ(TruncWhiteSpace(nullptr), PROFILE_TOO_LONG);
+  EXPECT_EQ(TruncComment(nullptr), PROFILE_TOO_LONG);
+  EXPECT_EQ(ParseProfileEntry(nullptr, out, sizeof out, nullptr, 0), PROFILE_TOO_LONG);
+  EXPECT_EQ(ReadLine(nullptr, sizeof out, out), PROFILE_READ_ERROR);
+  EXPECT_EQ(WriteLine(nullptr, "x"), PROFILE_WRITE_ERROR);
+  EXPECT_EQ(WriteLine(stdout, nullptr), PROFILE_WRITE_ERROR);
+  EXPECT_EQ(GetProfileEntry(nullptr, "k", out, sizeof out, "/tmp"), PROFILE_TOO_LONG);
+  EXPECT_EQ(GetProfileEntry("S", "k", nullptr, 0, "/tmp"), PROFILE_BUFFER_SMALL);
+  EXPECT_EQ(GetProfileString("S", "k", "d", out, sizeof out, nullptr), PROFILE_CANNOT_OPEN);
+  EXPECT_STREQ(out, "d");
+  EXPECT_EQ(GetProfileBoolean("S", "k", 1, nullptr, "/tmp"), PROFILE_BUFFER_SMALL);
+  EXPECT_EQ(GetProfileBoolean("S", nullptr, 1, &flag, "/tmp"), PROFILE_TOO_LONG);
+  EXPECT_EQ(flag, 1);
+  EXPECT_EQ(SetProfileString("S", "k", "v", nullptr), PROFILE_CANNOT_OPEN);
+  EXPECT_EQ(SetProfileString("S", "k", nullptr, "/tmp/none/x.ini"), PROFILE_TOO_LONG);
+  EXPECT_EQ(SetProfileString(nullptr, "k", "v", "/tmp/none/x.ini"), PROFILE_TOO_LONG);
 }
 
 }  // namespace
