@@ -74,8 +74,8 @@ struct Lcg {
 
 std::string stamp(int i) {
   char text[32];
-  std::snprintf(text, sizeof text, "12/%02d/26 %02d:%02d:%02d ", 1 + i % 28, (i / 3600) % 24,
-                (i / 60) % 60, i % 60);
+  std::snprintf(text, sizeof text, "12/%02d/26 %02d:%02d:%02d ", 1 + i % 28, (i / 3600) % 24, (i / 60) % 60,
+                i % 60);
   return text;
 }
 
@@ -100,14 +100,15 @@ std::string makeScriptOutput() {
     } else if (pick < 84) {
       message = "###HEADER### Name:,:Rows:,:Size\nsecond header line is cut";
     } else if (pick < 98) {
-      message = "###DATA### tbl" + std::to_string(i) + ":,:" + std::to_string(rng.next() % 100000) + ":,:" +
-                std::to_string(rng.next() % 1000) + " KB";
+      message = "###DATA### tbl" + std::to_string(i) + ":,:" + std::to_string(rng.next() % 100000) +
+                ":,:" + std::to_string(rng.next() % 1000) + " KB";
     } else {
       message = "###DESCRIPTION### Upgrades the client tables";
     }
     std::string rec = stamp(i) + "SQLState:[01000] NativeError:[" + std::to_string(pick < 60 ? 5701 : 50000) +
                       "] Message:[" + message;
-    const std::string tag = "] [RecNum:" + std::to_string(1 + i % 7) + ", LineNum:" + std::to_string(i % 900) + "]\n";
+    const std::string tag =
+        "] [RecNum:" + std::to_string(1 + i % 7) + ", LineNum:" + std::to_string(i % 900) + "]\n";
     if (rec.size() + tag.size() < perRecord) rec.append(perRecord - rec.size() - tag.size(), ' ');
     out += rec;
     out += tag;
@@ -142,7 +143,8 @@ struct Fixture {
     std::size_t lines = 0;
     const char* p = content.data();
     const char* end = p + content.size();
-    while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
+    while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) !=
+           nullptr) {
       ++lines;
       ++p;
     }

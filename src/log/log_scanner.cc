@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "config/text_trim.h"
+#include "engine/result_messages.h"
 
 namespace zarezodud {
 
@@ -138,6 +139,55 @@ void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries) {
   }
 }
 
+void fillScriptResult(const std::vector<LOGINFO>& entries, RKZARezodud::Script& script) {
+  RKZARezodud::Error error;
+  RKZARezodud::ColumnData cell;
+  RKZARezodud::DataGroup row;
+  std::vector<std::string> headers;
+  bool errorPending = false;
+
+  for (const LOGINFO& entry : entries) {
+    switch (entry.type) {
+      case kInfoError:
+      case kInfoWarning:
+        // Advice and rows seen so far belong to the pending message; a new one starts clean.
+        if (errorPending) {
+          script.errors().append(error);
+          error.rows().clear();
+          error.setAdvice(std::string());
+        }
+        error.setSeverity(entry.type == kInfoError ? 2 : 1);
+        error.setMessage(entry.message);
+        errorPending = true;
+        break;
+      case kInfoAdvice:
+        error.setAdvice(entry.message);
+        break;
+      case kInfoHeader:
+        headers = UtilityLogger::splitRK(entry.message, kCellSeparator);
+        break;
+      case kInfoData: {
+        const std::vector<std::string> values = UtilityLogger::splitRK(entry.message, kCellSeparator);
+        for (size_t i = 0; i < values.size(); ++i) {
+          // Past the last header the cell keeps the name it had last.
+          if (i < headers.size()) cell.setName(headers[i]);
+          cell.setValue(values[i]);
+          row.cells().append(cell);
+        }
+        error.rows().append(row);
+        row.cells().clear();
+        break;
+      }
+      case kInfoDescription:
+        script.setDescription(entry.message);
+        break;
+      default:
+        break;
+    }
+  }
+  if (errorPending) script.errors().append(error);
+}
+
 }  // namespace zarezodud
 
 bool UtilityLogger::GetFileContent(const std::string& path, std::string& content) {
@@ -186,4 +236,10 @@ std::vector<std::string> UtilityLogger::splitRK(const std::string& text, const s
   }
   pieces.push_back(text.substr(start));
   return pieces;
+}
+
+void UtilityLogger::GetXMLMsgFromFile(const std::string& path, RKZARezodud::Script& script) {
+  std::vector<LOGINFO> entries;
+  if (!GetErrorListS(path, entries)) return;
+  zarezodud::fillScriptResult(entries, script);
 }

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/result_messages.h"
 #include "log/utility_logger.h"
 
 namespace zarezodud {
@@ -42,6 +43,13 @@ extern const char* const kCellSeparator;
 // Appends one entry per marked message of content to entries. Never throws; on an
 // internal failure (for example out of memory) the entries found so far stay appended.
 void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries);
+
+// Fills a script result from scanned entries: ERROR and WARNING entries become messages
+// (severity 2 and 1) in file order; ADVICE and DATA rows attach to the message pending when
+// they are seen (the first message when they come before any); HEADER names the cells of
+// later DATA rows; DESCRIPTION sets the description. Without any ERROR or WARNING, advice and
+// rows are dropped. Fields not mentioned stay as they were.
+void fillScriptResult(const std::vector<LOGINFO>& entries, RKZARezodud::Script& script);
 
 }  // namespace zarezodud
 
