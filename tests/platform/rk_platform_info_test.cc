@@ -191,10 +191,7 @@ TEST_F(RKPlatformInfoTest, DeleteAndListValues) {
 TEST_F(RKPlatformInfoTest, HandEditedNonsenseIsSurvivedAndReported) {
   static const char kNonsense[] = "\x89PNG\r\n\x1a\n[Database]\nnValue=n:8\n[broken\nnLost=n:1\n";
   const std::string nonsense(kNonsense, sizeof kNonsense - 1);
-  std::FILE* file = std::fopen(sandbox_.file("default.reg").c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  std::fwrite(nonsense.data(), 1, nonsense.size(), file);
-  std::fclose(file);
+  sandbox_.write("default.reg", nonsense);
 
   unsigned long long out = 0;
   ASSERT_NE(registry_.getNumber("Database", "nValue", &out), 0);
