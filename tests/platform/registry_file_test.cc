@@ -173,7 +173,8 @@ TEST(RegistryFileTest, ReadersNeverSeeAHalfWrittenFile) {
   // names that letter; a torn read would mix letters or disagree with the number.
   auto version = [](int i) {
     return [i](RegistryContent* content, std::string*) {
-      content->keys["Big"]["text"] = RegistryValue::ofString(std::string(200000, static_cast<char>('a' + i % 26)));
+      content->keys["Big"]["text"] =
+          RegistryValue::ofString(std::string(200000, static_cast<char>('a' + i % 26)));
       content->keys["Big"]["letter"] = RegistryValue::ofNumber(static_cast<unsigned long long>(i % 26));
       return true;
     };

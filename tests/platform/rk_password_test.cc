@@ -86,9 +86,12 @@ TEST_F(RKPasswordTest, AlteringAnyByteOfNonceCiphertextOrTagFailsCleanly) {
   const size_t plainSize = std::strlen(kCredential);
   ASSERT_EQ(sealed.size(), kCredentialNonceSize + plainSize + kCredentialTagSize);
 
-  const size_t positions[] = {0, kCredentialNonceSize - 1,                        // nonce
-                              kCredentialNonceSize, kCredentialNonceSize + 3,     // ciphertext
-                              kCredentialNonceSize + plainSize, sealed.size() - 1};  // tag
+  const size_t positions[] = {0,
+                              kCredentialNonceSize - 1,  // nonce
+                              kCredentialNonceSize,
+                              kCredentialNonceSize + 3,  // ciphertext
+                              kCredentialNonceSize + plainSize,
+                              sealed.size() - 1};  // tag
   for (size_t position : positions) {
     std::vector<unsigned char> altered = sealed;
     altered[position] ^= 0x01;
@@ -110,8 +113,14 @@ TEST_F(RKPasswordTest, AlteringAnyByteOfNonceCiphertextOrTagFailsCleanly) {
 
 TEST_F(RKPasswordTest, ForeignTextsFailWithoutRevealingAnything) {
   encryptOrFail("x");  // make sure a key exists
-  const std::string foreign[] = {"", "plain text", "05adminsecret", "v2:AAAA", "v1:", "v1:not base64!",
-                                 "v1:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", "V1:" + encryptOrFail("x").substr(3)};
+  const std::string foreign[] = {"",
+                                 "plain text",
+                                 "05adminsecret",
+                                 "v2:AAAA",
+                                 "v1:",
+                                 "v1:not base64!",
+                                 "v1:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA",
+                                 "V1:" + encryptOrFail("x").substr(3)};
   for (const std::string& text : foreign) {
     std::string plain, error;
     EXPECT_FALSE(decryptText(text, &plain, &error)) << text;
@@ -225,8 +234,8 @@ TEST_F(RKPasswordTest, ProcessesCreatingTheKeyAtOnceAgreeOnOne) {
       ::close(ends[0]);
       std::string error;
       std::string encrypted = RKPassword::encrypt("child " + std::to_string(p), &error);
-      bool ok = !encrypted.empty() &&
-                ::write(ends[1], encrypted.data(), encrypted.size()) == static_cast<ssize_t>(encrypted.size());
+      bool ok = !encrypted.empty() && ::write(ends[1], encrypted.data(), encrypted.size()) ==
+                                          static_cast<ssize_t>(encrypted.size());
       ::_exit(ok ? 0 : 1);
     }
     ::close(ends[1]);
@@ -253,9 +262,14 @@ TEST_F(RKPasswordTest, ProcessesCreatingTheKeyAtOnceAgreeOnOne) {
 }
 
 TEST(Base64Test, KnownVectorsAndStrictDecoding) {
-  const std::pair<std::string, std::string> vectors[] = {
-      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
-      {"foobar", "Zm9vYmFy"}, {std::string("\xff\xfe\x00", 3), "//4A"}};
+  const std::pair<std::string, std::string> vectors[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {"foob", "Zm9vYg=="},
+                                                         {"fooba", "Zm9vYmE="},
+                                                         {"foobar", "Zm9vYmFy"},
+                                                         {std::string("\xff\xfe\x00", 3), "//4A"}};
   for (const auto& [raw, encoded] : vectors) {
     EXPECT_EQ(encodeBase64(reinterpret_cast<const unsigned char*>(raw.data()), raw.size()), encoded);
     std::vector<unsigned char> decoded;
