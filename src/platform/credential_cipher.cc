@@ -47,19 +47,19 @@ bool encryptCredentialWithKey(const SecretBytes& key, std::string_view plain, st
   }
   CipherContext context(EVP_CIPHER_CTX_new());
   int length = 0;
-  bool ok = context != nullptr &&
-            EVP_EncryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
-            EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN,
-                                static_cast<int>(kCredentialNonceSize), nullptr) == 1 &&
-            EVP_EncryptInit_ex(context.get(), nullptr, nullptr, key.data(), nonce) == 1 &&
-            EVP_EncryptUpdate(context.get(), nullptr, &length, kAssociatedData,
-                              static_cast<int>(sizeof kAssociatedData)) == 1 &&
-            EVP_EncryptUpdate(context.get(), body, &length,
-                              reinterpret_cast<const unsigned char*>(plain.data()),
-                              static_cast<int>(plain.size())) == 1 &&
-            EVP_EncryptFinal_ex(context.get(), body + length, &length) == 1 &&
-            EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_GET_TAG, static_cast<int>(kCredentialTagSize),
-                                tag) == 1;
+  bool ok =
+      context != nullptr &&
+      EVP_EncryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
+      EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kCredentialNonceSize),
+                          nullptr) == 1 &&
+      EVP_EncryptInit_ex(context.get(), nullptr, nullptr, key.data(), nonce) == 1 &&
+      EVP_EncryptUpdate(context.get(), nullptr, &length, kAssociatedData,
+                        static_cast<int>(sizeof kAssociatedData)) == 1 &&
+      EVP_EncryptUpdate(context.get(), body, &length, reinterpret_cast<const unsigned char*>(plain.data()),
+                        static_cast<int>(plain.size())) == 1 &&
+      EVP_EncryptFinal_ex(context.get(), body + length, &length) == 1 &&
+      EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_GET_TAG, static_cast<int>(kCredentialTagSize), tag) ==
+          1;
   if (!ok) {
     *error = "cannot encrypt the credential: the cipher failed";
     return false;
@@ -92,8 +92,8 @@ bool decryptCredentialWithKey(const SecretBytes& key, std::string_view text, Sec
   int finalLength = 0;
   bool ok = context != nullptr &&
             EVP_DecryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
-            EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN,
-                                static_cast<int>(kCredentialNonceSize), nullptr) == 1 &&
+            EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kCredentialNonceSize),
+                                nullptr) == 1 &&
             EVP_DecryptInit_ex(context.get(), nullptr, nullptr, key.data(), nonce) == 1 &&
             EVP_DecryptUpdate(context.get(), nullptr, &length, kAssociatedData,
                               static_cast<int>(sizeof kAssociatedData)) == 1 &&

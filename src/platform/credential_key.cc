@@ -2,11 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <openssl/rand.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <openssl/rand.h>
 
 #include <utility>
 #include <vector>
@@ -101,9 +100,7 @@ bool createKey(const std::string& path, std::string* error) {
 
 }  // namespace
 
-std::string credentialKeyPath() {
-  return registryRoot() + "/" + registry_names::kCredentialKeyFile;
-}
+std::string credentialKeyPath() { return registryRoot() + "/" + registry_names::kCredentialKeyFile; }
 
 bool loadCredentialKey(bool createIfMissing, SecretBytes* key, std::string* error) {
   const std::string path = credentialKeyPath();

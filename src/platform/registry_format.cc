@@ -6,7 +6,8 @@
 namespace zarezodud {
 namespace {
 
-constexpr char kHeader[] = "# zarezodud registry file: [key path] lines, then name=s:<text> or name=n:<number>";
+constexpr char kHeader[] =
+    "# zarezodud registry file: [key path] lines, then name=s:<text> or name=n:<number>";
 constexpr char kIgnoredPrefix[] = "#! ignored: ";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -52,6 +53,26 @@ bool parseNumber(std::string_view digits, unsigned long long* out) {
   return true;
 }
 
+// Characters written as a backslash and one letter: {character, letter}.
+constexpr char kShortEscapes[][2] = {{'\\', '\\'}, {'\n', 'n'}, {'\r', 'r'}, {'\t', 't'}, {'=', '='},
+                                     {'[', '['},   {']', ']'},  {'#', '#'},  {';', ';'}};
+
+// The letter that escapes c, or NUL when c has none.
+char shortEscapeCode(char c) {
+  for (const auto& pair : kShortEscapes) {
+    if (pair[0] == c) return pair[1];
+  }
+  return '\0';
+}
+
+// The character that letter stands for, or NUL when it is not an escape letter.
+char shortEscapeChar(char letter) {
+  for (const auto& pair : kShortEscapes) {
+    if (pair[1] == letter) return pair[0];
+  }
+  return '\0';
+}
+
 std::string lineProblem(size_t lineNumber, const std::string& reason) {
   return "line " + std::to_string(lineNumber) + ": " + reason;
 }
@@ -82,39 +103,19 @@ std::string escapeRegistryText(std::string_view raw) {
   std::string out;
   out.reserve(raw.size() + 8);
   for (size_t i = 0; i < raw.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(raw[i]);
-    bool atEdge = i == 0 || i + 1 == raw.size();
-    switch (c) {
-      case '\\': out += "\\\\"; continue;
-      case '\n': out += "\\n"; continue;
-      case '\r': out += "\\r"; continue;
-      case '=': out += "\\="; continue;
-      case '[': out += "\\["; continue;
-      case ']': out += "\\]"; continue;
-      case '#': out += "\\#"; continue;
-      case ';': out += "\\;"; continue;
-      case '\t':
-        if (!atEdge) {
-          out += "\\t";
-          continue;
-        }
-        break;
-      case ' ':
-        if (!atEdge) {
-          out += ' ';
-          continue;
-        }
-        break;
-      default:
-        if (c >= 0x20 && c != 0x7f) {
-          out += static_cast<char>(c);
-          continue;
-        }
-        break;
+    const char c = raw[i];
+    const unsigned char byte = static_cast<unsigned char>(c);
+    const bool atEdge = i == 0 || i + 1 == raw.size();
+    if (char code = shortEscapeCode(c); code != '\0') {
+      out += '\\';
+      out += code;
+    } else if (byte >= 0x20 && byte != 0x7f && !(c == ' ' && atEdge)) {
+      out += c;
+    } else {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0f];
     }
-    out += "\\x";
-    out += kHex[c >> 4];
-    out += kHex[c & 0x0f];
   }
   return out;
 }
@@ -123,36 +124,29 @@ bool unescapeRegistryText(std::string_view escaped, std::string* raw, std::strin
   std::string out;
   out.reserve(escaped.size());
   for (size_t i = 0; i < escaped.size(); ++i) {
-    char c = escaped[i];
-    if (c != '\\') {
-      out += c;
+    if (escaped[i] != '\\') {
+      out += escaped[i];
       continue;
     }
     if (i + 1 >= escaped.size()) {
       *reason = "a backslash ends the text";
       return false;
     }
-    char code = escaped[++i];
-    switch (code) {
-      case '\\': out += '\\'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
-      case '=': case '[': case ']': case '#': case ';': out += code; break;
-      case 'x': {
-        int high = i + 1 < escaped.size() ? hexDigit(escaped[i + 1]) : -1;
-        int low = i + 2 < escaped.size() ? hexDigit(escaped[i + 2]) : -1;
-        if (high < 0 || low < 0) {
-          *reason = "\\x must be followed by two hex digits";
-          return false;
-        }
-        out += static_cast<char>((high << 4) | low);
-        i += 2;
-        break;
-      }
-      default:
-        *reason = std::string("unknown escape \\") + code;
+    const char code = escaped[++i];
+    if (code == 'x') {
+      int high = i + 1 < escaped.size() ? hexDigit(escaped[i + 1]) : -1;
+      int low = i + 2 < escaped.size() ? hexDigit(escaped[i + 2]) : -1;
+      if (high < 0 || low < 0) {
+        *reason = "\\x must be followed by two hex digits";
         return false;
+      }
+      out += static_cast<char>((high << 4) | low);
+      i += 2;
+    } else if (char c = shortEscapeChar(code); c != '\0') {
+      out += c;
+    } else {
+      *reason = std::string("unknown escape \\") + code;
+      return false;
     }
   }
   *raw = std::move(out);

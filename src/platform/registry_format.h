@@ -8,10 +8,11 @@
 // Key paths, value names and string values are escaped so that any byte sequence
 // round-trips: "\\" backslash, "\n" newline, "\r" carriage return, "\t" tab, "\=" "=",
 // "\[" "[", "\]" "]", "\#" "#", "\;" ";", and "\xHH" (two hex digits) for every other
-// control byte and for a space or tab at either end of the text. Blanks around a key path,
-// a value name and the type prefix are ignored on reading, so a hand-edited "name = n:5"
-// still reads; unescaped blanks at the ends of any text are dropped, blanks inside are kept.
-// A raw carriage return at the end of a line (CRLF editing) is dropped. Key paths and value names are case-sensitive.
+// control byte and for a space at either end of the text. Blanks around a key path, a value
+// name and the type prefix are ignored on reading, so a hand-edited "name = n:5" still
+// reads; unescaped blanks at the ends of any text are dropped, blanks inside are kept. A raw
+// carriage return at the end of a line (CRLF editing) is dropped. Key paths and value names
+// are case-sensitive.
 //
 // Lines that cannot be parsed are ignored and reported in RegistryContent::problems; values
 // after a broken "[...]" line are ignored too rather than being filed under the previous key.

@@ -23,7 +23,7 @@ void initialiseLocked(FocusState& focus) {
   if (focus.initialised) return;
   const char* fromEnvironment = std::getenv(registry_names::kInstanceEnv);
   focus.name = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment
-                                                                       : registry_names::kDefaultFocus;
+                                                                      : registry_names::kDefaultFocus;
   focus.initialised = true;
 }
 

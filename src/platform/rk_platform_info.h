@@ -76,8 +76,8 @@ class RKPlatformInfo {
  private:
   bool resolvePath(std::string* path);
   bool loadCurrent(RegistryContent* content, std::string* path);
-  const RegistryValue* findValue(const RegistryContent& content, const std::string& path,
-                                 const char* keyPath, const char* valueName);
+  const RegistryValue* findValue(const RegistryContent& content, const std::string& path, const char* keyPath,
+                                 const char* valueName);
   int store(const char* keyPath, const char* valueName, const RegistryValue& value);
 
   std::optional<std::string> focus_;

@@ -8,8 +8,8 @@ namespace zarezodud {
 
 SecretBytes::SecretBytes() = default;
 
-SecretBytes::SecretBytes(size_t size) : data_(size > 0 ? new unsigned char[size]() : nullptr),
-                                        size_(size), capacity_(size) {}
+SecretBytes::SecretBytes(size_t size)
+    : data_(size > 0 ? new unsigned char[size]() : nullptr), size_(size), capacity_(size) {}
 
 SecretBytes::~SecretBytes() { clear(); }
 

@@ -166,43 +166,6 @@ TEST(RegistryFileTest, ConcurrentWriterProcessesLoseNothing) {
   EXPECT_EQ(directoryEntries(dir.path()), (std::vector<std::string>{"default.reg", "default.reg.lock"}));
 }
 
-TEST(RegistryFileTest, ReadersNeverSeeAHalfWrittenFile) {
-  ztest::TempDir dir;
-  const std::string path = dir.file("default.reg");
-  // Each version holds one large string made of a single repeated letter and a number that
-  // names that letter; a torn read would mix letters or disagree with the number.
-  auto version = [](int i) {
-    return [i](RegistryContent* content, std::string*) {
-      content->keys["Big"]["text"] = RegistryValue::ofString(std::string(200000, static_cast<char>('a' + i % 26)));
-      content->keys["Big"]["letter"] = RegistryValue::ofNumber(static_cast<unsigned long long>(i % 26));
-      return true;
-    };
-  };
-  std::string error;
-  ASSERT_TRUE(RegistryFile(path).update(version(0), &error)) << error;
-
-  pid_t writer = ::fork();
-  ASSERT_GE(writer, 0);
-  if (writer == 0) {
-    RegistryFile file(path);
-    std::string childError;
-    for (int i = 1; i <= 40; ++i) {
-      if (!file.update(version(i), &childError)) ::_exit(1);
-    }
-    ::_exit(0);
-  }
-  for (int read = 0; read < 60; ++read) {
-    RegistryContent content;
-    ASSERT_TRUE(RegistryFile(path).load(&content, &error)) << error;
-    ASSERT_TRUE(content.problems.empty());
-    const std::string& text = content.keys["Big"]["text"].text;
-    const unsigned long long letter = content.keys["Big"]["letter"].number;
-    ASSERT_EQ(text.size(), 200000u);
-    ASSERT_EQ(text.find_first_not_of(static_cast<char>('a' + letter)), std::string::npos);
-  }
-  EXPECT_EQ(reapChildren({writer}), 1);
-}
-
 TEST(FdIoTest, ParentDirectoryHandlesRootsAndTrailingSlashes) {
   EXPECT_EQ(fdio::parentDirectory("/etc/zarezodud/registry/default.reg"), "/etc/zarezodud/registry");
   EXPECT_EQ(fdio::parentDirectory("/etc/zarezodud/registry/"), "/etc/zarezodud");

@@ -87,21 +87,23 @@ TEST(RegistryFormatTest, HandEditedBlanksCommentsAndCrlfAreAccepted) {
 }
 
 TEST(RegistryFormatTest, NonsenseLinesAreIgnoredWithLineNumbersAndValidLinesStillRead) {
-  std::string garbage("\x00\xff\x01 binary\x7f", 12);
-  RegistryContent content = parseRegistryText(
-      "orphan=s:before any key\n"      // 1
-      "[Good]\n"                        // 2
-      "a=s:kept\n"                      // 3
-      "no equals sign here\n"           // 4
-      "b=x:unknown type\n"              // 5
-      "c=s:bad \\q escape\n"            // 6
-      "[unterminated key\n"             // 7
-      "lost=s:under a broken key\n"     // 8
-      "[Good] trailing\n"               // 9
-      "also_lost=n:1\n"                 // 10
-      + garbage + "\n"                  // 11
-      "[Good]\n"                        // 12
-      "d=n:4\n");                       // 13
+  const std::string garbage("\x00\xff\x01 binary\x7f", 12);
+  const std::string text = std::string(
+                               "orphan=s:before any key\n"    // 1
+                               "[Good]\n"                     // 2
+                               "a=s:kept\n"                   // 3
+                               "no equals sign here\n"        // 4
+                               "b=x:unknown type\n"           // 5
+                               "c=s:bad \\q escape\n"         // 6
+                               "[unterminated key\n"          // 7
+                               "lost=s:under a broken key\n"  // 8
+                               "[Good] trailing\n"            // 9
+                               "also_lost=n:1\n") +           // 10
+                           garbage +
+                           "\n" +      // 11
+                           "[Good]\n"  // 12
+                           "d=n:4\n";  // 13
+  RegistryContent content = parseRegistryText(text);
   EXPECT_EQ(content.keys["Good"].size(), 2u);
   EXPECT_EQ(content.keys["Good"]["a"], RegistryValue::ofString("kept"));
   EXPECT_EQ(content.keys["Good"]["d"], RegistryValue::ofNumber(4));

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "platform/registry_names.h"
+#include "platform/rk_password.h"
 #include "platform/rk_pi_base.h"
 #include "platform/rk_pi_focus.h"
 #include "platform/rk_pi_platform_base.h"
-#include "platform/rk_password.h"
 #include "platform/sim_decrypt.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_dir.h"
@@ -149,7 +149,8 @@ TEST_F(RKPlatformInfoTest, AccessorFollowsTheProcessFocusUntilGivenItsOwn) {
 TEST_F(RKPlatformInfoTest, FocusNamesThatCannotNameAFileAreRefused) {
   ztest::TempDir outside;
   const std::string escaping = "../" + outside.path().substr(outside.path().rfind('/') + 1) + "/evil";
-  for (const std::string& bad : {escaping, std::string("global"), std::string(".hidden"), std::string("a/b")}) {
+  for (const std::string& bad :
+       {escaping, std::string("global"), std::string(".hidden"), std::string("a/b")}) {
     RKPlatformInfo accessor;
     accessor.setFocus(bad.c_str());
     EXPECT_EQ(accessor.setNumber("Database", "nValue", 1), 0) << bad;
@@ -191,10 +192,7 @@ TEST_F(RKPlatformInfoTest, DeleteAndListValues) {
 TEST_F(RKPlatformInfoTest, HandEditedNonsenseIsSurvivedAndReported) {
   static const char kNonsense[] = "\x89PNG\r\n\x1a\n[Database]\nnValue=n:8\n[broken\nnLost=n:1\n";
   const std::string nonsense(kNonsense, sizeof kNonsense - 1);
-  std::FILE* file = std::fopen(sandbox_.file("default.reg").c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  std::fwrite(nonsense.data(), 1, nonsense.size(), file);
-  std::fclose(file);
+  sandbox_.write("default.reg", nonsense);
 
   unsigned long long out = 0;
   ASSERT_NE(registry_.getNumber("Database", "nValue", &out), 0);

@@ -22,6 +22,10 @@ class RegistrySandbox {
   const std::string& root() const { return dir_.path(); }
   // root() + "/" + name
   std::string file(const std::string& name) const { return dir_.file(name); }
+  // Writes content (any bytes) to file(name) and returns that path.
+  std::string write(const std::string& name, const std::string& content) const {
+    return dir_.write(name, content);
+  }
 
  private:
   TempDir dir_;
