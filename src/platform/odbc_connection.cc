@@ -530,7 +530,18 @@ int OdbcConnection::getNextRow() {
       std::memset(&ts, 0, sizeof ts);
       switch (target->getDataType()) {
         case RKDB_TYPE_INT:
-          rc = SQLGetData(stmt, number, SQL_C_SLONG, &i32, sizeof i32, &indicator);
+          // Read as 64 bits and range-checked here: some drivers cut a larger value down to
+          // 32 bits without a word.
+          rc = SQLGetData(stmt, number, SQL_C_SBIGINT, &i64, sizeof i64, &indicator);
+          if (SQL_SUCCEEDED(rc) && indicator != SQL_NULL_DATA) {
+            if (i64 < INT32_MIN || i64 > INT32_MAX) {
+              setError("Column " + std::to_string(number) + " holds " + std::to_string(i64) +
+                       ", which does not fit a 32-bit integer.");
+              return -1;
+            }
+            indicator = sizeof i32;
+          }
+          i32 = static_cast<SQLINTEGER>(i64);
           source = reinterpret_cast<const char*>(&i32);
           length = sizeof i32;
           break;

@@ -208,6 +208,16 @@ TEST_F(SqliteConnection, ParametersRoundTripIncludingNulls) {
   EXPECT_EQ(conn_.getNextRow(), 1);
 }
 
+TEST_F(SqliteConnection, IntegerTooLargeForA32BitColumnIsAnErrorNotATruncation) {
+  ASSERT_EQ(conn_.executeQuery("SELECT 5000000000", false), 0) << conn_.getLastErrorStr();
+  RKDB_int small;
+  conn_.RKDBVar_addCol(&small, -1);
+  ASSERT_EQ(conn_.RKDBVar_bind(), 0) << conn_.getLastErrorStr();
+  const int rc = conn_.getNextRow();
+  EXPECT_TRUE(rc != 0 && rc != 1) << "got " << rc << " and value " << small.getData();
+  EXPECT_NE(conn_.getLastErrorStr().find("5000000000"), std::string::npos) << conn_.getLastErrorStr();
+}
+
 TEST_F(SqliteConnection, ReportsTheDatabaseProductName) { EXPECT_EQ(conn_.getDBMSName(), "SQLite"); }
 
 TEST_F(SqliteConnection, UnusableOutputDirectoryFailsTheRunBeforeAnythingIsSent) {
