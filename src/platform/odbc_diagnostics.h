@@ -1,0 +1,37 @@
+// The one place where ODBC diagnostic records are read and turned into messages.
+//
+// Thread-safety: functions are thread-safe as long as the handle is not used concurrently.
+#ifndef ZAREZODUD_PLATFORM_ODBC_DIAGNOSTICS_H
+#define ZAREZODUD_PLATFORM_ODBC_DIAGNOSTICS_H
+
+#include <string>
+#include <vector>
+
+#include "platform/odbc_handles.h"
+
+namespace zarezodud {
+
+// One diagnostic record as the driver gives it (message text with passwords masked).
+struct OdbcDiagnostic {
+  std::string state;  // five-character SQLSTATE
+  long nativeError = 0;
+  std::string message;
+  int recNum = 0;  // 1-based record number within the call
+  int line = 0;    // the server's line within the batch, 0 when the driver gives none
+};
+
+// Every diagnostic record the last call on handle left, in order. With wantLine the
+// server's line number is asked for each record (drivers that do not know it give 0).
+std::vector<OdbcDiagnostic> collectDiagnostics(const OdbcHandle& handle, bool wantLine);
+
+// A one-line account of records for an error text: "<message> (SQLState <s>, native error
+// <n>)" joined by "; "; fallback when there are none.
+std::string describeDiagnostics(const std::vector<OdbcDiagnostic>& records, const std::string& fallback);
+
+// True when the state says the server could not be reached or did not answer in time
+// (class 08, HYT00, HYT01), i.e. when trying the open again may help.
+bool isConnectRetryable(const std::vector<OdbcDiagnostic>& records);
+
+}  // namespace zarezodud
+
+#endif

@@ -1,0 +1,59 @@
+// The temporary output file that receives the server's messages while a script runs, and
+// the layout of one message record in it.
+//
+// The directory is "/tmp/.qxsetup/" unless the environment variable ZAREZODUD_OUTPUT_DIR
+// names another one (tests use this to stay isolated). It is created with mode 0700 when
+// missing; it is refused when it is a symbolic link, not a directory or owned by another
+// user, and the file itself is opened without following links and only appended to.
+//
+// Thread-safety: the free functions are thread-safe. A TempOutputFile object is used by one
+// thread at a time; records from separate objects interleave only whole (O_APPEND).
+#ifndef ZAREZODUD_PLATFORM_TEMP_OUTPUT_FILE_H
+#define ZAREZODUD_PLATFORM_TEMP_OUTPUT_FILE_H
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace zarezodud {
+
+// The output directory with a trailing '/': ZAREZODUD_OUTPUT_DIR when set and not empty,
+// else "/tmp/.qxsetup/".
+std::string tempOutputDirectory();
+
+// tempOutputDirectory() + "tempOutputFile.txt".
+std::string tempOutputFilePath();
+
+// One message record, newline included:
+// "MM/DD/YY HH:MM:SS SQLState:[<state>] NativeError:[<n>] Message:[<text>] [RecNum:<r>, LineNum:<l>]\n"
+// with the time in local time.
+std::string formatMessageRecord(std::time_t when, std::string_view state, long nativeError,
+                                std::string_view text, int recNum, int lineNum);
+
+// An open, append-only handle on the temporary output file.
+class TempOutputFile {
+ public:
+  TempOutputFile() = default;
+  ~TempOutputFile();
+  TempOutputFile(const TempOutputFile&) = delete;
+  TempOutputFile& operator=(const TempOutputFile&) = delete;
+
+  // Opens tempOutputFilePath() for appending (creating the directory and the file when
+  // missing). On refusal or failure returns false, leaves the object closed and puts the
+  // reason in error; nothing is written then.
+  bool open(std::string& error);
+  // The same for the file "tempOutputFile.txt" in directory (with or without trailing '/').
+  bool openIn(const std::string& directory, std::string& error);
+
+  // Appends text in one write; false when the file is not open or the write fails.
+  bool append(std::string_view text);
+  void close();
+  bool isOpen() const { return m_fd >= 0; }
+
+ private:
+  int m_fd = -1;
+};
+
+}  // namespace zarezodud
+
+#endif
