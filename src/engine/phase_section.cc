@@ -9,9 +9,19 @@
 #include "log/zarezodud_logger.h"
 
 void PhaseSection::clear() {
-  const int32_t environmentFlag = terminateOnEnvironmentError;
-  *this = PhaseSection{};
-  terminateOnEnvironmentError = environmentFlag;
+  for (std::string* text :
+       {&name, &directory, &preCommandType, &preCommandQuotedIdentifier, &preCommandPreLastRelListFileName,
+        &preCommandPreLastRelEnvINIFileName, &preCommandLastRelListFileName, &preCommandLastRelEnvINIFileName,
+        &preCommandCurRelListFileName, &preCommandCurRelEnvINIFileName, &subModuleSections, &postCommandType,
+        &postCommandQuotedIdentifier, &postCommandPreLastRelListFileName, &postCommandPreLastRelEnvINIFileName,
+        &postCommandLastRelListFileName, &postCommandLastRelEnvINIFileName, &postCommandCurRelListFileName,
+        &postCommandCurRelEnvINIFileName}) {
+    text->clear();
+  }
+  for (std::vector<std::string>* list :
+       {&preCommandLists, &postCommandLists, &preCommandEnvFiles, &postCommandEnvFiles, &subModulePhases}) {
+    list->clear();
+  }
   preCommandTerminateOnError = 1;
   postCommandTerminateOnError = 1;
   preCommandCheckReturnValue = 0;

@@ -50,7 +50,7 @@ const std::set<std::string> kPlainFunctions = {
 // Classes and namespaces whose members form the library's interface.
 const std::vector<std::string> kInterfacePrefixes = {
     "INIFileProcessor", "INIFileReader", "ZARezodudLogger", "UtilityLogger", "DBQueries", "RKZARezodud::",
-    "SGMessageBase", "PhaseSection", "ProductInfo", "LOGINFO", "ZARezodudParams"};
+    "SGMessageBase", "SGMessageList", "ScriptObserver", "PhaseSection", "ProductInfo", "LOGINFO", "ZARezodudParams"};
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 

@@ -1,0 +1,25 @@
+#include "engine/execute_executable.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "log/zarezodud_logger.h"
+#include "platform/rk_process.h"
+
+int executeExecutable(std::string command, char* errorText, std::size_t errorTextSize, int& exitCode,
+                      std::string outputFile, int /*unused*/) {
+  char commandLine[8192];
+  std::snprintf(commandLine, sizeof commandLine, "%s > \"%s\" 2>&1 ", command.c_str(), outputFile.c_str());
+  std::string out, err;
+  exitCode = zarezodud::RkProcess::system(commandLine, out, err, 0, false);
+  ZARezodudLogger::LogLine("executeExecutable", "Return Code %d", exitCode);
+  if (exitCode != 0) {
+    if (errorText != nullptr && errorTextSize > 0) {
+      const std::size_t n = err.size() < errorTextSize - 1 ? err.size() : errorTextSize - 1;
+      std::memcpy(errorText, err.data(), n);
+      errorText[n] = '\0';
+    }
+    return 0;
+  }
+  return 1;
+}
