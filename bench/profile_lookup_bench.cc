@@ -2,6 +2,7 @@
 // looked-up keys sit in the last section (the worst case: the whole file is scanned), against
 // a baseline that only reads the same file line by line with fgets. Prints the ratio of the
 // two rates after the run.
+#include <benchmark/benchmark.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,8 +10,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-
-#include <benchmark/benchmark.h>
 
 #include "config/profile_store.h"
 

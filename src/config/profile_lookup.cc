@@ -45,7 +45,8 @@ int GetProfileString(const char* section, const char* key, const char* defaultVa
   int rc = GetProfileEntry(section, key, entry, sizeof entry, file);
   if (rc == PROFILE_NO_SECTION || rc == PROFILE_NO_KEY) return PROFILE_SUCCESS;
   if (rc != PROFILE_SUCCESS) return rc;
-  return zarezodud::copyFitting(zarezodud::entryValue(entry), out, outSize) ? PROFILE_SUCCESS : PROFILE_BUFFER_SMALL;
+  return zarezodud::copyFitting(zarezodud::entryValue(entry), out, outSize) ? PROFILE_SUCCESS
+                                                                            : PROFILE_BUFFER_SMALL;
 }
 
 int GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* out,

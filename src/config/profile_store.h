@@ -30,17 +30,18 @@
 #include "export.h"
 
 #define PROFILE_SUCCESS 0
-#define PROFILE_END_OF_FILE (-1)      /* ReadLine only */
-#define PROFILE_NO_SECTION (-2)       /* section header not found */
-#define PROFILE_NO_KEY (-3)           /* key not found in the section */
-#define PROFILE_TOO_LONG (-4)         /* text too long for a 255-character line, or null text */
-#define PROFILE_BUFFER_SMALL (-5)     /* destination buffer too small (or null) */
-#define PROFILE_NOT_VALUE (-6)        /* value is not a number / not a boolean word */
-#define PROFILE_CANNOT_OPEN (-7)      /* file cannot be opened; for writes also no '/' in the path
-                                         or the temporary file cannot be created */
+#define PROFILE_END_OF_FILE (-1)  /* ReadLine only */
+#define PROFILE_NO_SECTION (-2)   /* section header not found */
+#define PROFILE_NO_KEY (-3)       /* key not found in the section */
+#define PROFILE_TOO_LONG (-4)     /* text too long for a 255-character line, or null text */
+#define PROFILE_BUFFER_SMALL (-5) /* destination buffer too small (or null) */
+#define PROFILE_NOT_VALUE (-6)    /* value is not a number / not a boolean word */
+/* The file cannot be opened; for writes also: no '/' in the path, or the temporary file cannot
+ * be created. */
+#define PROFILE_CANNOT_OPEN (-7)
 #define PROFILE_READ_ERROR (-8)
 #define PROFILE_WRITE_ERROR (-9)
-#define PROFILE_CANNOT_REPLACE (-10)  /* the temporary file cannot be moved to the target's name */
+#define PROFILE_CANNOT_REPLACE (-10) /* the temporary file cannot be moved to the target's name */
 
 /* Longest section name in a lookup or write, and longest key plus value in a write. */
 #define PROFILE_MAX_SECTION 252

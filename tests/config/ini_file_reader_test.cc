@@ -1,8 +1,8 @@
 #include "config/ini_file_reader.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "support/temp_dir.h"
 

@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -5,8 +6,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "config/profile_store.h"
 #include "support/temp_dir.h"
@@ -31,7 +30,8 @@ int writeKeys(const std::string& path, int writer) {
 void expectEverythingKept(const ztest::TempDir& dir, const std::string& path) {
   for (int writer = 0; writer < kWriters; ++writer) {
     for (int n = 0; n < kKeysEach; ++n) {
-      EXPECT_EQ(GetProfileLong("Shared", keyName(writer, n).c_str(), -100, path.c_str()), n) << keyName(writer, n);
+      EXPECT_EQ(GetProfileLong("Shared", keyName(writer, n).c_str(), -100, path.c_str()), n)
+          << keyName(writer, n);
     }
   }
   int files = 0;

@@ -1,6 +1,6 @@
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "config/profile_store.h"
 #include "support/temp_dir.h"
@@ -34,11 +34,11 @@ TEST_F(ProfileLookup, SectionsAndKeys) {
       "[Other]\nlater=1\n"
       "[PHASE1]\nonly=in second copy\n");
   EXPECT_EQ(value(path, "Phase1", "name"), "Value with spaces");  // header and key ignore case
-  EXPECT_EQ(value(path, "PHASE1", "k"), "first");      // first section, first key; header with comment skipped
-  EXPECT_EQ(value(path, "Phase1", "URL=a"), "b");      // split at the last '='
+  EXPECT_EQ(value(path, "PHASE1", "k"), "first");  // first section, first key; header with comment skipped
+  EXPECT_EQ(value(path, "Phase1", "URL=a"), "b");  // split at the last '='
   EXPECT_EQ(value(path, "Phase1", "URL"), "<default>");  // whole key, not a prefix
-  EXPECT_EQ(value(path, "Phase1", "Flag"), "");        // no '=': empty value, not the default
-  EXPECT_EQ(value(path, "Phase1", "; c"), "hidden");   // comments are plain text
+  EXPECT_EQ(value(path, "Phase1", "Flag"), "");          // no '=': empty value, not the default
+  EXPECT_EQ(value(path, "Phase1", "; c"), "hidden");     // comments are plain text
   EXPECT_EQ(value(path, "Phase1", "v"), "x ; trailing");
   EXPECT_EQ(entry(path, "Phase1", "later"), PROFILE_NO_KEY);  // after the next header
   EXPECT_EQ(entry(path, "Phase1", "only"), PROFILE_NO_KEY);   // second copy never searched
@@ -65,8 +65,8 @@ TEST_F(ProfileLookup, EntryIsTheWholeTrimmedLineAndMustFit) {
 
 TEST_F(ProfileLookup, SectionNameAndLineLengthLimits) {
   const std::string name252(252, 's');
-  const std::string path = file("[" + name252 + "]\nk=" + std::string(252, 'a') + "\nj=" +
-                                std::string(253, 'b') + "\nl=1\n");
+  const std::string path =
+      file("[" + name252 + "]\nk=" + std::string(252, 'a') + "\nj=" + std::string(253, 'b') + "\nl=1\n");
   EXPECT_EQ(value(path, name252.c_str(), "k"), std::string(252, 'a'));  // 254-character line
   EXPECT_EQ(value(path, name252.c_str(), "j"), std::string(253, 'b'));  // 255-character line
   EXPECT_EQ(value(path, name252.c_str(), "l"), "1");
@@ -86,9 +86,10 @@ TEST_F(ProfileLookup, CompatibilityWrapperIsOneWheneverADefaultOrValueIsGiven) {
 // Lines longer than the 255-character line buffer are read whole: a tail that starts where a
 // 255-byte read piece would end is never taken for a header or a key.
 TEST_F(ProfileLookup, LongLinesNeverYieldPhantomLines) {
-  const std::string path = file("[S]\n" + std::string(400, ' ') + "first=1\nnote=" + std::string(250, 'x') +
-                                "[T]\nk=" + std::string(253, 'x') + "secret=phantom\n" + std::string(300, 'n') +
-                                "=long\nk2=real\n[" + std::string(300, 'n') + "\nlate=4\n");
+  const std::string path =
+      file("[S]\n" + std::string(400, ' ') + "first=1\nnote=" + std::string(250, 'x') +
+           "[T]\nk=" + std::string(253, 'x') + "secret=phantom\n" + std::string(300, 'n') +
+           "=long\nk2=real\n[" + std::string(300, 'n') + "\nlate=4\n");
   EXPECT_EQ(value(path, "S", "first"), "1");  // long indentation is trimmed away
   EXPECT_EQ(value(path, "S", "secret"), "<default>");
   EXPECT_EQ(value(path, "T", "k2"), "<default>");

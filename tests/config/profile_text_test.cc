@@ -1,9 +1,8 @@
+#include <gtest/gtest.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "config/profile_store.h"
 #include "support/temp_dir.h"

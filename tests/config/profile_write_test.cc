@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -6,8 +7,6 @@
 
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "config/profile_store.h"
 #include "support/temp_dir.h"
