@@ -1,8 +1,7 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
@@ -112,7 +111,8 @@ TEST(CZuDirectory, ListsMatchingEntriesCaseSensitively) {
   EXPECT_EQ(listAll(dir.path(), "Corehub*.dmp", true),
             (Names{"Corehub_1.dmp", "Corehub_2.dmp", "Corehub_dirlink.dmp", "Corehub_link.dmp"}));
   EXPECT_EQ(listAll(dir.path(), "Corehub*.dmp", false),
-            (Names{"Corehub_1.dmp", "Corehub_2.dmp", "Corehub_dir.dmp", "Corehub_dirlink.dmp", "Corehub_link.dmp"}));
+            (Names{"Corehub_1.dmp", "Corehub_2.dmp", "Corehub_dir.dmp", "Corehub_dirlink.dmp",
+                   "Corehub_link.dmp"}));
   EXPECT_EQ(listAll(dir.path(), "*.txt", true), (Names{"Corehub.txt"}));
   EXPECT_EQ(listAll(dir.path(), "nothing*", true), Names{});
   // An empty pattern lists everything but "." and "..".
