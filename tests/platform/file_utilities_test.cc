@@ -115,6 +115,8 @@ TEST(CZuDirectory, ListsMatchingEntriesCaseSensitively) {
                    "Corehub_link.dmp"}));
   EXPECT_EQ(listAll(dir.path(), "*.txt", true), (Names{"Corehub.txt"}));
   EXPECT_EQ(listAll(dir.path(), "nothing*", true), Names{});
+  // "*" matches a leading dot as well.
+  EXPECT_EQ(listAll(dir.path(), "*hidden.dmp", true), (Names{".Corehub_hidden.dmp"}));
   // An empty pattern lists everything but "." and "..".
   EXPECT_EQ(listAll(dir.path(), "", false).size(), 10u);
 }
