@@ -63,9 +63,9 @@ void registerKinds() {
                        {kAdvice.number, SGFieldType::kString, 0, 0},
                        {kRows.number, SGFieldType::kList, g, DataGroup::kKind}});
   registerMessageKind(g, UpgradeResults::kKind, &make<UpgradeResults>, {});
-  registerMessageKind(g, ColumnData::kKind, &make<ColumnData>,
-                      {{kColumnName.number, SGFieldType::kString, 0, 0},
-                       {kColumnValue.number, SGFieldType::kString, 0, 0}});
+  registerMessageKind(
+      g, ColumnData::kKind, &make<ColumnData>,
+      {{kColumnName.number, SGFieldType::kString, 0, 0}, {kColumnValue.number, SGFieldType::kString, 0, 0}});
 }
 
 // Registers the result kinds once, before the first record exists, so that nested records
@@ -85,14 +85,17 @@ std::string getString(const SGMessageBase& m, const FieldRef& f) {
 void setString(SGMessageBase& m, const FieldRef& f, const std::string& value) {
   m.setstring(f.ordinal, f.number, value, f.classTag, f.fieldTag);
 }
-int64_t getInt(const SGMessageBase& m, const FieldRef& f) { return m.getint64(f.number, f.classTag, f.fieldTag); }
+int64_t getInt(const SGMessageBase& m, const FieldRef& f) {
+  return m.getint64(f.number, f.classTag, f.fieldTag);
+}
 void setInt(SGMessageBase& m, const FieldRef& f, int64_t value) {
   m.setint64(f.ordinal, f.number, value, f.classTag, f.fieldTag);
 }
 
-static_assert(sizeof(ProcessPhase) == sizeof(SGMessageBase) && sizeof(UpgradePhase) == sizeof(SGMessageBase) &&
-                  sizeof(Script) == sizeof(SGMessageBase) && sizeof(DataGroup) == sizeof(SGMessageBase) &&
-                  sizeof(Error) == sizeof(SGMessageBase) && sizeof(UpgradeResults) == sizeof(SGMessageBase) &&
+static_assert(sizeof(ProcessPhase) == sizeof(SGMessageBase) &&
+                  sizeof(UpgradePhase) == sizeof(SGMessageBase) && sizeof(Script) == sizeof(SGMessageBase) &&
+                  sizeof(DataGroup) == sizeof(SGMessageBase) && sizeof(Error) == sizeof(SGMessageBase) &&
+                  sizeof(UpgradeResults) == sizeof(SGMessageBase) &&
                   sizeof(ColumnData) == sizeof(SGMessageBase),
               "result records add no data to SGMessageBase");
 
@@ -107,7 +110,9 @@ void ProcessPhase::setPhaseName(const std::string& name) { setString(*this, kPha
 int64_t ProcessPhase::getStage() const { return getInt(*this, kStage); }
 void ProcessPhase::setStage(int64_t stage) { setInt(*this, kStage, stage); }
 std::string ProcessPhase::getCurrentListFile() const { return getString(*this, kCurrentListFile); }
-void ProcessPhase::setCurrentListFile(const std::string& listFile) { setString(*this, kCurrentListFile, listFile); }
+void ProcessPhase::setCurrentListFile(const std::string& listFile) {
+  setString(*this, kCurrentListFile, listFile);
+}
 std::string ProcessPhase::getCurrentScript() const { return getString(*this, kCurrentScript); }
 void ProcessPhase::setCurrentScript(const std::string& script) { setString(*this, kCurrentScript, script); }
 int64_t ProcessPhase::getResumeFlag() const { return getInt(*this, kResumeFlag); }
@@ -126,8 +131,8 @@ const ProcessPhase* ProcessPhase::getSubModule() const {
 }
 
 ProcessPhase* ProcessPhase::setSubModule(const ProcessPhase& record) {
-  return dynamic_cast<ProcessPhase*>(
-      setObjectAccessor(&record, kSubModule.ordinal, kSubModule.number, kSubModule.classTag, kSubModule.fieldTag));
+  return dynamic_cast<ProcessPhase*>(setObjectAccessor(&record, kSubModule.ordinal, kSubModule.number,
+                                                       kSubModule.classTag, kSubModule.fieldTag));
 }
 
 void ProcessPhase::dropSubModule() {
@@ -148,7 +153,9 @@ Script::Script() : SGMessageBase(kResultGroup, kKind) { ensureRegistered(); }
 std::string Script::getName() const { return getString(*this, kScriptName); }
 void Script::setName(const std::string& name) { setString(*this, kScriptName, name); }
 std::string Script::getDescription() const { return getString(*this, kScriptDescription); }
-void Script::setDescription(const std::string& description) { setString(*this, kScriptDescription, description); }
+void Script::setDescription(const std::string& description) {
+  setString(*this, kScriptDescription, description);
+}
 int64_t Script::getReturnCode() const { return getInt(*this, kScriptReturnCode); }
 void Script::setReturnCode(int64_t returnCode) { setInt(*this, kScriptReturnCode, returnCode); }
 RecordList<Error> Script::errors() { return RecordList<Error>(*this, kScriptErrors); }

@@ -73,7 +73,8 @@ class RecordList {
 
  private:
   SGMessageList* get(bool create) {
-    return m_owner->getlistobject(m_field.ordinal, m_field.number, m_field.classTag, m_field.fieldTag, create);
+    return m_owner->getlistobject(m_field.ordinal, m_field.number, m_field.classTag, m_field.fieldTag,
+                                  create);
   }
   SGMessageBase* m_owner;
   FieldRef m_field;

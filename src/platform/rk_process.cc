@@ -154,7 +154,8 @@ int RkProcess::run(const std::string& program, const std::vector<std::string>& a
   err.clear();
   if (timeoutSeconds < 0) timeoutSeconds = 0;
   Pipe outPipe, errPipe;
-  if (!outPipe.open() || !errPipe.open()) return failWith(err, CZuError::FromErrno("Cannot create a pipe", errno));
+  if (!outPipe.open() || !errPipe.open())
+    return failWith(err, CZuError::FromErrno("Cannot create a pipe", errno));
 
   SpawnSetup setup;
   int rc = setup.prepare(outPipe.write.get(), errPipe.write.get(), timeoutSeconds > 0);
@@ -185,7 +186,8 @@ int RkProcess::run(const std::string& program, const std::vector<std::string>& a
   do {
     waited = waitpid(pid, &status, 0);
   } while (waited < 0 && errno == EINTR);
-  if (waited < 0) return failWith(err, CZuError::FromErrno("Cannot collect the exit status of [" + program + "]", errno));
+  if (waited < 0)
+    return failWith(err, CZuError::FromErrno("Cannot collect the exit status of [" + program + "]", errno));
 
   if (!finished) {
     if (!err.empty() && err.back() != '\n') err += '\n';

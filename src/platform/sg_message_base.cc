@@ -5,10 +5,9 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <pugixml.hpp>
 #include <sstream>
 #include <utility>
-
-#include <pugixml.hpp>
 
 using zarezodud::SGFieldSpec;
 using zarezodud::SGFieldType;
@@ -336,11 +335,13 @@ const SGMessageBase* SGMessageBase::getObjectAccessor(int, int fieldNo, int, int
 SGMessageBase* SGMessageBase::setObjectAccessor(const SGMessageBase* record, int, int fieldNo, int, int) {
   if (record == nullptr) {
     auto it = m_fields->byNumber.find(fieldNo);
-    if (it != m_fields->byNumber.end() && it->second.type == SGFieldType::kObject) m_fields->byNumber.erase(it);
+    if (it != m_fields->byNumber.end() && it->second.type == SGFieldType::kObject)
+      m_fields->byNumber.erase(it);
     return nullptr;
   }
   if (std::optional<SGFieldSpec> spec = declaredField(m_group, m_kind, fieldNo)) {
-    if (spec->type != SGFieldType::kObject || spec->group != record->group() || spec->kind != record->kind()) {
+    if (spec->type != SGFieldType::kObject || spec->group != record->group() ||
+        spec->kind != record->kind()) {
       return nullptr;
     }
   }
@@ -404,7 +405,8 @@ SGMessageBase& SGMessageList::at(std::size_t index) { return *m_items.at(index);
 const SGMessageBase& SGMessageList::at(std::size_t index) const { return *m_items.at(index); }
 
 SGMessageBase* SGMessageList::append(const SGMessageBase& record) {
-  if (m_hasElementKind && (record.group() != m_elementGroup || record.kind() != m_elementKind)) return nullptr;
+  if (m_hasElementKind && (record.group() != m_elementGroup || record.kind() != m_elementKind))
+    return nullptr;
   m_items.push_back(cloneMessage(record));
   return m_items.back().get();
 }
@@ -460,10 +462,12 @@ class MessageReader {
     for (pugi::xml_attribute a : node.attributes()) {
       std::string name = a.name();
       if (name == "group" && !haveGroup) {
-        if (!parseInteger(a.value(), group)) return fail("bad message group \"" + std::string(a.value()) + "\"");
+        if (!parseInteger(a.value(), group))
+          return fail("bad message group \"" + std::string(a.value()) + "\"");
         haveGroup = true;
       } else if (name == "kind" && !haveKind) {
-        if (!parseInteger(a.value(), kind)) return fail("bad message kind \"" + std::string(a.value()) + "\"");
+        if (!parseInteger(a.value(), kind))
+          return fail("bad message kind \"" + std::string(a.value()) + "\"");
         haveKind = true;
       } else {
         return fail("unexpected attribute \"" + name + "\" on <message>");
@@ -475,7 +479,8 @@ class MessageReader {
 
   // Fills target's fields from the children of a <message> element at the given depth.
   bool readFields(pugi::xml_node node, int depth, SGMessageBase& target) {
-    const std::string where = "message " + std::to_string(target.group()) + "/" + std::to_string(target.kind());
+    const std::string where =
+        "message " + std::to_string(target.group()) + "/" + std::to_string(target.kind());
     std::map<int, SGMessageField> fields;
     for (pugi::xml_node child : node.children()) {
       if (isIgnorableText(child)) continue;
@@ -538,7 +543,8 @@ class MessageReader {
       case SGFieldType::kInt64: {
         std::string text;
         if (!readText(node, at, &text)) return false;
-        if (!parseInteger(text.c_str(), &field->number)) return fail(at + ": bad int64 value \"" + text + "\"");
+        if (!parseInteger(text.c_str(), &field->number))
+          return fail(at + ": bad int64 value \"" + text + "\"");
         return true;
       }
       case SGFieldType::kString: {
@@ -557,7 +563,8 @@ class MessageReader {
         for (pugi::xml_node child : node.children()) {
           if (isIgnorableText(child)) continue;
           if (child.type() != pugi::node_element) return fail(at + ": unexpected content " + describe(child));
-          if (*type == SGFieldType::kObject && field->object) return fail(at + ": object holds more than one message");
+          if (*type == SGFieldType::kObject && field->object)
+            return fail(at + ": object holds more than one message");
           std::unique_ptr<SGMessageBase> nested;
           if (!readNested(child, depth + 1, spec, at, &nested)) return false;
           if (*type == SGFieldType::kObject) {
@@ -573,16 +580,17 @@ class MessageReader {
     return fail(at + ": unknown field type");
   }
 
-  bool readNested(pugi::xml_node node, int depth, const std::optional<SGFieldSpec>& spec, const std::string& at,
-                  std::unique_ptr<SGMessageBase>* out) {
+  bool readNested(pugi::xml_node node, int depth, const std::optional<SGFieldSpec>& spec,
+                  const std::string& at, std::unique_ptr<SGMessageBase>* out) {
     if (depth > SGMessageBase::kMaxDepth) {
-      return fail(at + ": messages nested deeper than " + std::to_string(SGMessageBase::kMaxDepth) + " levels");
+      return fail(at + ": messages nested deeper than " + std::to_string(SGMessageBase::kMaxDepth) +
+                  " levels");
     }
     int group = 0, kind = 0;
     if (!readHeader(node, &group, &kind)) return false;
     if (spec && (spec->group != group || spec->kind != kind)) {
-      return fail(at + ": holds message " + std::to_string(group) + "/" + std::to_string(kind) + ", expected " +
-                  std::to_string(spec->group) + "/" + std::to_string(spec->kind));
+      return fail(at + ": holds message " + std::to_string(group) + "/" + std::to_string(kind) +
+                  ", expected " + std::to_string(spec->group) + "/" + std::to_string(spec->kind));
     }
     std::unique_ptr<SGMessageBase> nested = zarezodud::makeMessage(group, kind);
     if (!readFields(node, depth, *nested)) return false;

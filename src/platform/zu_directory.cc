@@ -63,7 +63,8 @@ CZuError CZuDirectory::Read(std::string& name) {
       if (entry->d_type == DT_UNKNOWN) {
         // The entry itself, not what a link points to.
         struct stat info {};
-        isDirectory = fstatat(dirfd(asDir(m_dir)), entryName, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+        isDirectory =
+            fstatat(dirfd(asDir(m_dir)), entryName, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
       }
       if (isDirectory) continue;
     }

@@ -8,7 +8,8 @@
 
 namespace zarezodud {
 
-CZuError CZuFile::GetTimes(const std::string& path, int64_t* access, int64_t* modification, int64_t* creation) {
+CZuError CZuFile::GetTimes(const std::string& path, int64_t* access, int64_t* modification,
+                           int64_t* creation) {
   struct statx info {};
   if (statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
     return CZuError::FromErrno("Cannot read the times of [" + path + "]", errno);

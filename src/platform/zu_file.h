@@ -17,7 +17,8 @@ class CZuFile {
   // last modification (the time the file was written) and creation (the birth time when the
   // file system records one, else the last status change). On failure the destinations are
   // left untouched.
-  static CZuError GetTimes(const std::string& path, int64_t* access, int64_t* modification, int64_t* creation);
+  static CZuError GetTimes(const std::string& path, int64_t* access, int64_t* modification,
+                           int64_t* creation);
 
   // Removes the directory entry at path. A symbolic link is removed itself, never its target;
   // a directory is not removed (failure).

@@ -273,19 +273,19 @@ TEST(ResultMessages, UnserializeRefusesRecordsOfTheWrongShape) {
   EXPECT_EQ(position.getPhaseName(), "kept");
 
   // A sub-module record must itself be a position record.
-  EXPECT_FALSE(position.unserialize(
-      "<message group=\"105\" kind=\"0\"><field number=\"14\" type=\"object\">"
-      "<message group=\"105\" kind=\"2\"/></field></message>",
-      &error));
+  EXPECT_FALSE(
+      position.unserialize("<message group=\"105\" kind=\"0\"><field number=\"14\" type=\"object\">"
+                           "<message group=\"105\" kind=\"2\"/></field></message>",
+                           &error));
   // Stage is an integer field.
   EXPECT_FALSE(position.unserialize(
       "<message group=\"105\" kind=\"0\"><field number=\"5\" type=\"string\">two</field></message>", &error));
   // A script's messages are Error records.
   Script script;
-  EXPECT_FALSE(script.unserialize(
-      "<message group=\"105\" kind=\"2\"><field number=\"10\" type=\"list\">"
-      "<message group=\"105\" kind=\"6\"/></field></message>",
-      &error));
+  EXPECT_FALSE(
+      script.unserialize("<message group=\"105\" kind=\"2\"><field number=\"10\" type=\"list\">"
+                         "<message group=\"105\" kind=\"6\"/></field></message>",
+                         &error));
   EXPECT_EQ(position.getPhaseName(), "kept");
 }
 

@@ -1,8 +1,7 @@
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
@@ -112,9 +111,12 @@ TEST(CZuDirectory, ListsMatchingEntriesCaseSensitively) {
   EXPECT_EQ(listAll(dir.path(), "Corehub*.dmp", true),
             (Names{"Corehub_1.dmp", "Corehub_2.dmp", "Corehub_dirlink.dmp", "Corehub_link.dmp"}));
   EXPECT_EQ(listAll(dir.path(), "Corehub*.dmp", false),
-            (Names{"Corehub_1.dmp", "Corehub_2.dmp", "Corehub_dir.dmp", "Corehub_dirlink.dmp", "Corehub_link.dmp"}));
+            (Names{"Corehub_1.dmp", "Corehub_2.dmp", "Corehub_dir.dmp", "Corehub_dirlink.dmp",
+                   "Corehub_link.dmp"}));
   EXPECT_EQ(listAll(dir.path(), "*.txt", true), (Names{"Corehub.txt"}));
   EXPECT_EQ(listAll(dir.path(), "nothing*", true), Names{});
+  // "*" matches a leading dot as well.
+  EXPECT_EQ(listAll(dir.path(), "*hidden.dmp", true), (Names{".Corehub_hidden.dmp"}));
   // An empty pattern lists everything but "." and "..".
   EXPECT_EQ(listAll(dir.path(), "", false).size(), 10u);
 }

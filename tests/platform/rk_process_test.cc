@@ -1,8 +1,7 @@
 #include "platform/rk_process.h"
 
-#include <signal.h>
-
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
 #include <string>
@@ -38,8 +37,8 @@ TEST(RkProcess, CommandLineGoesThroughTheShell) {
 TEST(RkProcess, MegabytesOnBothStreamsDoNotDeadlock) {
   std::string out, err;
   const int rc = RkProcess::system(
-      "head -c 5242880 /dev/zero | tr '\\0' o & head -c 5242880 /dev/zero | tr '\\0' e >&2; wait", out, err, 60,
-      false);
+      "head -c 5242880 /dev/zero | tr '\\0' o & head -c 5242880 /dev/zero | tr '\\0' e >&2; wait", out, err,
+      60, false);
   EXPECT_EQ(rc, 0) << err.substr(0, 200);
   EXPECT_EQ(out.size(), 5242880u);
   EXPECT_EQ(err.size(), 5242880u);
@@ -68,7 +67,9 @@ TEST(RkProcess, MissingCommandAndMissingProgram) {
 
 TEST(RkProcess, RunPassesArgumentsUnchanged) {
   std::string out, err;
-  EXPECT_EQ(RkProcess::run("/bin/sh", {"sh", "-c", "printf '%s|' \"$@\"", "x", "a b", "$HOME", ""}, out, err, 0), 0);
+  EXPECT_EQ(
+      RkProcess::run("/bin/sh", {"sh", "-c", "printf '%s|' \"$@\"", "x", "a b", "$HOME", ""}, out, err, 0),
+      0);
   EXPECT_EQ(out, "a b|$HOME||");
 }
 
@@ -76,7 +77,8 @@ TEST(RkProcess, TimeoutKillsTheCommandAndWhatItStarted) {
   std::string out, err;
   const auto start = std::chrono::steady_clock::now();
   const int rc = RkProcess::system("echo started; sleep 30 & sleep 30; echo never", out, err, 1, false);
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
   EXPECT_EQ(rc, 128 + SIGKILL);
   EXPECT_EQ(out, "started\n");
   EXPECT_NE(err.find("killed after 1 seconds"), std::string::npos);

@@ -28,7 +28,8 @@ void registerTestKinds() {
                                    {{1, SGFieldType::kObject, kGroup, 901},
                                     {2, SGFieldType::kList, kGroup, 902},
                                     {3, SGFieldType::kInt64, 0, 0}});
-    zarezodud::registerMessageKind(kGroup, 901, [] { return std::unique_ptr<SGMessageBase>(new TestChild); }, {});
+    zarezodud::registerMessageKind(kGroup, 901, [] { return std::unique_ptr<SGMessageBase>(new TestChild); },
+                                   {});
     return true;
   }();
   (void)done;
@@ -216,7 +217,8 @@ TEST(SGMessageBase, XmlRoundTripKeepsEveryField) {
   ASSERT_TRUE(back.unserialize(xml, &error)) << error << "\n" << xml;
   EXPECT_EQ(back.getint64(1, 0, 0), std::numeric_limits<int64_t>::min());
   EXPECT_EQ(back.getint64(2, 0, 0), std::numeric_limits<int64_t>::max());
-  for (int n = 3; n <= 9; ++n) EXPECT_EQ(back.getstring(n, n, 0, 0), m.getstring(n, n, 0, 0)) << "field " << n;
+  for (int n = 3; n <= 9; ++n)
+    EXPECT_EQ(back.getstring(n, n, 0, 0), m.getstring(n, n, 0, 0)) << "field " << n;
   EXPECT_TRUE(back.hasField(3));
   const SGMessageBase* nested = back.getObjectAccessor(10, 10, 0, 0, 23, 152);
   ASSERT_NE(nested, nullptr);
@@ -325,12 +327,13 @@ TEST(SGMessageBase, UnserializeRejectsEverythingElse) {
       {"base64 misplaced padding", field("number=\"1\" type=\"string\" encoding=\"base64\"", "a=bc")},
       {"empty object", field("number=\"1\" type=\"object\"", "")},
       {"object with two messages",
-       field("number=\"1\" type=\"object\"", "<message group=\"1\" kind=\"1\"/><message group=\"1\" kind=\"1\"/>")},
+       field("number=\"1\" type=\"object\"",
+             "<message group=\"1\" kind=\"1\"/><message group=\"1\" kind=\"1\"/>")},
       {"text in object", field("number=\"1\" type=\"object\"", "<message group=\"1\" kind=\"1\"/>x")},
       {"foreign element in list", field("number=\"1\" type=\"list\"", "<item/>")},
       {"bad nested message", field("number=\"1\" type=\"list\"", "<message group=\"1\"/>")},
-      {"duplicate field",
-       head + "<field number=\"1\" type=\"int64\">1</field><field number=\"1\" type=\"string\">x</field></message>"},
+      {"duplicate field", head + "<field number=\"1\" type=\"int64\">1</field><field number=\"1\" "
+                                 "type=\"string\">x</field></message>"},
       {"duplicate attribute", field("number=\"1\" number=\"2\" type=\"int64\"", "1")},
   };
   for (const auto& c : cases) {
@@ -395,10 +398,10 @@ TEST(SGMessageRegistry, UnserializeChecksRegisteredLayouts) {
   const std::string open = "<message group=\"9000\" kind=\"900\">";
   TestParent parent;
   std::string error;
-  ASSERT_TRUE(parent.unserialize(open +
-                                     "<field number=\"1\" type=\"object\"><message group=\"9000\" kind=\"901\"/>"
-                                     "</field><field number=\"2\" type=\"list\"/></message>",
-                                 &error))
+  ASSERT_TRUE(
+      parent.unserialize(open + "<field number=\"1\" type=\"object\"><message group=\"9000\" kind=\"901\"/>"
+                                "</field><field number=\"2\" type=\"list\"/></message>",
+                         &error))
       << error;
   EXPECT_NE(dynamic_cast<TestChild*>(object(parent, 1, false, kGroup, 901)), nullptr);
   EXPECT_EQ(parent.getlistobject(1, 2, 0, 0, false)->elementKind(), 902);
@@ -408,7 +411,8 @@ TEST(SGMessageRegistry, UnserializeChecksRegisteredLayouts) {
       &error));
   EXPECT_NE(error.find("expected 9000/901"), std::string::npos) << error;
   EXPECT_FALSE(parent.unserialize(
-      open + "<field number=\"2\" type=\"list\"><message group=\"1\" kind=\"902\"/></field></message>", &error));
+      open + "<field number=\"2\" type=\"list\"><message group=\"1\" kind=\"902\"/></field></message>",
+      &error));
   EXPECT_FALSE(parent.unserialize(open + "<field number=\"3\" type=\"string\">x</field></message>", &error));
   EXPECT_NE(error.find("declared as int64"), std::string::npos) << error;
   // Fields the registration does not name are free.
