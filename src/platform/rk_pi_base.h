@@ -22,6 +22,7 @@ class RKPI_Base {
   // The platform's event sink, kept for the caller's sake; the registry reports through
   // getLastErrorMsg() instead.
   void setEventManager(void* eventManager) { eventManager_ = eventManager; }
+  void* getEventManager() const { return eventManager_; }
   // Later reads address focus name; null leaves the process-wide focus in use.
   void setFocus(const char* name);
 
