@@ -25,3 +25,16 @@ if ((${#missing[@]})); then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The driver packages register themselves with unixODBC; make sure they did, so that a
+# connection string naming {FreeTDS}, {SQLite3} or {PostgreSQL Unicode} finds its driver.
+register_driver() {
+  local name=$1 driver=$2
+  if ! odbcinst -q -d -n "$name" >/dev/null 2>&1 && [[ -e "$driver" ]]; then
+    printf '[%s]\nDescription=%s\nDriver=%s\n' "$name" "$name" "$driver" | odbcinst -i -d -r >/dev/null
+  fi
+}
+odbc_dir=/usr/lib/x86_64-linux-gnu/odbc
+register_driver FreeTDS "$odbc_dir/libtdsodbc.so"
+register_driver SQLite3 "$odbc_dir/libsqlite3odbc.so"
+register_driver "PostgreSQL Unicode" "$odbc_dir/psqlodbcw.so"
