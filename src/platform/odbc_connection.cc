@@ -45,6 +45,14 @@ bool parseInt32(const std::string& text, int& value) {
   return true;
 }
 
+bool onlySequenceErrors(const std::vector<OdbcDiagnostic>& records) {
+  if (records.empty()) return false;
+  for (const OdbcDiagnostic& d : records) {
+    if (d.state != "HY010") return false;
+  }
+  return true;
+}
+
 std::string exceptionText(const char* where) {
   try {
     throw;
@@ -191,6 +199,11 @@ bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
   for (int guard = 0; guard < 1000000; ++guard) {
     if (current && !probeReturnCode(run)) failed = true;
     rc = SQLMoreResults(stmt);
+    if (rc == SQL_ERROR && onlySequenceErrors(collectDiagnostics(m_stmt, false))) {
+      // The driver manager's "function sequence error": there is nothing left to walk after
+      // a failed execution. Not a server message; the failure is already known.
+      break;
+    }
     const std::size_t count = noteDiagnostics(rc, run);
     if (rc == SQL_NO_DATA || rc == SQL_INVALID_HANDLE) break;
     if (rc == SQL_ERROR) {
