@@ -147,8 +147,8 @@ std::size_t OdbcConnection::noteDiagnostics(short rc, ScriptRun& run, bool dropT
   for (const OdbcDiagnostic& d : diags) {
     if (dropTruncation && d.state == "01004") continue;
     if (run.out) {
-      const int line = d.line > 0 ? d.line + run.startLine - 1 : 0;
-      run.out->append(formatMessageRecord(now, d.state, d.nativeError, d.message, d.recNum, line));
+      run.out->append(formatMessageRecord(now, d.state, d.nativeError, d.message, d.recNum,
+                                          scriptLineOf(d.line, run.startLine)));
     }
     if (rc == SQL_ERROR) run.errors.push_back(d);
   }

@@ -42,6 +42,16 @@ TEST(BatchSplitter, SplitsAtSeparatorLinesAndKeepsStartLines) {
   EXPECT_EQ(split("SELECT 'a\nb'\nGO\nSELECT 2"), (Batches{{"SELECT 'a\nb'\n", 1, 1}, {"SELECT 2", 4, 1}}));
 }
 
+TEST(BatchSplitter, ServerLinesMapBackToScriptLines) {
+  const std::string script = "SET X ON\nGO\n\nSELECT 1\nSELECT 2\n";
+  const std::vector<SqlBatch> batches = splitSqlBatches(script);
+  ASSERT_EQ(batches.size(), 2u);
+  EXPECT_EQ(scriptLineOf(1, batches[0].startLine), 1);
+  EXPECT_EQ(scriptLineOf(3, batches[1].startLine), 5) << "the server's line 3 of the second batch is SELECT 2";
+  EXPECT_EQ(scriptLineOf(0, batches[1].startLine), 0) << "no line from the server";
+  EXPECT_EQ(scriptLineOf(-1, 9), 0);
+}
+
 TEST(BatchSplitter, SeparatorLineForms) {
   int n = 0;
   for (const char* line : {"GO", "go", "Go", "  GO  ", "\tgO\t", "GO -- done", "GO--done", "GO\r"}) {
