@@ -13,6 +13,10 @@ enum class Lex { kCode, kBlockComment, kLineComment, kString, kDoubleQuoted, kBr
 
 }  // namespace
 
+int scriptLineOf(int lineInBatch, int batchStartLine) {
+  return lineInBatch > 0 ? batchStartLine + lineInBatch - 1 : 0;
+}
+
 bool parseSeparatorLine(std::string_view line, int& repeatCount) {
   std::size_t i = 0;
   const std::size_t n = line.size();

@@ -27,6 +27,10 @@ struct SqlBatch {
   std::string_view textIn(std::string_view script) const { return script.substr(offset, length); }
 };
 
+// The script line of a line the server reports within a batch that starts on script line
+// batchStartLine: batchStartLine + lineInBatch - 1; 0 when the server gave none (0 or less).
+int scriptLineOf(int lineInBatch, int batchStartLine);
+
 // The batches of script in order. The slices exclude the separator lines themselves; a
 // batch's text starts at the beginning of the line after the previous separator (or at the
 // start of the script), so the driver's line numbers within a batch map back to the script

@@ -45,6 +45,14 @@ bool parseInt32(const std::string& text, int& value) {
   return true;
 }
 
+bool onlySequenceErrors(const std::vector<OdbcDiagnostic>& records) {
+  if (records.empty()) return false;
+  for (const OdbcDiagnostic& d : records) {
+    if (d.state != "HY010") return false;
+  }
+  return true;
+}
+
 std::string exceptionText(const char* where) {
   try {
     throw;
@@ -65,7 +73,13 @@ OdbcConnection::~OdbcConnection() {
 
 void OdbcConnection::setNumConnectAttempts(int attempts) { m_attempts = attempts < 1 ? 1 : attempts; }
 
-void OdbcConnection::setError(const std::string& text) { m_lastError = maskPasswords(text); }
+void OdbcConnection::setError(const std::string& text) {
+  try {
+    m_lastError = maskPasswords(text);
+  } catch (...) {
+    m_lastError.clear();  // out of memory: better no text than an escaping exception
+  }
+}
 
 bool OdbcConnection::requireOpen() {
   if (m_dbc.connected() && m_stmt) return true;
@@ -133,8 +147,8 @@ std::size_t OdbcConnection::noteDiagnostics(short rc, ScriptRun& run, bool dropT
   for (const OdbcDiagnostic& d : diags) {
     if (dropTruncation && d.state == "01004") continue;
     if (run.out) {
-      const int line = d.line > 0 ? d.line + run.startLine - 1 : 0;
-      run.out->append(formatMessageRecord(now, d.state, d.nativeError, d.message, d.recNum, line));
+      run.out->append(formatMessageRecord(now, d.state, d.nativeError, d.message, d.recNum,
+                                          scriptLineOf(d.line, run.startLine)));
     }
     if (rc == SQL_ERROR) run.errors.push_back(d);
   }
@@ -185,6 +199,11 @@ bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
   for (int guard = 0; guard < 1000000; ++guard) {
     if (current && !probeReturnCode(run)) failed = true;
     rc = SQLMoreResults(stmt);
+    if (rc == SQL_ERROR && onlySequenceErrors(collectDiagnostics(m_stmt, false))) {
+      // The driver manager's "function sequence error": there is nothing left to walk after
+      // a failed execution. Not a server message; the failure is already known.
+      break;
+    }
     const std::size_t count = noteDiagnostics(rc, run);
     if (rc == SQL_NO_DATA || rc == SQL_INVALID_HANDLE) break;
     if (rc == SQL_ERROR) {
@@ -472,6 +491,16 @@ int OdbcConnection::RKDBVar_addCol(RKDBDataTypeBase* column, int position) {
 }
 
 int OdbcConnection::RKDBVar_bind() {
+  try {
+    return bindColumns();
+  } catch (...) {
+    m_bound = false;
+    setError(exceptionText("Binding the columns"));
+    return 1;
+  }
+}
+
+int OdbcConnection::bindColumns() {
   m_bound = false;
   if (!requireOpen()) return 1;
   if (!m_cursorOpen) {
@@ -598,11 +627,15 @@ int OdbcConnection::closeCursor() {
 void OdbcConnection::setExtIndicatorArray(void* indicators) { m_indicators = static_cast<std::int64_t*>(indicators); }
 
 std::string OdbcConnection::getDBMSName() {
-  if (!m_dbc.connected()) return "";
-  SQLCHAR name[256] = {0};
-  SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLGetInfo(m_dbc.get(), SQL_DBMS_NAME, name, sizeof name, &length))) return "";
-  return std::string(reinterpret_cast<const char*>(name));
+  try {
+    if (!m_dbc.connected()) return "";
+    SQLCHAR name[256] = {0};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(m_dbc.get(), SQL_DBMS_NAME, name, sizeof name, &length))) return "";
+    return std::string(reinterpret_cast<const char*>(name));
+  } catch (...) {
+    return "";
+  }
 }
 
 void OdbcConnection::closeResultSet() {

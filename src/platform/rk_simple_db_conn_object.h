@@ -77,9 +77,10 @@ class RKSimpleDBConnObject {
   // Runs a whole script: its batches (split at GO lines) in order, each as often as its
   // separator says; every message the server returns is appended to the temporary output
   // file. Returns non-zero on success, 0 when the output file cannot be used, the connection
-  // is not open or a batch fails (the first failing batch ends the run). With returnCode
-  // given, writes there the first column of the first row of the last result set the
-  // script produced (0 when there was none, or it is NULL or not an integer).
+  // is not open or a batch fails (the first failing batch ends the run; its messages are in
+  // the file too). With returnCode given, writes there the first column of the first row of
+  // the last result set the script produced (0 when there was none, or it is NULL or not an
+  // integer); after a failure, that value as it stood when the run ended.
   virtual int executeQueryForZARezodud(const std::string& text, int* returnCode) = 0;
 
   // Runs text (split at GO lines like a script, messages not recorded) and leaves the first
