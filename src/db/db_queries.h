@@ -72,6 +72,11 @@ class ZAREZODUD_API DBQueries {
   void logScriptExecTime(std::string scriptName, std::chrono::system_clock::time_point start,
                          std::chrono::system_clock::time_point end);
 
+  // Service-pack selection: adds (name, 0) for every function / stored procedure that the
+  // database marks as created after its service-pack step. 1 when all rows were read.
+  unsigned int populateFuncMap(std::string dbName, std::map<std::string, int32_t>& functions);
+  unsigned int populateSPMap(std::string dbName, std::map<std::string, int32_t>& procedures);
+
   // Read access for callers and tests.
   const std::string& getDBName() const { return m_dbName; }
   const std::string& getPlainConnectionString() const { return m_plainConnectionString; }
@@ -90,6 +95,8 @@ class ZAREZODUD_API DBQueries {
   // Text of the whole file at path; false with "Cannot open file [%s]." set.
   bool readScriptFile(const std::string& path, std::string& text);
   bool ensureDBConnection();
+  unsigned int populateObjectMap(const std::string& dbName, const char* objectType,
+                                 std::map<std::string, int32_t>& names);
   bool ensureMasterConnection();
 
   std::string m_dbServerType;

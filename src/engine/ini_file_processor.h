@@ -75,6 +75,14 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // modifiedTime untouched.
   unsigned int getFileModifiedTime(std::string path, int64_t& modifiedTime);
 
+  // Service-pack selection state. Each returns 1 on success, 0 on failure (reason in the
+  // upgrade log). The recut time comes from DVDInfo.txt (release 16, service pack 16 or lower)
+  // or DVDInfo.xml beside the database scripts directory.
+  unsigned int getRecutTimeFromDVDInfo(int32_t release, int32_t servicePack);
+  unsigned int populateFuncMapINI(std::string dbName);
+  unsigned int populateSPMapINI(std::string dbName);
+  unsigned int populateCommonSQLFilesList();
+
   // Creates the processor's database object on first need (direct form from the parameters'
   // credentials, registry form otherwise); 1 when the processor has one afterwards.
   unsigned int initializeDBObject();
