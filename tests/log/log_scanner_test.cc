@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -124,6 +128,76 @@ TEST(LogScanner, MegabytesInOneRecordAreScannedInOnePass) {
   scanScriptOutput(dataOnly, found);
   ASSERT_EQ(found.size(), 60000u);
   EXPECT_EQ(found[59999].message, "59999" + filler);
+}
+
+TEST(LogScanner, MarkersSharingHashesAreFoundWhereTheyStart) {
+  EXPECT_EQ(scan("####ERROR###DATA### d"), (Entries{{kInfoError, "DATA### d"}}));
+  EXPECT_EQ(scan("#####WARNING###### w"), (Entries{{kInfoWarning, "### w"}}));
+  EXPECT_EQ(scan("###DATA###ADVICE### a"), (Entries{{kInfoAdvice, "a"}}));
+}
+
+// The marker loop read plainly, searching the whole remaining text for every marker each
+// time; the scanner must give the same entries on any record.
+Entries plainReading(const std::string& record) {
+  static const std::regex tagRe("\\][ ]\\[RecNum:[0-9]+, LineNum:[0-9]+\\]n*");
+  Entries out;
+  std::string rest = record;
+  auto finish = [](std::string text, int type) {
+    const auto notSpace = [](char c) { return std::string(" \t\f\v\n\r").find(c) == std::string::npos; };
+    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
+    if (type == kInfoHeader) text = text.substr(0, text.find_first_of("\n\r"));
+    text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
+    return text;
+  };
+  for (int t = 0; t < kInfoTypeCount;) {
+    const size_t at = rest.find(INFORTYPELIST[t]);
+    if (at == std::string::npos) {
+      ++t;
+      continue;
+    }
+    rest = rest.substr(at + std::strlen(INFORTYPELIST[t]));
+    size_t next = std::string::npos;
+    for (int m = 0; m < kInfoTypeCount && next == std::string::npos; ++m) next = rest.find(INFORTYPELIST[m]);
+    const size_t tag = rest.find("] [RecNum:");
+    if (next != std::string::npos && (tag == std::string::npos || next < tag)) {
+      out.emplace_back(t, finish(rest.substr(0, next), t));
+      rest = rest.substr(next);
+      continue;
+    }
+    out.emplace_back(t, finish(std::regex_replace(rest, tagRe, ""), t));
+    break;
+  }
+  return out;
+}
+
+TEST(LogScanner, AgreesWithAPlainReadingOnRandomRecords) {
+  const std::vector<std::string> pieces = {"###ERROR###",
+                                           "###WARNING###",
+                                           "###ADVICE###",
+                                           "###HEADER###",
+                                           "###DATA###",
+                                           "###DESCRIPTION###",
+                                           "#",
+                                           "##",
+                                           "###",
+                                           "ERROR###",
+                                           " text ",
+                                           "\n",
+                                           "\r",
+                                           "\t",
+                                           "a:,:b",
+                                           "] [RecNum:1, LineNum:2]",
+                                           "] [RecNum:1, LineNum:2]nn",
+                                           "] [RecNum:x, LineNum:2]",
+                                           "]",
+                                           "n"};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 5000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(rng() % 16);
+    for (int i = 0; i < count; ++i) text += pieces[rng() % pieces.size()];
+    ASSERT_EQ(scan(text), plainReading(text)) << testing::PrintToString(text);
+  }
 }
 
 // File access through the utility-logger entry points; failures go to the utility log.
