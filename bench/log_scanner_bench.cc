@@ -6,6 +6,9 @@
 // heap_peak_x (peak heap bytes during one scan / file size), rss_delta_MB (growth of the
 // process's maximum resident set during the benchmark; coarse, 0 once an earlier benchmark
 // reached a higher mark).
+// BM_ScanInMemory runs first and pays glibc's heap growth and trimming (page faults) on
+// every iteration; later benchmarks run after a 10 MB block raised the allocator's
+// thresholds. Compare it with care.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <stdlib.h>

@@ -39,8 +39,8 @@ class ZAREZODUD_API ZARezodudLogger {
 
   // Test support (not exported): forget the initialisation so that init() can be exercised
   // again, and the path given to the last successful init().
-  static void resetForTesting();
-  static std::string logFilePathForTesting();
+  __attribute__((visibility("hidden"))) static void resetForTesting();
+  __attribute__((visibility("hidden"))) static std::string logFilePathForTesting();
 };
 
 #endif
