@@ -226,6 +226,16 @@ void BM_ScanInMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_ScanInMemory)->Unit(benchmark::kMillisecond);
 
+// The same scan applying the Boost-compiled expressions directly, for comparison.
+void BM_ScanInMemoryBoostEngine(benchmark::State& state) {
+  runScan(state, [](Fixture& f) {
+    std::vector<LOGINFO> entries;
+    zarezodud::scanScriptOutput(f.content, entries, zarezodud::MatchEngine::kRegex);
+    benchmark::DoNotOptimize(entries.data());
+  });
+}
+BENCHMARK(BM_ScanInMemoryBoostEngine)->Unit(benchmark::kMillisecond);
+
 void BM_GetErrorListS(benchmark::State& state) {
   std::size_t count = 0;
   runScan(state, [&count](Fixture& f) {
