@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <boost/regex.hpp>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -12,8 +11,6 @@
 
 namespace zarezodud {
 
-const char* const timestamp_expressions = "^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d";
-const char* const RecNum_expressions = "\\][ ]\\[RecNum:[0-9]+, LineNum:[0-9]+\\]n*";
 const char* const INFORTYPELIST[kInfoTypeCount] = {
     "###ERROR###", "###WARNING###", "###ADVICE###", "###HEADER###", "###DATA###", "###DESCRIPTION###",
 };
@@ -21,27 +18,10 @@ const char* const kCellSeparator = ":,:";
 
 namespace {
 
-// The literal start of every RecNum_expressions match: a record without it needs no regex.
+// Where a record and line tag would start; the marker loop compares marker positions with it.
 constexpr std::string_view kRecNumTag = "] [RecNum:";
-
-const boost::regex& timestampRegex() {
-  static const boost::regex re(timestamp_expressions);
-  return re;
-}
-
-const boost::regex& recNumRegex() {
-  static const boost::regex re(RecNum_expressions);
-  return re;
-}
-
-std::string removeRecNumTags(std::string_view text) {
-  if (text.find(kRecNumTag) == std::string_view::npos) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
-  boost::regex_replace(std::back_inserter(out), text.begin(), text.end(), recNumRegex(), "",
-                       boost::regex_constants::format_literal);
-  return out;
-}
+// Common to every marker of INFORTYPELIST.
+constexpr std::string_view kMarkerCore = "###";
 
 // Leading white space off; a HEADER keeps only its first line; trailing white space off.
 std::string finishMessage(std::string_view text, int type) {
@@ -83,27 +63,77 @@ class ForwardFinder {
   bool known_ = false;
 };
 
+// Where each marker occurs in one record, found in one pass over the "###" in it.
+// at(type, from) gives the first occurrence of that marker at or after from; from may only
+// grow between calls, which lets each type's cursor walk the hits once.
+class MarkerIndex {
+ public:
+  struct Hit {
+    size_t pos;
+    int type;
+  };
+
+  // Indexes record; hits keeps its storage across records.
+  void reset(std::string_view record) {
+    hits_.clear();
+    for (size_t p = record.find(kMarkerCore); p != std::string_view::npos;
+         p = record.find(kMarkerCore, p + 1)) {
+      const int type = markerAt(record, p);
+      if (type >= 0) hits_.push_back(Hit{p, type});
+    }
+    for (size_t& cursor : cursors_) cursor = 0;
+  }
+
+  // The length of a marker of the given type.
+  static size_t markerLength(int type) {
+    static const size_t lengths[kInfoTypeCount] = {
+        std::strlen(INFORTYPELIST[0]), std::strlen(INFORTYPELIST[1]), std::strlen(INFORTYPELIST[2]),
+        std::strlen(INFORTYPELIST[3]), std::strlen(INFORTYPELIST[4]), std::strlen(INFORTYPELIST[5])};
+    return lengths[type];
+  }
+
+  size_t at(int type, size_t from) {
+    size_t& i = cursors_[type];
+    while (i < hits_.size() && (hits_[i].type != type || hits_[i].pos < from)) ++i;
+    return i < hits_.size() ? hits_[i].pos : std::string_view::npos;
+  }
+
+ private:
+  // The marker that starts at p (which starts "###"), or -1. No two markers can start at the
+  // same place: they differ right after "###".
+  static int markerAt(std::string_view record, size_t p) {
+    for (int m = 0; m < kInfoTypeCount; ++m) {
+      if (record.compare(p, markerLength(m), INFORTYPELIST[m]) == 0) return m;
+    }
+    return -1;
+  }
+  std::vector<Hit> hits_;
+  size_t cursors_[kInfoTypeCount] = {};
+};
+
 // The marker loop over one record (text between two time stamps).
-void scanRecord(std::string_view record, std::vector<LOGINFO>& entries) {
-  ForwardFinder markers[kInfoTypeCount];
-  for (int m = 0; m < kInfoTypeCount; ++m) markers[m].reset(record, INFORTYPELIST[m]);
+void scanRecord(std::string_view record, MatchEngine engine, MarkerIndex& markers,
+                std::vector<LOGINFO>& entries) {
+  // Every marker holds "###": most records have none and need no further look.
+  if (record.find(kMarkerCore) == std::string_view::npos) return;
+  markers.reset(record);
   ForwardFinder tag;
   tag.reset(record, kRecNumTag);
 
   size_t rest = 0;  // the remaining text is record[rest, end)
   int type = 0;
   while (type < kInfoTypeCount) {
-    const size_t found = markers[type].at(rest);
+    const size_t found = markers.at(type, rest);
     if (found == std::string_view::npos) {
       ++type;
       continue;
     }
-    rest = found + std::strlen(INFORTYPELIST[type]);
+    rest = found + MarkerIndex::markerLength(type);
 
     // The next marker is the first one in table order that occurs anywhere in the rest,
     // not the nearest one.
     size_t next = std::string_view::npos;
-    for (int m = 0; m < kInfoTypeCount && next == std::string_view::npos; ++m) next = markers[m].at(rest);
+    for (int m = 0; m < kInfoTypeCount && next == std::string_view::npos; ++m) next = markers.at(m, rest);
     const size_t tagAt = tag.at(rest);
 
     LOGINFO entry;
@@ -114,7 +144,7 @@ void scanRecord(std::string_view record, std::vector<LOGINFO>& entries) {
       rest = next;
       continue;  // the same type is searched again
     }
-    entry.message = finishMessage(removeRecNumTags(record.substr(rest)), type);
+    entry.message = finishMessage(removeRecNumTags(record.substr(rest), engine), type);
     entries.push_back(std::move(entry));
     return;
   }
@@ -122,18 +152,18 @@ void scanRecord(std::string_view record, std::vector<LOGINFO>& entries) {
 
 }  // namespace
 
-void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries) {
+void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries, MatchEngine engine) {
   try {
-    const char* const begin = content.data();
-    const char* const end = begin + content.size();
-    const char* recordStart = begin;
-    boost::cregex_iterator it(begin, end, timestampRegex());
-    for (const boost::cregex_iterator last; it != last; ++it) {
-      const char* const stampStart = (*it)[0].first;
-      scanRecord(std::string_view(recordStart, static_cast<size_t>(stampStart - recordStart)), entries);
-      recordStart = (*it)[0].second;
+    TimeStampCursor stamps(content, engine);
+    MarkerIndex markers;
+    size_t recordStart = 0;
+    size_t stampBegin = 0;
+    size_t stampEnd = 0;
+    while (stamps.next(stampBegin, stampEnd)) {
+      scanRecord(content.substr(recordStart, stampBegin - recordStart), engine, markers, entries);
+      recordStart = stampEnd;
     }
-    scanRecord(std::string_view(recordStart, static_cast<size_t>(end - recordStart)), entries);
+    scanRecord(content.substr(recordStart), engine, markers, entries);
   } catch (const std::exception&) {
     // Out of memory or a regex engine limit: what was found so far stays.
   }

@@ -4,9 +4,13 @@
 // A script output file is a sequence of records, each starting on a line with a
 // "MM/DD/YY HH:MM:SS" stamp. Upgrade scripts mark the messages meant for the caller with
 // the markers of INFORTYPELIST; each marked message becomes one LOGINFO entry.
+// Within a record the markers are looked for in table order: a marker's text runs up to the
+// next marker (the first in table order that occurs in the rest of the record, not the
+// nearest) or, when the record and line tag comes first, to the end of the record with the
+// tag removed, which ends the record. Lower markers after a higher one are not revisited.
 //
-// Thread-safety: pure functions over their arguments; the compiled expressions are
-// immutable statics built on first use (thread-safe initialisation).
+// Thread-safety: pure functions over their arguments (the expressions they use are
+// immutable statics, see log/scan_expressions.h).
 #ifndef ZAREZODUD_LOG_LOG_SCANNER_H
 #define ZAREZODUD_LOG_LOG_SCANNER_H
 
@@ -15,15 +19,10 @@
 #include <vector>
 
 #include "engine/result_messages.h"
+#include "log/scan_expressions.h"
 #include "log/utility_logger.h"
 
 namespace zarezodud {
-
-// A line that starts a record: a date of three two-digit groups and a time.
-extern const char* const timestamp_expressions;
-// The record and line tag that the connection service puts after a server message; removed
-// from message texts.
-extern const char* const RecNum_expressions;
 
 // The markers, searched in this order; the index is the entry's type.
 constexpr int kInfoTypeCount = 6;
@@ -42,7 +41,9 @@ extern const char* const kCellSeparator;
 
 // Appends one entry per marked message of content to entries. Never throws; on an
 // internal failure (for example out of memory) the entries found so far stay appended.
-void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries);
+// Both engines give the same entries; the Boost one is slower.
+void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries,
+                      MatchEngine engine = MatchEngine::kFast);
 
 // Fills a script result from scanned entries: ERROR and WARNING entries become messages
 // (severity 2 and 1) in file order; ADVICE and DATA rows attach to the message pending when

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -59,40 +63,24 @@ TEST(LogScanner, RecordsAreSplitAtTimeStampsAndTextBeforeTheFirstIsARecord) {
             (Entries{{kInfoError, "at 12/07/26 10:15:00 still one"}}));
 }
 
-TEST(LogScanner, NextMarkerIsFirstInTableOrderNotNearest) {
+TEST(LogScanner, MarkerTextsEndAtTheFirstMarkerInTableOrderOrAtTheTag) {
   // DATA is nearer, but WARNING comes first in the table: DATA stays inside the error's text.
   EXPECT_EQ(scan("###ERROR### e ###DATA### d ###WARNING### w"),
             (Entries{{kInfoError, "e ###DATA### d"}, {kInfoWarning, "w"}}));
-  // Several markers of the same type in one record each give an entry.
-  EXPECT_EQ(scan("###DATA### 1 ###DATA### 2 ###DATA### 3"),
-            (Entries{{kInfoData, "1"}, {kInfoData, "2"}, {kInfoData, "3"}}));
-}
-
-TEST(LogScanner, LowerMarkersAfterAHigherOneAreNotRevisited) {
+  EXPECT_EQ(scan("###DATA### 1 ###DATA### 2"), (Entries{{kInfoData, "1"}, {kInfoData, "2"}}));
   // The search starts with ERROR wherever it is; the WARNING before it is never looked at.
   EXPECT_EQ(scan("###WARNING### w ###ERROR### e ###ADVICE### a"),
             (Entries{{kInfoError, "e"}, {kInfoAdvice, "a"}}));
-  // After DATA is taken, the ERROR that follows it is not found again.
-  EXPECT_EQ(scan("###HEADER### h ###ERROR### e ###DATA### d"),
-            (Entries{{kInfoError, "e"}, {kInfoData, "d"}}));
-}
-
-TEST(LogScanner, RecordTagBeforeTheNextMarkerEndsTheRecord) {
+  // A tag before the next marker ends the record; a marker before the tag still splits.
   EXPECT_EQ(scan("###ERROR### e] [RecNum:1, LineNum:2] then ###ADVICE### a"),
             (Entries{{kInfoError, "e then ###ADVICE### a"}}));
-  // A marker before the tag still splits.
   EXPECT_EQ(scan("###ERROR### e ###ADVICE### a] [RecNum:1, LineNum:2]"),
             (Entries{{kInfoError, "e"}, {kInfoAdvice, "a"}}));
 }
 
-TEST(LogScanner, HeaderKeepsOnlyItsFirstLine) {
+TEST(LogScanner, HeadersKeepOneLineAndOddContentDoesNotBreakTheScan) {
   EXPECT_EQ(scan(record("###HEADER###  Name:,:Size\r\nsecond line")),
             (Entries{{kInfoHeader, "Name:,:Size"}}));
-  EXPECT_EQ(scan("###HEADER### A:,:B\nrest ###DATA### 1:,:2\nmore"),
-            (Entries{{kInfoHeader, "A:,:B"}, {kInfoData, "1:,:2\nmore"}}));
-}
-
-TEST(LogScanner, EmptyMessagesAndOddContentDoNotBreakTheScan) {
   EXPECT_EQ(scan(record("###WARNING###  \t ")), (Entries{{kInfoWarning, ""}}));
   EXPECT_EQ(scan("text ###ERROR###"), (Entries{{kInfoError, ""}}));
   EXPECT_EQ(scan(std::string("###ERROR### a\0b", 15)), (Entries{{kInfoError, std::string("a\0b", 3)}}));
@@ -103,27 +91,13 @@ TEST(LogScanner, EmptyMessagesAndOddContentDoNotBreakTheScan) {
 }
 
 TEST(LogScanner, MegabytesInOneRecordAreScannedInOnePass) {
-  // Tens of thousands of markers in one multi-megabyte record: a rescan per entry would not
-  // finish.
+  // 60,000 markers in one 6 MB record: a rescan of the record per entry would not finish.
   std::string content;
-  const std::string filler(90, 'f');
-  for (int i = 0; i < 30000; ++i) content += "###DATA### " + filler + " ###ADVICE### " + filler + "\n";
-  content += "] [RecNum:1, LineNum:1]";
+  for (int i = 0; i < 60000; ++i) content += "###DATA### " + std::to_string(i) + std::string(90, 'f');
   std::vector<LOGINFO> found;
   scanScriptOutput(content, found);
-  // ADVICE comes before DATA in table order, so each ADVICE text runs up to the next ADVICE
-  // and swallows the DATA between; the last one ends at the record tag.
-  ASSERT_EQ(found.size(), 30000u);
-  for (const auto& e : found) ASSERT_EQ(e.type, kInfoAdvice);
-  EXPECT_EQ(found[0].message, filler + "\n###DATA### " + filler);
-  EXPECT_EQ(found.back().message, filler);
-
-  std::string dataOnly;
-  for (int i = 0; i < 60000; ++i) dataOnly += "###DATA### " + std::to_string(i) + filler;
-  found.clear();
-  scanScriptOutput(dataOnly, found);
   ASSERT_EQ(found.size(), 60000u);
-  EXPECT_EQ(found[59999].message, "59999" + filler);
+  EXPECT_EQ(found[59999].message, "59999" + std::string(90, 'f'));
 }
 
 // File access through the utility-logger entry points; failures go to the utility log.
@@ -142,24 +116,17 @@ class LogScannerFileTest : public ::testing::Test {
   std::string saved_;
 };
 
-TEST_F(LogScannerFileTest, GetFileContentAppendsAndReadsReadOnlyFiles) {
+TEST_F(LogScannerFileTest, GetFileContentAppendsReadsReadOnlyFilesAndReportsFailures) {
   const std::string big(200000, 'b');
   const std::string path = dir_.write("out.txt", std::string("x\0y", 3) + big);
   chmod(path.c_str(), 0444);
   std::string content = "kept:";
   EXPECT_TRUE(UtilityLogger::GetFileContent(path, content));
   EXPECT_EQ(content, "kept:" + std::string("x\0y", 3) + big);
-
-  const std::string empty = dir_.write("empty.txt", "");
   std::string nothing;
-  EXPECT_FALSE(UtilityLogger::GetFileContent(empty, nothing));
-  std::string prior = "prior";
-  EXPECT_TRUE(UtilityLogger::GetFileContent(empty, prior));
+  EXPECT_FALSE(UtilityLogger::GetFileContent(dir_.write("empty.txt", ""), nothing));
   EXPECT_EQ(utilityLog(), "");
-}
 
-TEST_F(LogScannerFileTest, UnreadableFilesAreReportedInTheUtilityLog) {
-  std::string content;
   EXPECT_FALSE(UtilityLogger::GetFileContent(dir_.file("missing %s.txt"), content));
   EXPECT_FALSE(UtilityLogger::GetFileContent(dir_.path(), content));
   const std::string log = utilityLog();

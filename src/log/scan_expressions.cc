@@ -1,0 +1,171 @@
+#include "log/scan_expressions.h"
+
+#include <boost/regex.hpp>
+#include <cstdint>
+#include <cstring>
+
+namespace zarezodud {
+
+const char* const timestamp_expressions = "^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d";
+const char* const RecNum_expressions = "\\][ ]\\[RecNum:[0-9]+, LineNum:[0-9]+\\]n*";
+
+namespace {
+
+// Every RecNum_expressions match starts with this literal text.
+constexpr std::string_view kRecNumStart = "] [RecNum:";
+constexpr std::string_view kLineNumPart = ", LineNum:";
+
+const boost::regex& timestampRegex() {
+  static const boost::regex re(timestamp_expressions);
+  return re;
+}
+
+const boost::regex& recNumRegex() {
+  static const boost::regex re(RecNum_expressions);
+  return re;
+}
+
+// Which bytes the time stamp expression's \d accepts, asked of its own traits.
+struct DigitTable {
+  bool digit[256];
+  DigitTable() {
+    const auto& traits = timestampRegex().get_traits();
+    const char name[] = "d";
+    const auto digitClass = traits.lookup_classname(name, name + 1);
+    for (int c = 0; c < 256; ++c) digit[c] = traits.isctype(static_cast<char>(c), digitClass);
+  }
+};
+
+const DigitTable& digitTable() {
+  static const DigitTable table;
+  return table;
+}
+
+// The characters after which '^' matches (the regex engine's own line separators).
+bool isLineSeparator(char c) {
+  const auto wide = static_cast<std::uint16_t>(c);
+  return c == '\n' || c == '\r' || c == '\f' || wide == 0x2028u || wide == 0x2029u || wide == 0x85u;
+}
+
+// Does "\d\d/\d\d/\d\d \d\d:\d\d:\d\d" match the 17 characters at p?
+bool stampBodyAt(const char* p, const DigitTable& t) {
+  static constexpr char kShape[] = "dd/dd/dd dd:dd:dd";
+  for (int i = 0; i < 17; ++i) {
+    const char want = kShape[i];
+    if (want == 'd') {
+      if (!t.digit[static_cast<unsigned char>(p[i])]) return false;
+    } else if (p[i] != want) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Length of "[0-9]+" at text[at...], 0 when there is none.
+size_t digitsAt(std::string_view text, size_t at) {
+  size_t n = 0;
+  while (at + n < text.size() && text[at + n] >= '0' && text[at + n] <= '9') ++n;
+  return n;
+}
+
+// End of a RecNum_expressions match that starts at `at` (where kRecNumStart is), or npos.
+size_t recNumMatchEnd(std::string_view text, size_t at) {
+  size_t pos = at + kRecNumStart.size();
+  const size_t recDigits = digitsAt(text, pos);
+  if (recDigits == 0) return std::string_view::npos;
+  pos += recDigits;
+  if (text.compare(pos, kLineNumPart.size(), kLineNumPart) != 0) return std::string_view::npos;
+  pos += kLineNumPart.size();
+  const size_t lineDigits = digitsAt(text, pos);
+  if (lineDigits == 0) return std::string_view::npos;
+  pos += lineDigits;
+  if (pos >= text.size() || text[pos] != ']') return std::string_view::npos;
+  ++pos;
+  while (pos < text.size() && text[pos] == 'n') ++pos;
+  return pos;
+}
+
+std::string removeRecNumTagsFast(std::string_view text) {
+  std::string out;
+  size_t copied = 0;
+  for (size_t at = text.find(kRecNumStart); at != std::string_view::npos;
+       at = text.find(kRecNumStart, at + 1)) {
+    const size_t matchEnd = recNumMatchEnd(text, at);
+    if (matchEnd == std::string_view::npos) continue;
+    if (out.empty()) out.reserve(text.size());
+    out.append(text.data() + copied, at - copied);
+    copied = matchEnd;
+    at = matchEnd - 1;  // the next search starts at the match's end
+  }
+  out.append(text.data() + copied, text.size() - copied);
+  return out;
+}
+
+std::string removeRecNumTagsRegex(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  boost::regex_replace(std::back_inserter(out), text.begin(), text.end(), recNumRegex(), "",
+                       boost::regex_constants::format_literal);
+  return out;
+}
+
+}  // namespace
+
+struct TimeStampCursor::RegexState {
+  boost::cregex_iterator it;
+};
+
+TimeStampCursor::TimeStampCursor(std::string_view text, MatchEngine engine) : text_(text) {
+  if (engine == MatchEngine::kRegex) {
+    regex_ = std::make_unique<RegexState>();
+    regex_->it = boost::cregex_iterator(text.data(), text.data() + text.size(), timestampRegex());
+  }
+}
+
+TimeStampCursor::~TimeStampCursor() = default;
+
+bool TimeStampCursor::next(size_t& begin, size_t& end) {
+  if (regex_) {
+    if (regex_->it == boost::cregex_iterator()) return false;
+    begin = static_cast<size_t>((*regex_->it)[0].first - text_.data());
+    end = static_cast<size_t>((*regex_->it)[0].second - text_.data());
+    ++regex_->it;
+    return true;
+  }
+  constexpr size_t kStampLength = 17;
+  const DigitTable& table = digitTable();
+  const char* const first = text_.data();
+  const char* const last = first + text_.size();
+  // Every match has '/' as its third character: memchr finds the candidates.
+  while (text_.size() - from_ >= kStampLength) {
+    const char* from = first + from_;
+    const void* slash = std::memchr(from + 2, '/', static_cast<size_t>(last - from) - 2);
+    if (slash == nullptr) break;
+    const char* candidate = static_cast<const char*>(slash) - 2;
+    from_ = static_cast<size_t>(candidate - first) + 1;
+    if (static_cast<size_t>(last - candidate) < kStampLength) break;
+    if (candidate != first && !isLineSeparator(candidate[-1])) continue;
+    if (!stampBodyAt(candidate, table)) continue;
+    begin = static_cast<size_t>(candidate - first);
+    end = begin + kStampLength;
+    from_ = end;
+    return true;
+  }
+  from_ = text_.size();
+  return false;
+}
+
+void findTimeStamps(std::string_view text, MatchEngine engine, std::vector<std::pair<size_t, size_t>>& out) {
+  TimeStampCursor cursor(text, engine);
+  size_t begin = 0;
+  size_t end = 0;
+  while (cursor.next(begin, end)) out.emplace_back(begin, end);
+}
+
+std::string removeRecNumTags(std::string_view text, MatchEngine engine) {
+  // Without the tag's literal start there is nothing to remove.
+  if (text.find(kRecNumStart) == std::string_view::npos) return std::string(text);
+  return engine == MatchEngine::kRegex ? removeRecNumTagsRegex(text) : removeRecNumTagsFast(text);
+}
+
+}  // namespace zarezodud
