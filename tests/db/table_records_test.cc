@@ -42,7 +42,8 @@ TEST(TableRecords, FieldsFollowColumnOrder) {
       offsetof(SMControlHost_t, ReserveField3),    offsetof(SMControlHost_t, GroupingId),
       offsetof(SMControlHost_t, UniqueIdentifier), offsetof(SMControlHost_t, CreatedTime),
       offsetof(SMControlHost_t, ModifiedTime),     offsetof(SMControlHost_t, CredentialId)};
-  for (std::size_t i = 1; i < sizeof(offsets) / sizeof(offsets[0]); ++i) EXPECT_LT(offsets[i - 1], offsets[i]) << i;
+  for (std::size_t i = 1; i < sizeof(offsets) / sizeof(offsets[0]); ++i)
+    EXPECT_LT(offsets[i - 1], offsets[i]) << i;
   EXPECT_EQ(offsetof(SMArray_t, Id), 0u);
   EXPECT_LT(offsetof(SMArray_t, DeleteTime), offsetof(SMArray_t, AdminConsole));
   EXPECT_LT(offsetof(SMArray_t, Properties), offsetof(SMArray_t, OrigFLId));
