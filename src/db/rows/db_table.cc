@@ -218,7 +218,10 @@ int DBtable::startFetch(RKSimpleDBConnObject* connection) {
     return fail(DBT_BIND_FAILED, detail);
   }
   prepareBinding();
-  if (b_newDBBase.load() && m_indicators != nullptr) connection->setExtIndicatorArray(m_indicators);
+  if (b_newDBBase.load() && m_indicators != nullptr) {
+    connection->setExtIndicatorArray(m_indicators);
+    m_indicatorsHandedOver = true;
+  }
   m_fetchConnection = connection;
   return DBT_OK;
 }
@@ -226,7 +229,9 @@ int DBtable::startFetch(RKSimpleDBConnObject* connection) {
 void DBtable::endFetch() {
   if (m_fetchConnection == nullptr) return;
   m_fetchConnection->closeCursor();
-  if (m_indicators != nullptr) m_fetchConnection->setExtIndicatorArray(nullptr);
+  // The connection outlives this object: it must not keep a pointer into it.
+  if (m_indicatorsHandedOver) m_fetchConnection->setExtIndicatorArray(nullptr);
+  m_indicatorsHandedOver = false;
   m_fetchConnection = nullptr;
 }
 

@@ -168,6 +168,7 @@ class DBtable {
   bool m_hasBoundInputs = false;
   std::vector<std::unique_ptr<RKDBDataTypeBase>> m_ownValues;
   RKSimpleDBConnObject* m_fetchConnection = nullptr;  // set while a getNextRow sequence is open
+  bool m_indicatorsHandedOver = false;                // m_fetchConnection fills m_indicators
   int m_lastStatus = DBT_OK;
   std::string m_lastDetail;
 };
