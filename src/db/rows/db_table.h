@@ -77,6 +77,7 @@ class DBtable {
   void setCode(const char* code);
 
   const std::string& getName() const { return m_name; }
+  int getFlags() const { return m_flags; }
   int getHeaderType() const { return m_headerType; }
   const std::string& getColumnList() const { return m_columnList; }
   const std::string& getHeader() const { return m_header; }
