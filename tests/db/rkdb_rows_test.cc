@@ -18,24 +18,68 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-const Names kProcedureColumns = {"clientId", "clientName", "simOperatingSystemId", "releaseId", "errCode",
-                                 "errString"};
-const Names kArrayColumns = {"Id", "ClientId", "ArrayName", "SoftState", "IsEnabled", "IsActive", "BrokenCode",
-                             "ReasonCode", "Flags", "TotalSpaceMB", "FreeSpaceMB", "LoginName", "LoginPassword",
-                             "UniqueID", "SerialNumber", "ProductOSVersion", "ProductFirmwareVersion",
-                             "ProductModel", "CreationTime", "UpdateTime", "DeleteTime", "AdminConsole",
-                             "Properties", "OrigFLId", "GUID", "ReserveField1", "ReserveField2",
-                             "ReserveField3", "ReserveField4", "ReserveFieldStr"};
-const Names kMapColumns = {"Id", "ArrayId", "ControlHostId", "Flags", "CreationTime", "DeleteTime",
-                           "ReserveField1", "ReserveField2", "ReserveField3", "ReserveField4",
+const Names kProcedureColumns = {"clientId",  "clientName", "simOperatingSystemId",
+                                 "releaseId", "errCode",    "errString"};
+const Names kArrayColumns = {"Id",
+                             "ClientId",
+                             "ArrayName",
+                             "SoftState",
+                             "IsEnabled",
+                             "IsActive",
+                             "BrokenCode",
+                             "ReasonCode",
+                             "Flags",
+                             "TotalSpaceMB",
+                             "FreeSpaceMB",
+                             "LoginName",
+                             "LoginPassword",
+                             "UniqueID",
+                             "SerialNumber",
+                             "ProductOSVersion",
+                             "ProductFirmwareVersion",
+                             "ProductModel",
+                             "CreationTime",
+                             "UpdateTime",
+                             "DeleteTime",
+                             "AdminConsole",
+                             "Properties",
+                             "OrigFLId",
+                             "GUID",
+                             "ReserveField1",
+                             "ReserveField2",
+                             "ReserveField3",
+                             "ReserveField4",
+                             "ReserveFieldStr"};
+const Names kMapColumns = {"Id",
+                           "ArrayId",
+                           "ControlHostId",
+                           "Flags",
+                           "CreationTime",
+                           "DeleteTime",
+                           "ReserveField1",
+                           "ReserveField2",
+                           "ReserveField3",
+                           "ReserveField4",
                            "ReserveFieldStr"};
-const Names kControlHostColumns = {
-    "ControlHostId", "SnapShotEngineId", "SnapVendorName", "SMArrayId", "SMHostIP", "SMHostName",
-    "SMHostPortNumber", "SMHostUserName", "SMHostPassword", "SMHostFlags", "SMHostStatus",
-    "SMHostDescription", "SnapShotEngineName", "DeviceGroupName", "SMHostOption", "SourceId", "OrigFLId",
-    "GUID", "ReserveField1", "ReserveField2", "ReserveFieldStr", "ClientId", "SoftState", "IsEnabled",
-    "IsActive", "BrokenCode", "ReasonCode", "Flags", "AdminConsole", "Properties", "ReserveField3",
-    "ReserveField4", "GroupingId", "UniqueIdentifier", "CreatedTime", "ModifiedTime", "CredentialId"};
+const Names kControlHostColumns = {"ControlHostId",      "SnapShotEngineId",
+                                   "SnapVendorName",     "SMArrayId",
+                                   "SMHostIP",           "SMHostName",
+                                   "SMHostPortNumber",   "SMHostUserName",
+                                   "SMHostPassword",     "SMHostFlags",
+                                   "SMHostStatus",       "SMHostDescription",
+                                   "SnapShotEngineName", "DeviceGroupName",
+                                   "SMHostOption",       "SourceId",
+                                   "OrigFLId",           "GUID",
+                                   "ReserveField1",      "ReserveField2",
+                                   "ReserveFieldStr",    "ClientId",
+                                   "SoftState",          "IsEnabled",
+                                   "IsActive",           "BrokenCode",
+                                   "ReasonCode",         "Flags",
+                                   "AdminConsole",       "Properties",
+                                   "ReserveField3",      "ReserveField4",
+                                   "GroupingId",         "UniqueIdentifier",
+                                   "CreatedTime",        "ModifiedTime",
+                                   "CredentialId"};
 
 // Type codes of a row's value objects, in column order.
 std::vector<int> typeCodes(RKDBRowBase& row) {
@@ -59,7 +103,8 @@ std::vector<int> codesOfSchema(const std::string& schema) {
 template <class Row>
 Names columnNamesThroughRow(Row& row) {
   Names names;
-  for (int i = 0; i < static_cast<int>(Row::staticColumnNames().size()); ++i) names.push_back(row.getColumnName(i));
+  for (int i = 0; i < static_cast<int>(Row::staticColumnNames().size()); ++i)
+    names.push_back(row.getColumnName(i));
   return names;
 }
 
@@ -80,7 +125,8 @@ TEST(GeneratedRows, ProcedureSchemaAndKeys) {
 TEST(GeneratedRows, SMArraySchemaAndKeys) {
   SMArray_t2 row;
   EXPECT_EQ(row.getStructDef(),
-            "i|i|u4097|i|i|i|i|i|i|b|b|u4097|u8193|u1021|u1021|u1021|u1021|u1021|t|t|t|u4097|s|i|s65|i|i|i|i|u1021|");
+            "i|i|u4097|i|i|i|i|i|i|b|b|u4097|u8193|u1021|u1021|u1021|u1021|u1021|t|t|t|u4097|s|i|s65|i|i|i|i|"
+            "u1021|");
   EXPECT_EQ(row.getTableName(), "SMArray");
   EXPECT_EQ(row.getHeaderType(), 1);
   EXPECT_EQ(columnNamesThroughRow(row), kArrayColumns);
@@ -104,15 +150,17 @@ TEST(GeneratedRows, SMArrayCtrlHostMapSchemaAndKeys) {
   EXPECT_EQ(typeCodes(row), codesOfSchema(row.getStructDef()));
   EXPECT_EQ(row.getSerialColNum(), 0);
   EXPECT_EQ(row.getPrimaryWhere(), "Id = ?");
-  EXPECT_EQ(row.getForeignKeyMap(), (RKDBForeignKeyMap{{"SMArray", {{"ArrayId", "Id"}}},
-                                                       {"SMControlHost", {{"ControlHostId", "ControlHostId"}}}}));
+  EXPECT_EQ(row.getForeignKeyMap(),
+            (RKDBForeignKeyMap{{"SMArray", {{"ArrayId", "Id"}}},
+                               {"SMControlHost", {{"ControlHostId", "ControlHostId"}}}}));
 }
 
 TEST(GeneratedRows, SMControlHostSchemaAndKeys) {
   SMControlHost_t2 row;
-  EXPECT_EQ(row.getStructDef(),
-            "i|i|u513|u4097|u4097|u4097|i|u4097|u8193|i|i|u4097|u4097|u4097|i|i|i|s65|i|i|u1021|i|i|i|i|i|i|b|"
-            "u4097|s|i|i|b|u4097|t|t|i|");
+  EXPECT_EQ(
+      row.getStructDef(),
+      "i|i|u513|u4097|u4097|u4097|i|u4097|u8193|i|i|u4097|u4097|u4097|i|i|i|s65|i|i|u1021|i|i|i|i|i|i|b|"
+      "u4097|s|i|i|b|u4097|t|t|i|");
   EXPECT_EQ(row.getTableName(), "SMControlHost");
   EXPECT_EQ(row.getHeaderType(), 1);
   EXPECT_EQ(columnNamesThroughRow(row), kControlHostColumns);
@@ -142,8 +190,9 @@ TEST(GeneratedRows, LaterRowsShareTheSchemaButGetTheirOwnValuesAndKeys) {
 class TwoKeyRow_t2 : public RKDBGeneratedRow<TwoKeyRow_t2> {
  public:
   static const RKDBTableDef& definition() {
-    static const RKDBTableDef def{"TwoKey", 1, "Table TwoKey", nullptr, nullptr,
-                                  {{"A", "i"}, {"B", "x"}, {"C", "t"}}, nullptr, {"B", "A"}, {}};
+    static const RKDBTableDef def{"TwoKey", 1,          "Table TwoKey",
+                                  nullptr,  nullptr,    {{"A", "i"}, {"B", "x"}, {"C", "t"}},
+                                  nullptr,  {"B", "A"}, {}};
     return def;
   }
 };

@@ -30,23 +30,7 @@ static_assert(sizeof(SMControlHost_t::SnapVendorName) == 513, "u513");
 static_assert(sizeof(SMArrayCtrlHostMap_t::ReserveFieldStr) == 1021, "u1021");
 static_assert(std::is_standard_layout<SMControlHost_t>::value, "plain record");
 
-TEST(TableRecords, FieldsFollowColumnOrder) {
-  // Non-adjacent reserve fields and the 64-bit Flags sit where the column list puts them.
-  const std::size_t offsets[] = {
-      offsetof(SMControlHost_t, ControlHostId),    offsetof(SMControlHost_t, SnapShotEngineId),
-      offsetof(SMControlHost_t, SnapVendorName),   offsetof(SMControlHost_t, SMArrayId),
-      offsetof(SMControlHost_t, SMHostPassword),   offsetof(SMControlHost_t, GUID),
-      offsetof(SMControlHost_t, ReserveField2),    offsetof(SMControlHost_t, ReserveFieldStr),
-      offsetof(SMControlHost_t, ClientId),         offsetof(SMControlHost_t, Flags),
-      offsetof(SMControlHost_t, AdminConsole),     offsetof(SMControlHost_t, Properties),
-      offsetof(SMControlHost_t, ReserveField3),    offsetof(SMControlHost_t, GroupingId),
-      offsetof(SMControlHost_t, UniqueIdentifier), offsetof(SMControlHost_t, CreatedTime),
-      offsetof(SMControlHost_t, ModifiedTime),     offsetof(SMControlHost_t, CredentialId)};
-  for (std::size_t i = 1; i < sizeof(offsets) / sizeof(offsets[0]); ++i) EXPECT_LT(offsets[i - 1], offsets[i]) << i;
-  EXPECT_EQ(offsetof(SMArray_t, Id), 0u);
-  EXPECT_LT(offsetof(SMArray_t, DeleteTime), offsetof(SMArray_t, AdminConsole));
-  EXPECT_LT(offsetof(SMArray_t, Properties), offsetof(SMArray_t, OrigFLId));
-}
+// Field order is checked field by field against the schema in record_layout_test.cc.
 
 TEST(TableRecords, ConstructedEmpty) {
   auto array = std::make_unique<SMArray_t>();

@@ -14,9 +14,9 @@ namespace zarezodud {
 
 // How often a value has been changed since construction (or since setUpdated reset it).
 enum UpdatedStatus : std::int32_t {
-  RKDB_NOT_UPDATED = 0,      // never changed (a value constructed null)
-  RKDB_UPDATED_ONCE = 1,     // changed once
-  RKDB_UPDATED_MORE = 2,     // changed more than once
+  RKDB_NOT_UPDATED = 0,   // never changed (a value constructed null)
+  RKDB_UPDATED_ONCE = 1,  // changed once
+  RKDB_UPDATED_MORE = 2,  // changed more than once
 };
 
 // Type codes returned by getDataType().

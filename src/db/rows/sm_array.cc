@@ -1,8 +1,26 @@
 #include "db/rows/sm_array.h"
 
+#include <cstdint>
+#include <cstdio>
+
+#include "db/rows/db_error_log.h"
+#include "db/rows/db_tran.h"
 #include "db/rows/record_text.h"
 
 namespace zarezodud {
+
+namespace {
+
+const char kColumnList[] =
+    "Id, ClientId, ArrayName, SoftState, IsEnabled, IsActive, BrokenCode, ReasonCode, Flags, "
+    "TotalSpaceMB, FreeSpaceMB, LoginName, LoginPassword, UniqueID, SerialNumber, ProductOSVersion, "
+    "ProductFirmwareVersion, ProductModel, CreationTime, UpdateTime, DeleteTime, AdminConsole, "
+    "Properties, OrigFLId, GUID, ReserveField1, ReserveField2, ReserveField3, ReserveField4, "
+    "ReserveFieldStr";
+const char kSchema[] =
+    "i|i|u4097|i|i|i|i|i|i|b|b|u4097|u8193|u1021|u1021|u1021|u1021|u1021|t|t|t|u4097|s|i|s65|i|i|i|i|u1021|";
+
+}  // namespace
 
 SMArray_t::SMArray_t() {
   Id = 0;
@@ -37,9 +55,7 @@ SMArray_t::SMArray_t() {
   copyRecordText(ReserveFieldStr, sizeof(ReserveFieldStr), "");
 }
 
-SMArray_t::~SMArray_t() {
-  delete[] Properties;
-}
+SMArray_t::~SMArray_t() { delete[] Properties; }
 
 SMArray_t2::SMArray_t2() = default;
 
@@ -90,5 +106,42 @@ const RKDBTableDef& SMArray_t2::definition() {
   };
   return def;
 }
+
+SMArray::SMArray(DBtran* tran) : DBtable("SMArray", 0, tran) {
+  setHeaderType(1);
+  setColumnList(kColumnList);
+  setHeader("Table SMArray");
+  setVersion("1.5.202.3");
+  setSerialName("Id");
+  setDataPtr(&m_record);
+  setDataPtr2(nullptr);
+  setOrderBy("Id");
+  setStructDef(kSchema);
+  dataBindClearFirstTime();
+  setExtIndicatorArray(m_indicators);
+  if (DBtable::b_newDBBase.load()) m_rowObject = new SMArray_t2;
+  setRowObject(m_rowObject);
+  FXCriticalSectionLock hold(DBtable::DBCriticalSection);
+  if (tran != nullptr) {
+    try {
+      tran->addObject(this);
+    } catch (...) {
+      char message[128];
+      std::snprintf(message, sizeof(message), "SMArray Constructor [0x%08x], caught an exception",
+                    static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(this)));
+      logDBError(__FILE__, __LINE__, message);
+    }
+  }
+}
+
+SMArray::~SMArray() {
+  dataBindClear();
+  setRowObject(nullptr);
+  delete m_rowObject;
+}
+
+void SMArray::dataBindClear() { releaseBinding(); }
+
+void SMArray::dataBindClearFirstTime() { prepareBinding(); }
 
 }  // namespace zarezodud

@@ -1,8 +1,22 @@
 #include "db/rows/sm_array_ctrl_host_map.h"
 
+#include <cstdint>
+#include <cstdio>
+
+#include "db/rows/db_error_log.h"
+#include "db/rows/db_tran.h"
 #include "db/rows/record_text.h"
 
 namespace zarezodud {
+
+namespace {
+
+const char kColumnList[] =
+    "Id, ArrayId, ControlHostId, Flags, CreationTime, DeleteTime, ReserveField1, ReserveField2, "
+    "ReserveField3, ReserveField4, ReserveFieldStr";
+const char kSchema[] = "i|i|i|i|t|t|i|i|i|i|u1021|";
+
+}  // namespace
 
 SMArrayCtrlHostMap_t::SMArrayCtrlHostMap_t() {
   Id = 0;
@@ -50,5 +64,42 @@ const RKDBTableDef& SMArrayCtrlHostMap_t2::definition() {
   };
   return def;
 }
+
+SMArrayCtrlHostMap::SMArrayCtrlHostMap(DBtran* tran) : DBtable("SMArrayCtrlHostMap", 0, tran) {
+  setHeaderType(1);
+  setColumnList(kColumnList);
+  setHeader("Table SMArrayCtrlHostMap");
+  setVersion("1.2.208.2");
+  setSerialName("Id");
+  setDataPtr(&m_record);
+  setDataPtr2(nullptr);
+  setOrderBy("Id");
+  setStructDef(kSchema);
+  dataBindClearFirstTime();
+  setExtIndicatorArray(m_indicators);
+  if (DBtable::b_newDBBase.load()) m_rowObject = new SMArrayCtrlHostMap_t2;
+  setRowObject(m_rowObject);
+  FXCriticalSectionLock hold(DBtable::DBCriticalSection);
+  if (tran != nullptr) {
+    try {
+      tran->addObject(this);
+    } catch (...) {
+      char message[128];
+      std::snprintf(message, sizeof(message), "SMArrayCtrlHostMap Constructor [0x%08x], caught an exception",
+                    static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(this)));
+      logDBError(__FILE__, __LINE__, message);
+    }
+  }
+}
+
+SMArrayCtrlHostMap::~SMArrayCtrlHostMap() {
+  dataBindClear();
+  setRowObject(nullptr);
+  delete m_rowObject;
+}
+
+void SMArrayCtrlHostMap::dataBindClear() { releaseBinding(); }
+
+void SMArrayCtrlHostMap::dataBindClearFirstTime() { prepareBinding(); }
 
 }  // namespace zarezodud

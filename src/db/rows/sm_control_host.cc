@@ -1,8 +1,28 @@
 #include "db/rows/sm_control_host.h"
 
+#include <cstdint>
+#include <cstdio>
+
+#include "db/rows/db_error_log.h"
+#include "db/rows/db_tran.h"
 #include "db/rows/record_text.h"
 
 namespace zarezodud {
+
+namespace {
+
+const char kColumnList[] =
+    "ControlHostId, SnapShotEngineId, SnapVendorName, SMArrayId, SMHostIP, SMHostName, "
+    "SMHostPortNumber, SMHostUserName, SMHostPassword, SMHostFlags, SMHostStatus, SMHostDescription, "
+    "SnapShotEngineName, DeviceGroupName, SMHostOption, SourceId, OrigFLId, GUID, ReserveField1, "
+    "ReserveField2, ReserveFieldStr, ClientId, SoftState, IsEnabled, IsActive, BrokenCode, ReasonCode, "
+    "Flags, AdminConsole, Properties, ReserveField3, ReserveField4, GroupingId, UniqueIdentifier, "
+    "CreatedTime, ModifiedTime, CredentialId";
+const char kSchema[] =
+    "i|i|u513|u4097|u4097|u4097|i|u4097|u8193|i|i|u4097|u4097|u4097|i|i|i|s65|i|i|u1021|i|i|i|i|i|i|b|u4097|"
+    "s|i|i|b|u4097|t|t|i|";
+
+}  // namespace
 
 SMControlHost_t::SMControlHost_t() {
   ControlHostId = 0;
@@ -44,9 +64,7 @@ SMControlHost_t::SMControlHost_t() {
   CredentialId = 0;
 }
 
-SMControlHost_t::~SMControlHost_t() {
-  delete[] Properties;
-}
+SMControlHost_t::~SMControlHost_t() { delete[] Properties; }
 
 SMControlHost_t2::SMControlHost_t2() = default;
 
@@ -104,5 +122,42 @@ const RKDBTableDef& SMControlHost_t2::definition() {
   };
   return def;
 }
+
+SMControlHost::SMControlHost(DBtran* tran) : DBtable("SMControlHost", 0, tran) {
+  setHeaderType(1);
+  setColumnList(kColumnList);
+  setHeader("Table SMControlHost");
+  setVersion("1.17.2.5");
+  setSerialName("ControlHostId");
+  setDataPtr(&m_record);
+  setDataPtr2(nullptr);
+  setOrderBy("ControlHostId");
+  setStructDef(kSchema);
+  dataBindClearFirstTime();
+  setExtIndicatorArray(m_indicators);
+  if (DBtable::b_newDBBase.load()) m_rowObject = new SMControlHost_t2;
+  setRowObject(m_rowObject);
+  FXCriticalSectionLock hold(DBtable::DBCriticalSection);
+  if (tran != nullptr) {
+    try {
+      tran->addObject(this);
+    } catch (...) {
+      char message[128];
+      std::snprintf(message, sizeof(message), "SMControlHost Constructor [0x%08x], caught an exception",
+                    static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(this)));
+      logDBError(__FILE__, __LINE__, message);
+    }
+  }
+}
+
+SMControlHost::~SMControlHost() {
+  dataBindClear();
+  setRowObject(nullptr);
+  delete m_rowObject;
+}
+
+void SMControlHost::dataBindClear() { releaseBinding(); }
+
+void SMControlHost::dataBindClearFirstTime() { prepareBinding(); }
 
 }  // namespace zarezodud

@@ -2,13 +2,18 @@
 // SMControlHost_t and the row class SMControlHost_t2.
 // The record has one field per column, in column order, for the binding style that fills it
 // directly; the row class holds one value object per column and publishes the schema, keys
-// and foreign keys (see RKDBGeneratedRow).
+// and foreign keys (see RKDBGeneratedRow); the table class SMControlHost runs statements through the
+// table framework (DBtable).
 //
 // Thread-safety: records and rows are used by one thread at a time; rows may be constructed
 // from several threads at once.
 #ifndef ZAREZODUD_DB_ROWS_SM_CONTROL_HOST_H
 #define ZAREZODUD_DB_ROWS_SM_CONTROL_HOST_H
 
+#include <cstdint>
+#include <memory>
+
+#include "db/rows/db_table.h"
 #include "db/rows/rk_timestamp.h"
 #include "db/rows/rkdb_generated_row.h"
 
@@ -68,6 +73,35 @@ class SMControlHost_t2 : public RKDBGeneratedRow<SMControlHost_t2> {
 
   // The table's description: name, kind, columns, keys.
   static const RKDBTableDef& definition();
+};
+
+// The table object: owns its record, its row object in the newer binding style
+// (DBtable::b_newDBBase true when constructed; null otherwise) and one 64-bit indicator per
+// column.
+class SMControlHost : public DBtable {
+ public:
+  static constexpr int kColumnCount = 37;
+
+  // Describes the table to the framework and, when tran is not null, enrols in it under
+  // DBtable::DBCriticalSection; a failure to enrol is logged to the framework's error log and
+  // construction goes on.
+  explicit SMControlHost(DBtran* tran);
+  ~SMControlHost() override;
+
+  // The record (owned by this object).
+  SMControlHost_t* getDataPtr() { return &m_record; }
+  // The row object (owned by this object), null in the older binding style.
+  SMControlHost_t2* getRowObject() { return m_rowObject; }
+
+  // Ends an open fetch and forgets bound inputs.
+  void dataBindClear();
+  // Resets the binding state before first use.
+  void dataBindClearFirstTime();
+
+ private:
+  SMControlHost_t m_record;
+  SMControlHost_t2* m_rowObject = nullptr;
+  std::int64_t m_indicators[kColumnCount] = {};
 };
 
 }  // namespace zarezodud

@@ -1,0 +1,212 @@
+// The table framework and the generated table classes against a real database: the SQLite3
+// ODBC driver (in-process, one statement per call). Covers fetching into records, inserts
+// with the serial read back, updates, NULL date-times, heap texts, the newer binding style and
+// transactions.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "db/rows/db_odbc_date.h"
+#include "db/rows/db_table.h"
+#include "db/rows/db_tran.h"
+#include "db/rows/record_text.h"
+#include "db/rows/rkdb_data_types.h"
+#include "db/rows/sm_array.h"
+#include "db/rows/sm_array_ctrl_host_map.h"
+#include "db/rows/sm_control_host.h"
+#include "platform/odbc_connection.h"
+#include "platform/odbc_driver_detection.h"
+#include "support/env_override.h"
+#include "support/temp_dir.h"
+
+namespace zarezodud {
+namespace {
+
+const char* const kCreateArray =
+    "CREATE TABLE SMArray (Id INTEGER PRIMARY KEY AUTOINCREMENT, ClientId INTEGER, ArrayName VARCHAR(1024), "
+    "SoftState INTEGER, IsEnabled INTEGER, IsActive INTEGER, BrokenCode INTEGER, ReasonCode INTEGER, Flags "
+    "INTEGER, "
+    "TotalSpaceMB BIGINT, FreeSpaceMB BIGINT, LoginName VARCHAR(1024), LoginPassword VARCHAR(2048), "
+    "UniqueID VARCHAR(255), SerialNumber VARCHAR(255), ProductOSVersion VARCHAR(255), "
+    "ProductFirmwareVersion VARCHAR(255), ProductModel VARCHAR(255), CreationTime TIMESTAMP, UpdateTime "
+    "TIMESTAMP, "
+    "DeleteTime TIMESTAMP, AdminConsole VARCHAR(1024), Properties TEXT, OrigFLId INTEGER, GUID VARCHAR(64), "
+    "ReserveField1 INTEGER, ReserveField2 INTEGER, ReserveField3 INTEGER, ReserveField4 INTEGER, "
+    "ReserveFieldStr VARCHAR(255))";
+const char* const kCreateMap =
+    "CREATE TABLE SMArrayCtrlHostMap (Id INTEGER PRIMARY KEY AUTOINCREMENT, ArrayId INTEGER, ControlHostId "
+    "INTEGER, "
+    "Flags INTEGER, CreationTime TIMESTAMP, DeleteTime TIMESTAMP, ReserveField1 INTEGER, ReserveField2 "
+    "INTEGER, "
+    "ReserveField3 INTEGER, ReserveField4 INTEGER, ReserveFieldStr VARCHAR(255))";
+const char* const kCreateHost =
+    "CREATE TABLE SMControlHost (ControlHostId INTEGER PRIMARY KEY AUTOINCREMENT, SnapShotEngineId INTEGER, "
+    "SnapVendorName VARCHAR(128), SMArrayId VARCHAR(1024), SMHostIP VARCHAR(1024), SMHostName VARCHAR(1024), "
+    "SMHostPortNumber INTEGER, SMHostUserName VARCHAR(1024), SMHostPassword VARCHAR(2048), SMHostFlags "
+    "INTEGER, "
+    "SMHostStatus INTEGER, SMHostDescription VARCHAR(1024), SnapShotEngineName VARCHAR(1024), "
+    "DeviceGroupName VARCHAR(1024), SMHostOption INTEGER, SourceId INTEGER, OrigFLId INTEGER, GUID "
+    "VARCHAR(64), "
+    "ReserveField1 INTEGER, ReserveField2 INTEGER, ReserveFieldStr VARCHAR(255), ClientId INTEGER, "
+    "SoftState INTEGER, IsEnabled INTEGER, IsActive INTEGER, BrokenCode INTEGER, ReasonCode INTEGER, Flags "
+    "BIGINT, "
+    "AdminConsole VARCHAR(1024), Properties TEXT, ReserveField3 INTEGER, ReserveField4 INTEGER, GroupingId "
+    "BIGINT, "
+    "UniqueIdentifier VARCHAR(1024), CreatedTime TIMESTAMP, ModifiedTime TIMESTAMP, CredentialId INTEGER)";
+
+class SqliteTableFramework : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::vector<std::string> drivers = installedOdbcDrivers();
+    if (std::find(drivers.begin(), drivers.end(), "SQLite3") == drivers.end()) {
+      GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
+    }
+    m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.file("out"));
+    ASSERT_EQ(m_conn.OpenSQLConnectionUsingConnectionString(
+                  "Driver={SQLite3};Database=" + m_dir.file("db.sqlite") + ";", false),
+              0)
+        << m_conn.getLastErrorStr();
+    for (const char* create : {kCreateArray, kCreateMap, kCreateHost}) {
+      ASSERT_NE(m_conn.executeQueryForZARezodud(create, nullptr), 0) << m_conn.getLastErrorStr();
+    }
+    m_previous = DBtable::setCurrentConnection(&m_conn);
+    m_style = DBtable::b_newDBBase.load();
+    m_active = true;
+  }
+
+  void TearDown() override {
+    if (!m_active) return;
+    DBtable::setCurrentConnection(m_previous);
+    DBtable::b_newDBBase = m_style;
+  }
+
+  int count(const std::string& from) {
+    EXPECT_EQ(m_conn.executeQuery("SELECT COUNT(*) FROM " + from, false), 0) << m_conn.getLastErrorStr();
+    int n = -1;
+    EXPECT_EQ(m_conn.getSingleRowIntResult(n), 0) << m_conn.getLastErrorStr();
+    return n;
+  }
+
+  ztest::TempDir m_dir;
+  std::unique_ptr<ztest::EnvOverride> m_outputDir;
+  OdbcConnection m_conn;
+
+ private:
+  RKSimpleDBConnObject* m_previous = nullptr;
+  bool m_style = false;
+  bool m_active = false;
+};
+
+TEST_F(SqliteTableFramework, InsertFetchAndReviveAnArray) {
+  DB_DATETIME now;
+  ASSERT_EQ(DBodbcDate(static_cast<long>(std::time(nullptr)), now, true), 1);
+  DB_DATETIME cleared;
+
+  {
+    SMArray array(nullptr);
+    array.setWhere("ArrayName = '%s'", "array-1");
+    ASSERT_EQ(getOneRow(&array, false, -1, 0), 100);
+    SMArray_t* record = array.getDataPtr();
+    record->ClientId = 11;
+    copyRecordText(record->ArrayName, sizeof(record->ArrayName), "array-1");
+    record->OrigFLId = 2;
+    record->CreationTime = now;
+    record->UpdateTime = now;
+    record->DeleteTime = cleared;
+    record->TotalSpaceMB = 5LL << 33;
+    replaceRecordHeapText(record->Properties, "<props size='big'/>");
+    const int inserted = array.rowInsert(true);
+    ASSERT_EQ(inserted, 0) << array.getErrorStr(inserted);
+    EXPECT_GT(record->Id, 0);
+  }
+  EXPECT_EQ(count("SMArray WHERE DeleteTime IS NULL AND OrigFLId = 2"), 1);
+
+  SMArray again(nullptr);
+  again.setWhere("ArrayName = '%s'", "array-1");
+  ASSERT_EQ(getOneRow(&again, false, -1, 0), 0) << again.getErrorStr(DBT_FETCH_FAILED);
+  const SMArray_t* found = again.getDataPtr();
+  EXPECT_EQ(found->ClientId, 11);
+  EXPECT_EQ(found->OrigFLId, 2);
+  EXPECT_EQ(found->TotalSpaceMB, 5LL << 33);
+  EXPECT_EQ(found->CreationTime.timestamp, now.timestamp);
+  EXPECT_EQ(found->UpdateTime.timestamp, found->CreationTime.timestamp);
+  EXPECT_EQ(found->DeleteTime.timestamp, RKTIMESTAMP_STRUCT{});
+  ASSERT_NE(found->Properties, nullptr);
+  EXPECT_STREQ(found->Properties, "<props size='big'/>");
+  EXPECT_STREQ(found->LoginName, "");
+
+  // A deleted array is revived by clearing its delete time.
+  ASSERT_NE(m_conn.executeQueryForZARezodud("UPDATE SMArray SET DeleteTime = '2020-01-01 00:00:00'", nullptr),
+            0);
+  EXPECT_EQ(again.rowUpdate("DeleteTime = NULL, ClientId = %lu", 12ul), 0);
+  EXPECT_EQ(count("SMArray WHERE DeleteTime IS NULL AND ClientId = 12"), 1);
+}
+
+TEST_F(SqliteTableFramework, ValuesAreBoundNotPasted) {
+  SMArray array(nullptr);
+  copyRecordText(array.getDataPtr()->ArrayName, sizeof(array.getDataPtr()->ArrayName),
+                 "o'hara'); DROP TABLE SMArray;--");
+  ASSERT_EQ(array.rowInsert(true), 0) << array.getErrorStr(DBT_STATEMENT_FAILED);
+  EXPECT_EQ(count("SMArray"), 1);
+}
+
+TEST_F(SqliteTableFramework, ControlHostUpdateAndNewerStyleLinkScan) {
+  ASSERT_NE(m_conn.executeQueryForZARezodud(
+                "INSERT INTO SMControlHost (ControlHostId, Flags) VALUES (3, 8589934592)", nullptr),
+            0);
+  SMControlHost host(nullptr);
+  host.setWhere("ControlHostId = %lu ", 3ul);
+  ASSERT_EQ(host.rowUpdate("ClientId = %lu", 21ul), 0);
+  ASSERT_EQ(getOneRow(&host, false, -1, 0), 0);
+  EXPECT_EQ(host.getDataPtr()->ClientId, 21);
+  EXPECT_EQ(host.getDataPtr()->Flags, 8589934592LL);
+
+  DBtable::b_newDBBase = true;
+  for (int arrayId = 1; arrayId <= 3; ++arrayId) {
+    SMArrayCtrlHostMap link(nullptr);
+    link.getDataPtr()->ArrayId = arrayId;
+    link.getDataPtr()->ControlHostId = 3;
+    ASSERT_EQ(link.rowInsert(true), 0) << link.getErrorStr(DBT_STATEMENT_FAILED);
+    EXPECT_EQ(link.getDataPtr()->Id, arrayId);
+    EXPECT_EQ(dynamic_cast<RKDB_int*>(link.getRowObject()->getColumn("Id"))->getData(), arrayId);
+  }
+  SMArrayCtrlHostMap scan(nullptr);
+  scan.setWhere("ArrayId >= '%d' AND ControlHostId = '%d'", 2, 3);
+  int counter = 0;
+  std::vector<int> ids;
+  int result = 0;
+  while ((result = getNextRow(&scan, &counter, -1, 0)) == 0) ids.push_back(scan.getDataPtr()->ArrayId);
+  EXPECT_EQ(result, 100) << scan.getErrorStr(result);
+  EXPECT_EQ(ids, (std::vector<int>{2, 3}));
+  EXPECT_EQ(counter, 2);
+  const auto* indicators = static_cast<const std::int64_t*>(scan.getIndicatorArray());
+  EXPECT_EQ(indicators[4], -1) << "CreationTime was NULL";
+  EXPECT_GT(indicators[1], 0) << "ArrayId had a value";
+}
+
+TEST_F(SqliteTableFramework, RolledBackTransactionLeavesNoRow) {
+  {
+    DBtran tran;
+    ASSERT_EQ(tran.begin(), 0) << tran.getErrorStr();
+    SMArrayCtrlHostMap link(&tran);
+    link.getDataPtr()->ArrayId = 9;
+    ASSERT_EQ(link.rowInsert(false), 0);
+    EXPECT_EQ(count("SMArrayCtrlHostMap"), 1);
+    ASSERT_EQ(tran.rollback(), 0) << tran.getErrorStr();
+  }
+  EXPECT_EQ(count("SMArrayCtrlHostMap"), 0);
+}
+
+TEST_F(SqliteTableFramework, ServerErrorsComeBackAsTexts) {
+  SMArray array(nullptr);
+  array.setWhere("NoSuchColumn = 1");
+  const int status = getOneRow(&array, false, -1, 0);
+  EXPECT_EQ(status, DBT_STATEMENT_FAILED);
+  EXPECT_NE(array.getErrorStr(status).find("NoSuchColumn"), std::string::npos) << array.getErrorStr(status);
+}
+
+}  // namespace
+}  // namespace zarezodud
