@@ -71,6 +71,11 @@ class ZAREZODUD_API DBQueries {
   unsigned int executeSQLFileOnMasterDB(std::string filePath, int transactionAbort, int checkReturnValue);
   unsigned int executeSQLFileAndReturnIntOnMasterDB(std::string filePath, int& result, int transactionAbort);
 
+  // Writes scriptName and the elapsed whole seconds to the script-time log when they reach the
+  // registry threshold (read once per object; default 2 seconds).
+  void logScriptExecTime(std::string scriptName, std::chrono::system_clock::time_point start,
+                         std::chrono::system_clock::time_point end);
+
   // Maintenance operations -------------------------------------------------------------------
   // The script operations read the script file at scriptPath, put their text arguments into its
   // "%s" placeholders in order ("%%" for a literal percent sign) and run it with transaction
@@ -138,11 +143,6 @@ class ZAREZODUD_API DBQueries {
   // Hands path (at most 4,095 characters of it; null counts as "") to the product's
   // event-message service, which fills the event-message catalogue. Always 1.
   unsigned int populateQuasarEventMessages(const char* path);
-
-  // Writes scriptName and the elapsed whole seconds to the script-time log when they reach the
-  // registry threshold (read once per object; default 2 seconds).
-  void logScriptExecTime(std::string scriptName, std::chrono::system_clock::time_point start,
-                         std::chrono::system_clock::time_point end);
 
   // Read access for callers and tests.
   const std::string& getDBName() const { return m_dbName; }

@@ -31,14 +31,16 @@ bool DefaultProductServices::runScriptFile(DBQueries& db, const std::string& pat
   return true;
 }
 
-bool DefaultProductServices::runServiceScript(DBQueries& db, const std::string& fileName, std::string& error) {
+bool DefaultProductServices::runServiceScript(DBQueries& db, const std::string& fileName,
+                                              std::string& error) {
   RKPlatformInfo registry;
   std::string directory;
-  if (!registry.getString(registry_names::kProductKey, registry_names::kServiceScriptsDirectoryValue, &directory) ||
+  if (!registry.getString(registry_names::kProductKey, registry_names::kServiceScriptsDirectoryValue,
+                          &directory) ||
       directory.empty()) {
-    error = formatMessage("Service scripts directory not found in registry key [%s] value [%s]; cannot run [%s].",
-                          registry_names::kProductKey, registry_names::kServiceScriptsDirectoryValue,
-                          fileName.c_str());
+    error = formatMessage(
+        "Service scripts directory not found in registry key [%s] value [%s]; cannot run [%s].",
+        registry_names::kProductKey, registry_names::kServiceScriptsDirectoryValue, fileName.c_str());
     return false;
   }
   return runScriptFile(db, CZuPath::Append(directory, fileName), error);

@@ -52,7 +52,8 @@ unsigned int DBQueries::validateDB(std::string scriptPath, std::string dbName) {
   return 1;
 }
 
-unsigned int DBQueries::addAllExtendedStoredProcsAndCreateCLRFunctions(std::string scriptPath, std::string value) {
+unsigned int DBQueries::addAllExtendedStoredProcsAndCreateCLRFunctions(std::string scriptPath,
+                                                                       std::string value) {
   std::string text;
   if (!loadFormattedScript(scriptPath, {value}, text)) return 0;
   int ignored = 0;
@@ -98,12 +99,14 @@ unsigned int DBQueries::setSQLServerCompatibilityLevel(std::string dbName, int l
 unsigned int DBQueries::restoreDB(std::string backupFile, std::string dbName, std::string targetDirectory) {
   if (!zarezodud::isPlainDatabaseName(dbName)) {
     m_lastError = formatMessage(
-        "Database name [%s] cannot be restored: only letters, digits and _ @ # $ - (no \"--\") are allowed in it.",
+        "Database name [%s] cannot be restored: only letters, digits and _ @ # $ - (no \"--\") are allowed "
+        "in it.",
         dbName.c_str());
     return 0;
   }
   if (!zarezodud::fitsSqlLiteral(backupFile) || !zarezodud::fitsSqlLiteral(targetDirectory)) {
-    m_lastError = "The backup path or target directory holds a NUL character and cannot be used in a statement.";
+    m_lastError =
+        "The backup path or target directory holds a NUL character and cannot be used in a statement.";
     return 0;
   }
   const std::string backup = zarezodud::escapeSqlLiteral(backupFile);
@@ -120,11 +123,13 @@ unsigned int DBQueries::restoreDB(std::string backupFile, std::string dbName, st
   }
   m_masterConnection->closeCursor();
 
-  std::string command = "RESTORE DATABASE " + dbName + " FROM DISK = '" + backup + "' WITH RECOVERY, REPLACE, ";
+  std::string command =
+      "RESTORE DATABASE " + dbName + " FROM DISK = '" + backup + "' WITH RECOVERY, REPLACE, ";
   for (const std::string& name : files) {
     std::string target = targetDirectory;
     zarezodud::FXPath::Append(target, name, 0);
-    command += " MOVE '" + zarezodud::escapeSqlLiteral(name) + "' TO '" + zarezodud::escapeSqlLiteral(target) + "', ";
+    command += " MOVE '" + zarezodud::escapeSqlLiteral(name) + "' TO '" +
+               zarezodud::escapeSqlLiteral(target) + "', ";
   }
   command.resize(command.size() - 2);
   if (!executeSQLQueryOnMasterDBForZARezodud(command, kAbortOn)) {

@@ -10,6 +10,7 @@
 #define ZAREZODUD_DB_SCRIPT_FORMATTER_H
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zarezodud {
@@ -17,12 +18,12 @@ namespace zarezodud {
 // One value put into a script: a text (for "%s") or an integer (for "%d", "%ld", "%lu").
 class ScriptArg {
  public:
-  ScriptArg(std::string text) : isText_(true), text_(std::move(text)) {}  // NOLINT: implicit on purpose
-  ScriptArg(const char* text) : isText_(true), text_(text != nullptr ? text : "") {}  // NOLINT
-  ScriptArg(int value) : isText_(false), integer_(value) {}  // NOLINT
-  ScriptArg(long value) : isText_(false), integer_(value) {}  // NOLINT
-  ScriptArg(unsigned long value)  // NOLINT
-      : isText_(false), integer_(static_cast<long>(value)) {}
+  // Implicit on purpose, so that an argument list reads {name, path} or {level}.
+  ScriptArg(std::string text) : isText_(true), text_(std::move(text)) {}
+  ScriptArg(const char* text) : isText_(true), text_(text != nullptr ? text : "") {}
+  ScriptArg(int value) : isText_(false), integer_(value) {}
+  ScriptArg(long value) : isText_(false), integer_(value) {}
+  ScriptArg(unsigned long value) : isText_(false), integer_(static_cast<long>(value)) {}
 
   bool isText() const { return isText_; }
   const std::string& text() const { return text_; }

@@ -59,7 +59,8 @@ void sweepDirectory(const std::string& directory, long long days, long long file
 
 }  // namespace
 
-int deleteOldDBFileBackups(const char* directory, const char* pattern, long long days, long long filesToRetain) {
+int deleteOldDBFileBackups(const char* directory, const char* pattern, long long days,
+                           long long filesToRetain) {
   if (directory == nullptr || pattern == nullptr) return 0;
   zarezodud::CZuDirectory listing;
   if (listing.Open(directory, pattern, true).IsError()) return 0;

@@ -79,8 +79,8 @@ std::unique_ptr<X509, X509Free> makeCertificate(EVP_PKEY* key, std::string& erro
     return nullptr;
   }
   X509_NAME* name = X509_get_subject_name(certificate.get());
-  if (X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(kCommonName),
-                                 -1, -1, 0) != 1 ||
+  if (X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                 reinterpret_cast<const unsigned char*>(kCommonName), -1, -1, 0) != 1 ||
       X509_set_issuer_name(certificate.get(), name) != 1) {
     error = cryptoError("Cannot name the CA certificate");
     return nullptr;
@@ -163,9 +163,11 @@ bool ensureCACertificate(const std::string& directory, std::string& error) {
   std::vector<char> keyText;
   std::vector<char> certificateText;
   const bool encoded =
-      pemText([&key](BIO* bio) { return PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, nullptr,
-                                                                 nullptr) == 1; },
-              keyText, "CA key", error) &&
+      pemText(
+          [&key](BIO* bio) {
+            return PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1;
+          },
+          keyText, "CA key", error) &&
       pemText([&certificate](BIO* bio) { return PEM_write_bio_X509(bio, certificate.get()) == 1; },
               certificateText, "CA certificate", error);
   const bool written = encoded && writeFileAtomically(keyPath, keyText, 0600, error) &&

@@ -10,7 +10,8 @@ namespace zarezodud {
 
 namespace {
 
-CZuError readTimes(const std::string& path, int flags, int64_t* access, int64_t* modification, int64_t* creation) {
+CZuError readTimes(const std::string& path, int flags, int64_t* access, int64_t* modification,
+                   int64_t* creation) {
   struct statx info {};
   if (statx(AT_FDCWD, path.c_str(), flags, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
     return CZuError::FromErrno("Cannot read the times of [" + path + "]", errno);

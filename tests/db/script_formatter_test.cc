@@ -1,13 +1,14 @@
 // The safe script formatter and the guards for values pasted into built statements.
+#include "db/script_formatter.h"
+
 #include <gtest/gtest.h>
 
-#include "db/script_formatter.h"
 #include "db/sql_text_guard.h"
 
 namespace {
 
-using zarezodud::ScriptArg;
 using zarezodud::formatScript;
+using zarezodud::ScriptArg;
 
 std::string fill(const std::string& script, const std::vector<ScriptArg>& args) {
   std::string out = "stale";
@@ -29,14 +30,14 @@ TEST(ScriptFormatterTest, FillsTheKnownConversionsInOrder) {
 }
 
 TEST(ScriptFormatterTest, FewerPlaceholdersThanArgumentsIsFine) {
-  EXPECT_EQ(fill("EXEC sp_addextendedproc '%s'", {"xp_one", "dll", "extra"}), "EXEC sp_addextendedproc 'xp_one'");
+  EXPECT_EQ(fill("EXEC sp_addextendedproc '%s'", {"xp_one", "dll", "extra"}),
+            "EXEC sp_addextendedproc 'xp_one'");
 }
 
 TEST(ScriptFormatterTest, RefusesAnythingThatPrintfWouldMisread) {
   const std::vector<ScriptArg> args = {"a", "b", "c"};
-  for (const char* script :
-       {"SELECT %n", "SELECT %x", "SELECT %p", "%5s", "%-s", "%.3s", "%lld", "%l", "%ls", "%i", "%c", "%f",
-        "trailing %", "%s %s %s %s", "%1$s"}) {
+  for (const char* script : {"SELECT %n", "SELECT %x", "SELECT %p", "%5s", "%-s", "%.3s", "%lld", "%l", "%ls",
+                             "%i", "%c", "%f", "trailing %", "%s %s %s %s", "%1$s"}) {
     std::string out = "stale";
     EXPECT_FALSE(formatScript(script, args, out)) << script;
     EXPECT_EQ(out, "") << script;
@@ -63,8 +64,8 @@ TEST(SqlTextGuardTest, PlainDatabaseNames) {
     EXPECT_TRUE(zarezodud::isPlainDatabaseName(name)) << name;
   }
   for (const std::string& name : {std::string(""), std::string("a b"), std::string("x;DROP DATABASE y"),
-                                 std::string("[x]"), std::string("a--"), std::string("a'b"), std::string("a\nb"),
-                                 std::string("a\0b", 3), std::string("caf\xc3\xa9")}) {
+                                  std::string("[x]"), std::string("a--"), std::string("a'b"),
+                                  std::string("a\nb"), std::string("a\0b", 3), std::string("caf\xc3\xa9")}) {
     EXPECT_FALSE(zarezodud::isPlainDatabaseName(name)) << name;
   }
 }

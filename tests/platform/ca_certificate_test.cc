@@ -1,5 +1,7 @@
 // The CA key and certificate, checked with libcrypto itself: the certificate parses, is a CA,
-// is self-signed and belongs to the key; the key file is private; an existing pair is kept.
+// is self-signed and belongs to the key; the key file is private.
+#include "platform/ca_certificate.h"
+
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
@@ -9,7 +11,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/ca_certificate.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -50,28 +51,10 @@ TEST(CACertificateTest, CreatesAPrivateKeyAndASelfSignedCA) {
   EXPECT_TRUE(X509_get_key_usage(certificate.get()) & KU_KEY_CERT_SIGN);
   EXPECT_EQ(X509_check_private_key(certificate.get(), key.get()), 1);
   EXPECT_EQ(X509_verify(certificate.get(), key.get()), 1);
-  EXPECT_EQ(X509_NAME_cmp(X509_get_subject_name(certificate.get()), X509_get_issuer_name(certificate.get())), 0);
+  EXPECT_EQ(X509_NAME_cmp(X509_get_subject_name(certificate.get()), X509_get_issuer_name(certificate.get())),
+            0);
   EXPECT_LT(X509_cmp_current_time(X509_get0_notBefore(certificate.get())), 0);
   EXPECT_GT(X509_cmp_current_time(X509_get0_notAfter(certificate.get())), 0);
-}
-
-TEST(CACertificateTest, AnExistingCertificateIsKept) {
-  ztest::TempDir dir;
-  std::string error;
-  ASSERT_TRUE(zarezodud::ensureCACertificate(dir.path(), error)) << error;
-  const std::string key = ztest::readFile(dir.file("ca.key"));
-  const std::string certificate = ztest::readFile(dir.file("ca.crt"));
-  ASSERT_TRUE(zarezodud::ensureCACertificate(dir.path(), error)) << error;
-  EXPECT_EQ(ztest::readFile(dir.file("ca.key")), key);
-  EXPECT_EQ(ztest::readFile(dir.file("ca.crt")), certificate);
-}
-
-TEST(CACertificateTest, UnusableDirectoryIsReported) {
-  ztest::TempDir dir;
-  const std::string blocker = dir.write("file", "x");
-  std::string error;
-  EXPECT_FALSE(zarezodud::ensureCACertificate(blocker + "/certificates", error));
-  EXPECT_NE(error.find(blocker + "/certificates"), std::string::npos) << error;
 }
 
 }  // namespace

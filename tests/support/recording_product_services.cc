@@ -20,8 +20,7 @@ int RecordingProductServices::UpdateVersionString(DBQueries& db, int, std::strin
   return answer("UpdateVersionString", error) ? 0 : 1;
 }
 
-int RecordingProductServices::CreateCACertificate(unsigned long release, std::string& error, int) {
-  releases.push_back(release);
+int RecordingProductServices::CreateCACertificate(unsigned long, std::string& error, int) {
   return answer("CreateCACertificate", error) ? 0 : 1;
 }
 

@@ -32,9 +32,8 @@ class RecordingProductServices : public zarezodud::ProductServices {
   bool UpgradeVirtualServerAgentOnCH(DBQueries& db, std::string& error) override;
   int simPopulateQuasarEventMessages(DBQueries& db, const char* path) override;
 
-  std::vector<std::string> calls;         // service names, in call order
-  std::vector<std::string> paths;         // the paths given to simPopulateQuasarEventMessages
-  std::vector<unsigned long> releases;    // the releases given to CreateCACertificate
+  std::vector<std::string> calls;           // service names, in call order
+  std::vector<std::string> paths;           // the paths given to simPopulateQuasarEventMessages
   std::vector<const DBQueries*> databases;  // the DBQueries given to each database service
   std::map<std::string, std::string> failures;
 
