@@ -14,6 +14,13 @@ configure_file(${CMAKE_CURRENT_SOURCE_DIR}/cmake/zarezodud.pc.in
                ${CMAKE_CURRENT_BINARY_DIR}/zarezodud.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zarezodud.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
+# The daily dump sweep: a oneshot service running "/usr/bin/zarezodud dumps sweep" and its timer.
+if(ZAREZODUD_BUILD_CLI)
+  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/systemd/zarezodud-dumps.service
+                ${CMAKE_CURRENT_SOURCE_DIR}/packaging/systemd/zarezodud-dumps.timer
+          DESTINATION lib/systemd/system)
+endif()
+
 set(CPACK_PACKAGE_NAME zarezodud)
 set(CPACK_PACKAGE_VENDOR "Zarezodud developers")
 set(CPACK_PACKAGE_CONTACT "zarezodud@localhost")

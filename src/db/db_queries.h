@@ -14,10 +14,14 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "export.h"
 
 class RKSimpleDBConnObject;
+namespace zarezodud {
+class ScriptArg;
+}
 
 class ZAREZODUD_API DBQueries {
  public:
@@ -77,6 +81,74 @@ class ZAREZODUD_API DBQueries {
   unsigned int populateFuncMap(std::string dbName, std::map<std::string, int32_t>& functions);
   unsigned int populateSPMap(std::string dbName, std::map<std::string, int32_t>& procedures);
 
+  // Maintenance operations -------------------------------------------------------------------
+  // The script operations read the script file at scriptPath, put their text arguments into its
+  // "%s" placeholders in order ("%%" for a literal percent sign) and run it with transaction
+  // abort on and quoted identifiers "ON". All return 1 on success and 0 on failure with the
+  // reason in getLastError(): "Cannot open file [<path>]." (no connection is opened), "Script
+  // [<path>] does not match the operation's arguments." when the script holds another
+  // conversion or more placeholders than the operation supplies, or the execution's error.
+  //
+  // On the product database: a consistency check of dbName.
+  unsigned int checkDBConsistency(std::string scriptPath, std::string dbName);
+  // On the product database, filled with the two caller values.
+  unsigned int BackupDatabase(std::string scriptPath, std::string first, std::string second);
+  unsigned int createDBUserMappings(std::string scriptPath, std::string first, std::string second);
+  // On the product database; fails with "Failed to validate the database [<name>]." (the name
+  // this object was constructed for) when the script returns a non-zero integer.
+  unsigned int validateDB(std::string scriptPath, std::string dbName);
+  // On the product database; the integer the script returns is ignored.
+  unsigned int addAllExtendedStoredProcsAndCreateCLRFunctions(std::string scriptPath, std::string value);
+  // On the product database; any failure or a non-zero script integer gives
+  // "Failed to create CLR Functions.".
+  unsigned int createCLRFunctionsZI2(std::string scriptPath, std::string value);
+  // On master. When dbName equals this object's database name (ignoring case), the product
+  // connection is closed first so that the database is not in use; a later product call opens
+  // a new one.
+  unsigned int DropDatabase(std::string scriptPath, std::string dbName);
+  // On master, filled with the three caller values.
+  unsigned int addExtendedStoredProc(std::string scriptPath, std::string first, std::string second,
+                                     std::string third);
+  // Runs "sp_dbcmptlevel '<dbName>', <level>" on the product database (quotes in the name are
+  // doubled; a name holding NUL is refused).
+  unsigned int setSQLServerCompatibilityLevel(std::string dbName, int level);
+  // Restores dbName from backupFile on master, moving every file the backup lists into
+  // targetDirectory (joined with the file's logical name). dbName must be a plain name
+  // (letters, digits, _ @ # $ -); quotes in the paths and logical names are doubled. On an
+  // execution failure of the restore the last error is "Failed to execute Restore Command
+  // [<command>].".
+  unsigned int restoreDB(std::string backupFile, std::string dbName, std::string targetDirectory);
+
+  // Release and catalogue operations ----------------------------------------------------------
+  // Same script handling as above, all on the product database with abort on and "ON"; the
+  // members that take no values send the script text unchanged (a "%" needs no doubling).
+  //
+  // 1 when the script returns 0; else "Fleet Explorer is not installed.".
+  unsigned int isFleetExplorerInstalled(std::string scriptPath);
+  // 1 when the script returns 0; -1, -2, 1 and other codes give their own last-error texts.
+  unsigned int checkCurrentDBRelease(std::string scriptPath);
+  // Version records: the script's "%s" receives "0(BUILD80)" (Fleet Explorer, Corehub, Signet
+  // agent) or "11.0.0(BUILD80)" (Signet component).
+  unsigned int upgradeFEVersion(std::string scriptPath);
+  unsigned int upgradeCHVersion(std::string scriptPath);
+  unsigned int upgradeSignetAgentVersion(std::string scriptPath);
+  unsigned int upgradeSGNTVersion(std::string scriptPath);
+  // The script's "%d" receives value; result receives the script's integer, whatever it is.
+  unsigned int getNumberOfDeconfiguredClients(std::string scriptPath, int value, int& result);
+  unsigned int getScriptRelease(std::string scriptPath, int value, int& result);
+  // The script's "%s" receives value; 1 when the script returns 0, else the operation's own
+  // failure text (also when the execution fails).
+  unsigned int addRegistryStaticList(std::string scriptPath, std::string value);
+  unsigned int PopulatePkgDependenciesForAllOS(std::string scriptPath, std::string value);
+  unsigned int addAutomationStaticList(std::string scriptPath, std::string value);
+  // Unformatted scripts; 1 when the execution succeeds.
+  unsigned int SortPackagesBasedOnDependency(std::string scriptPath);
+  unsigned int updateJobRestarts(std::string scriptPath);
+  unsigned int updateSimTables(std::string scriptPath);
+  // Hands path (at most 4,095 characters of it; null counts as "") to the product's
+  // event-message service, which fills the event-message catalogue. Always 1.
+  unsigned int populateQuasarEventMessages(const char* path);
+
   // Read access for callers and tests.
   const std::string& getDBName() const { return m_dbName; }
   const std::string& getPlainConnectionString() const { return m_plainConnectionString; }
@@ -98,6 +170,15 @@ class ZAREZODUD_API DBQueries {
   unsigned int populateObjectMap(const std::string& dbName, const char* objectType,
                                  std::map<std::string, int32_t>& names);
   bool ensureMasterConnection();
+  // Closes and forgets the product-database connection, if one is open.
+  void closeDBConnection();
+  // Reads the script at path and fills it with args; false with the last error set
+  // ("Cannot open file [%s]." or the does-not-match text).
+  bool loadFormattedScript(const std::string& path, const std::vector<zarezodud::ScriptArg>& args,
+                           std::string& text);
+  // Shared shape of the release members whose success is a zero script integer: runs text
+  // and, when failureText is given, sets it on any failure.
+  unsigned int runForZeroResult(const std::string& text, const char* failureText);
 
   std::string m_dbServerType;
   std::string m_sqlInstance;

@@ -25,6 +25,9 @@ inline constexpr const char kCredentialKeyFile[] = "credential.key";
 // The product's install directory (RKPI_Base::getQuasarDirectory).
 inline constexpr const char kProductKey[] = "Base";
 inline constexpr const char kProductDirectoryValue[] = "sProductDirectory";
+// The directory of the SQL scripts that the default product services run
+// ("PopulateActivity.sql", "UpdateVersionString.sql", ...).
+inline constexpr const char kServiceScriptsDirectoryValue[] = "sServiceScriptsDirectory";
 // The encrypted session password (RKPI_PlatformBase::getNetworkPassword).
 inline constexpr const char kSessionKey[] = "Session";
 inline constexpr const char kNetworkPasswordValue[] = "sNetworkPassword";

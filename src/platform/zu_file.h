@@ -20,6 +20,11 @@ class CZuFile {
   static CZuError GetTimes(const std::string& path, int64_t* access, int64_t* modification,
                            int64_t* creation);
 
+  // As GetTimes, but a symbolic link at path reports its own times: the link is never
+  // followed (a dangling link has times too).
+  static CZuError GetLinkTimes(const std::string& path, int64_t* access, int64_t* modification,
+                               int64_t* creation);
+
   // Removes the directory entry at path. A symbolic link is removed itself, never its target;
   // a directory is not removed (failure).
   static CZuError Delete(const std::string& path);
