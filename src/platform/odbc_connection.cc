@@ -65,7 +65,13 @@ OdbcConnection::~OdbcConnection() {
 
 void OdbcConnection::setNumConnectAttempts(int attempts) { m_attempts = attempts < 1 ? 1 : attempts; }
 
-void OdbcConnection::setError(const std::string& text) { m_lastError = maskPasswords(text); }
+void OdbcConnection::setError(const std::string& text) {
+  try {
+    m_lastError = maskPasswords(text);
+  } catch (...) {
+    m_lastError.clear();  // out of memory: better no text than an escaping exception
+  }
+}
 
 bool OdbcConnection::requireOpen() {
   if (m_dbc.connected() && m_stmt) return true;
@@ -472,6 +478,16 @@ int OdbcConnection::RKDBVar_addCol(RKDBDataTypeBase* column, int position) {
 }
 
 int OdbcConnection::RKDBVar_bind() {
+  try {
+    return bindColumns();
+  } catch (...) {
+    m_bound = false;
+    setError(exceptionText("Binding the columns"));
+    return 1;
+  }
+}
+
+int OdbcConnection::bindColumns() {
   m_bound = false;
   if (!requireOpen()) return 1;
   if (!m_cursorOpen) {
@@ -598,11 +614,15 @@ int OdbcConnection::closeCursor() {
 void OdbcConnection::setExtIndicatorArray(void* indicators) { m_indicators = static_cast<std::int64_t*>(indicators); }
 
 std::string OdbcConnection::getDBMSName() {
-  if (!m_dbc.connected()) return "";
-  SQLCHAR name[256] = {0};
-  SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLGetInfo(m_dbc.get(), SQL_DBMS_NAME, name, sizeof name, &length))) return "";
-  return std::string(reinterpret_cast<const char*>(name));
+  try {
+    if (!m_dbc.connected()) return "";
+    SQLCHAR name[256] = {0};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(m_dbc.get(), SQL_DBMS_NAME, name, sizeof name, &length))) return "";
+    return std::string(reinterpret_cast<const char*>(name));
+  } catch (...) {
+    return "";
+  }
 }
 
 void OdbcConnection::closeResultSet() {

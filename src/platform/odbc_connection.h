@@ -76,6 +76,8 @@ class OdbcConnection : public RKSimpleDBConnObject {
   int positionOnFirstResultSet(short rc, ScriptRun& run);
   // The whole text of column (1-based) of the current row; false on failure (error set).
   bool fetchText(int column, std::string& value, bool& isNull);
+  // RKDBVar_bind's work; may throw (the caller catches).
+  int bindColumns();
   void closeResultSet();
   void clearColumns();
 

@@ -1,0 +1,112 @@
+#include "platform/temp_output_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "support/env_override.h"
+#include "support/temp_dir.h"
+
+namespace zarezodud {
+namespace {
+
+TEST(TempOutputPath, DefaultAndOverride) {
+  {
+    ztest::EnvOverride unset("ZAREZODUD_OUTPUT_DIR");
+    EXPECT_EQ(tempOutputFilePath(), "/tmp/.qxsetup/tempOutputFile.txt");
+  }
+  {
+    ztest::EnvOverride set("ZAREZODUD_OUTPUT_DIR", "/var/tmp/x");
+    EXPECT_EQ(tempOutputDirectory(), "/var/tmp/x/");
+    EXPECT_EQ(tempOutputFilePath(), "/var/tmp/x/tempOutputFile.txt");
+  }
+  ztest::EnvOverride empty("ZAREZODUD_OUTPUT_DIR", "");
+  EXPECT_EQ(tempOutputDirectory(), "/tmp/.qxsetup/");
+}
+
+TEST(MessageRecord, LayoutTheScannerReliesOn) {
+  ztest::EnvOverride tz("TZ", "UTC");
+  ::tzset();
+  // 2024-01-02 03:04:05 UTC
+  const std::time_t when = 1704164645;
+  EXPECT_EQ(formatMessageRecord(when, "01000", 0, "Changed database context to 'db'.", 2, 7),
+            "01/02/24 03:04:05 SQLState:[01000] NativeError:[0] Message:[Changed database context to 'db'.] "
+            "[RecNum:2, LineNum:7]\n");
+  EXPECT_EQ(formatMessageRecord(when, "42000", 50000, "", 1, 0),
+            "01/02/24 03:04:05 SQLState:[42000] NativeError:[50000] Message:[] [RecNum:1, LineNum:0]\n");
+}
+
+TEST(TempOutputFile, CreatesAPrivateDirectoryAndAppends) {
+  ztest::TempDir tmp;
+  const std::string dir = tmp.file("out");
+  std::string error;
+  {
+    TempOutputFile f;
+    ASSERT_TRUE(f.openIn(dir, error)) << error;
+    EXPECT_TRUE(f.append("one\n"));
+  }
+  struct stat st;
+  ASSERT_EQ(::lstat(dir.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  TempOutputFile again;
+  ASSERT_TRUE(again.openIn(dir + "/", error)) << error;
+  EXPECT_TRUE(again.append("two\n"));
+  again.close();
+  EXPECT_FALSE(again.append("three\n")) << "closed";
+  EXPECT_EQ(ztest::readFile(dir + "/tempOutputFile.txt"), "one\ntwo\n");
+}
+
+TEST(TempOutputFile, RefusesASymbolicLinkDirectory) {
+  ztest::TempDir tmp, target;
+  const std::string link = tmp.file("out");
+  ASSERT_EQ(::symlink(target.path().c_str(), link.c_str()), 0);
+  TempOutputFile f;
+  std::string error;
+  EXPECT_FALSE(f.openIn(link, error));
+  EXPECT_FALSE(f.isOpen());
+  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+  EXPECT_FALSE(ztest::fileExists(target.file("tempOutputFile.txt")));
+}
+
+TEST(TempOutputFile, RefusesASymbolicLinkFile) {
+  ztest::TempDir tmp, elsewhere;
+  const std::string dir = tmp.file("out");
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  const std::string victim = elsewhere.write("victim", "keep");
+  ASSERT_EQ(::symlink(victim.c_str(), (dir + "/tempOutputFile.txt").c_str()), 0);
+  TempOutputFile f;
+  std::string error;
+  EXPECT_FALSE(f.openIn(dir, error));
+  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+  EXPECT_EQ(ztest::readFile(victim), "keep");
+}
+
+TEST(TempOutputFile, RefusesADirectoryOfAnotherUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a directory to another user";
+  ztest::TempDir tmp;
+  const std::string dir = tmp.file("out");
+  ASSERT_EQ(::mkdir(dir.c_str(), 0777), 0);
+  ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
+  TempOutputFile f;
+  std::string error;
+  EXPECT_FALSE(f.openIn(dir, error));
+  EXPECT_NE(error.find("owned by another user"), std::string::npos) << error;
+  EXPECT_FALSE(ztest::fileExists(dir + "/tempOutputFile.txt"));
+}
+
+TEST(TempOutputFile, RefusesAPlainFileInPlaceOfTheDirectory) {
+  ztest::TempDir tmp;
+  const std::string notDir = tmp.write("out", "x");
+  TempOutputFile f;
+  std::string error;
+  EXPECT_FALSE(f.openIn(notDir, error));
+  EXPECT_FALSE(error.empty());
+  std::string error2;
+  EXPECT_FALSE(f.openIn(tmp.file("missing/parent"), error2));
+  EXPECT_NE(error2.find("Cannot create"), std::string::npos) << error2;
+}
+
+}  // namespace
+}  // namespace zarezodud
