@@ -107,6 +107,15 @@ TEST_F(ExecuteExecutableTest, SuccessWritesBothStreamsIntoTheFile) {
   EXPECT_EQ(ztest::readFile(out), "to-out\nto-err\n");
 }
 
+TEST_F(ExecuteExecutableTest, OutputPathIsANameNeverShellText) {
+  // Run in the temporary directory, so that a path taken as shell text would leave "ran" there.
+  const std::string name = "out $(touch ran) `touch ran` \\ \"q\".txt";
+  EXPECT_EQ(executeExecutable("cd '" + dir.path() + "' && echo hi", error, sizeof error, exitCode, dir.file(name), 0),
+            1);
+  EXPECT_EQ(ztest::readFile(dir.file(name)), "hi\n");
+  EXPECT_FALSE(ztest::fileExists(dir.file("ran")));
+}
+
 TEST_F(ExecuteExecutableTest, ExitCodesAndSignalsAreReported) {
   const std::string out = dir.file("out.txt");
   EXPECT_EQ(executeExecutable("sh -c 'exit 3'", error, sizeof error, exitCode, out, 0), 0);
