@@ -467,11 +467,12 @@ TEST_F(SelectionTest, FunctionsRunWhenNamedOrNotOlderThanTheRecut) {
 }
 
 TEST_F(SelectionTest, StoredProceduresUseTheirOwnMapByBaseName) {
-  prepare("DBStoredProcedure", {{"p1.sql", 10}, {"p2.sql", 10}});
+  prepare("DBStoredProcedure", {{"p2.sql", 10}, {"p1.sql", 10}});
   processor->addToSPMap("p2");
   processor->addToFuncMap("p1");
   EXPECT_EQ(run("l.lst"), 1u);
   EXPECT_EQ(h.executed(), (Entries{"p2.sql"}));
+  EXPECT_EQ(record.getCurrentScript(), "p1.sql");  // the last entry reached, although skipped
 }
 
 TEST_F(SelectionTest, UpgradeAndTableScriptsAreLookedUpByTheFullEntry) {
