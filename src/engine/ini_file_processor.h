@@ -127,6 +127,13 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   const TimeMap& getDBFunctionTimes() const { return m_dbFunctionTimes; }
   const TimeMap& getDBStoredProcedureTimes() const { return m_dbStoredProcedureTimes; }
 
+  // Direct entry into the selection state for a host that computes it itself (and for tests).
+  // The name maps keep the first value stored for a name, as the populate operations do.
+  void setRecutTime(int64_t recutTime) { m_recutTime = recutTime; }
+  void addToFuncMap(const std::string& name) { m_funcMap.emplace(name, 0); }
+  void addToSPMap(const std::string& name) { m_spMap.emplace(name, 0); }
+  void addToCommonSQLFileMap(const std::string& name) { m_commonSQLFileMap.emplace(name, 0); }
+
  private:
   // The phase directory: the configuration file's directory, "/", the phase's Directory.
   std::string phaseDirectory(const PhaseSection& section) const;

@@ -159,8 +159,17 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
     for (const std::string& subModule : section.subModulePhases) {
       int listReturnCode = 0;
       RKZARezodud::ProcessPhase* nested;
+      // A sub-module before the interrupted one is run through with a record that points
+      // nowhere, so that it skips everything even when it has a list and script of the same
+      // names as the interrupted sub-module; the nested position stays for the one it names.
+      RKZARezodud::ProcessPhase passThrough;
       if (record.getResumeFlag() == 1) {
         nested = record.getSubModule(true);
+        const std::string interrupted = nested->getPhaseName();
+        if (!interrupted.empty() && !zarezodud::equalsIgnoreCase(interrupted, subModule)) {
+          passThrough.setStage(0);
+          nested = &passThrough;
+        }
         nested->setResumeFlag(record.getResumeFlag());
       } else {
         record.setStage(2);
