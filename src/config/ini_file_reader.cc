@@ -17,13 +17,22 @@ constexpr size_t kValueBuffer = 1000;
 void INIFileReader::setINIFileName(const std::string& name) { m_fileName = name; }
 
 std::string INIFileReader::getKeyValue(const std::string& key, const std::string& section) {
+  std::string value;
+  readKeyValue(key, section, value);
+  return value;
+}
+
+int INIFileReader::readKeyValue(const std::string& key, const std::string& section, std::string& value) {
   std::unique_ptr<char[]> buffer(new char[kValueBuffer]);
   buffer[0] = '\0';
-  if (GetPrivateProfileString(section.c_str(), key.c_str(), nullptr, buffer.get(), kValueBuffer,
-                              m_fileName.c_str()) != 1) {
-    return std::string();
-  }
-  return zarezodud::trimCopy(buffer.get());
+  value.clear();
+  const int rc =
+      GetProfileString(section.c_str(), key.c_str(), nullptr, buffer.get(), kValueBuffer, m_fileName.c_str());
+  // A file that cannot be opened reads like a missing key, as the wrapper has it.
+  if (rc == PROFILE_CANNOT_OPEN) return PROFILE_SUCCESS;
+  if (rc != PROFILE_SUCCESS) return rc;
+  value = zarezodud::trimCopy(buffer.get());
+  return PROFILE_SUCCESS;
 }
 
 unsigned int INIFileReader::setKeyValue(const std::string& value, const std::string& key,

@@ -22,6 +22,10 @@ class ZAREZODUD_API INIFileReader {
   // The value of key in section (note the order: key first), trimmed of white space;
   // "" when the file, section or key is missing or the value is empty.
   std::string getKeyValue(const std::string& key, const std::string& section);
+  // As getKeyValue, but returns the profile store's result code: 0 also for a missing file,
+  // section or key (value ""), negative when the key's line could not be read (too long for
+  // an entry line, read error).
+  int readKeyValue(const std::string& key, const std::string& section, std::string& value);
   // Writes key=value into section (note the order: value first); 1 on success, else 0.
   unsigned int setKeyValue(const std::string& value, const std::string& key, const std::string& section);
   // True when the file can be read and holds a header line for the section.

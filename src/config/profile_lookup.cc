@@ -29,7 +29,10 @@ int GetProfileEntry(const char* section, const char* key, char* out, size_t outS
     if (rc == PROFILE_END_OF_FILE) return PROFILE_NO_KEY;
     if (rc != PROFILE_SUCCESS) return rc;
     if (reader.startsSection()) return PROFILE_NO_KEY;
-    if (!reader.fits() || !zarezodud::equalsIgnoreCase(zarezodud::entryKey(reader.line()), key)) continue;
+    if (!zarezodud::equalsIgnoreCase(zarezodud::entryKey(reader.line()), key)) continue;
+    // The key's own line is longer than an entry line may be: report it rather than pretend
+    // the key is absent, so that no caller mistakes an unreadable value for a missing one.
+    if (!reader.fits()) return PROFILE_TOO_LONG;
     return zarezodud::copyFitting(reader.line(), out, outSize) ? PROFILE_SUCCESS : PROFILE_BUFFER_SMALL;
   }
 }

@@ -45,7 +45,14 @@ std::string quotedIdentifier(const std::string& value) {
 unsigned int INIFileProcessor::readPhase(std::string phaseName, PhaseSection& s) {
   setINIFileName(m_params.configFile());
   s.clear();
-  auto key = [&](const char* name) { return getKeyValue(name, phaseName); };
+  // A key whose line cannot be read (longer than an entry line may be) must not pass for an
+  // absent key: that would silently drop the lists it names.
+  std::string unreadableKey;
+  auto key = [&](const char* name) {
+    std::string value;
+    if (readKeyValue(name, phaseName, value) != 0 && unreadableKey.empty()) unreadableKey = name;
+    return value;
+  };
 
   s.name = key("Name");
   s.directory = key("Directory");
@@ -71,6 +78,16 @@ unsigned int INIFileProcessor::readPhase(std::string phaseName, PhaseSection& s)
   s.postCommandPreLastRelEnvINIFileName = key("PostCommand-PreLastRelEnvINIFileName");
   s.postCommandLastRelEnvINIFileName = key("PostCommand-LastRelEnvINIFileName");
   s.postCommandCurRelEnvINIFileName = key("PostCommand-CurRelEnvINIFileName");
+
+  if (!unreadableKey.empty()) {
+    ZARezodudLogger::LogLine(
+        "INIFileProcessor::readPhase", "%s",
+        zarezodud::formatMessage("Key [%s] of Phase [%s] in [%s] cannot be read: its line is longer than 254 "
+                                 "characters.",
+                                 unreadableKey.c_str(), phaseName.c_str(), m_params.m_configFile)
+            .c_str());
+    return 0;
+  }
 
   const std::string *preLists, *postLists, *preEnv, *postEnv;
   const int32_t release = m_params.currentReleaseId();

@@ -124,3 +124,18 @@ TEST_F(PhaseSectionTest, AbsentSectionReadsEmptyForSupportedRelease) {
 }
 
 }  // namespace
+
+namespace {
+
+// A list line too long to read must fail the phase, not silently drop its lists.
+TEST_F(PhaseSectionTest, OverlongListLineFailsTheRead) {
+  std::string lists;
+  for (int i = 0; i < 40; ++i) lists += (i ? "," : "") + std::string("list") + std::to_string(i) + ".lst";
+  tree.addPhaseConfig("[Long]\nPreCommand-CurRelListFileName=" + lists + "\n");
+  ztest::UpgradeLogCapture log;
+  read("Long", 0);
+  EXPECT_TRUE(log.contains("Key [PreCommand-CurRelListFileName] of Phase [Long] in [" + tree.configFile() +
+                           "] cannot be read: its line is longer than 254 characters."));
+}
+
+}  // namespace

@@ -124,9 +124,9 @@ TEST(CommonSQLFilesTest, NamesWithoutExtensionGetSQL) {
 }
 
 // A processor whose database object runs over the scripted connection.
-class SelectionTest : public ::testing::Test {
+class SelectionStateTest : public ::testing::Test {
  protected:
-  SelectionTest()
+  SelectionStateTest()
       : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"), output_("ZAREZODUD_OUTPUT_DIR", tree.path("out")) {
     tree.write("product.ini", "[SupportedProducts]\nProductName=Corehub\n[Corehub]\nBaseRegistryPath=Base\n"
                               "RegistryPathForDBAccess=Database\n");
@@ -146,7 +146,7 @@ class SelectionTest : public ::testing::Test {
   ZARezodudParams params = tree.params();
 };
 
-TEST_F(SelectionTest, FunctionMapQueryAndRows) {
+TEST_F(SelectionStateTest, FunctionMapQueryAndRows) {
   auto& reply = fake_.script().reply();
   reply.rows = {{std::string("getcount")}, {std::string("getsize")}};
   INIFileProcessor processor(params, 0);
@@ -162,7 +162,7 @@ TEST_F(SelectionTest, FunctionMapQueryAndRows) {
   EXPECT_EQ(processor.getSPMap().count("usp_a"), 1u);
 }
 
-TEST_F(SelectionTest, FailedQueryIsReported) {
+TEST_F(SelectionStateTest, FailedQueryIsReported) {
   ztest::UpgradeLogCapture log;
   fake_.script().failNext("Invalid object name 'QXDBVersions'.");
   INIFileProcessor processor(params, 0);
@@ -175,7 +175,7 @@ TEST_F(SelectionTest, FailedQueryIsReported) {
   EXPECT_TRUE(log.contains("Initialzing dbObject failed."));
 }
 
-TEST_F(SelectionTest, DBFunctionSubModuleRunsOnlyWhatItMust) {
+TEST_F(SelectionStateTest, DBFunctionSubModuleRunsOnlyWhatItMust) {
   tree.addPhaseConfig(
       "[Upgrade]\nSubModuleSections=DBFunction\n"
       "[DBFunction]\nDirectory=fn\nPreCommandType=SQL\nPreCommand-CurRelListFileName=fn.lst\n");
