@@ -188,6 +188,19 @@ class SessionTest(unittest.TestCase):
         self.assertEqual(of(tokens, tk.ROW), [{"values": [1]}])
         self.assertEqual(of(tokens, tk.RETURNVALUE)[0]["value"], 1)
 
+    def test_transaction_requests_commit_roll_back_and_chain(self):
+        self.batch("CREATE TABLE tx (v INT)")
+        tokens = parse_tokens(self.session.transaction_request(("begin", False)))
+        self.assertEqual(tokens[0][1]["raw"][0], tk.ENV_BEGIN_TRAN)
+        self.batch("INSERT INTO tx VALUES (1)")
+        tokens = parse_tokens(self.session.transaction_request(("rollback", True)))
+        self.assertEqual([t[1]["raw"][0] for t in tokens if t[0] == tk.ENVCHANGE],
+                         [tk.ENV_ROLLBACK_TRAN, tk.ENV_BEGIN_TRAN], "rolled back and a new one begun")
+        self.batch("INSERT INTO tx VALUES (2)")
+        self.session.transaction_request(("commit", False))
+        self.assertEqual(of(self.batch("SELECT v FROM tx"), tk.ROW), [{"values": [2]}])
+        self.assertEqual(of(self.batch("SELECT @@TRANCOUNT"), tk.ROW), [{"values": [0]}])
+
     def test_canned_maintenance_answers_are_logged(self):
         tokens = self.batch("RESTORE FILELISTONLY FROM DISK = '/b/x.bak'")
         self.assertEqual(of(tokens, tk.COLMETADATA)[0]["names"][0], "LogicalName")
