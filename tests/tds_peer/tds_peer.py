@@ -24,6 +24,7 @@ import socket
 import struct
 import sys
 import threading
+import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -124,11 +125,18 @@ class Connection:
             self.send(tk.done(tk.DONE, tk.DONE_ATTN, 0, 0))
         except (ValueError, IndexError, struct.error) as e:
             # A request the peer cannot decode is answered with an error, not a hang.
-            reply = tds_session.Reply()
-            reply.add(tk.message(True, 8009, 1, 16, "The peer cannot decode the request: %s" % e,
-                                 tds_session.SERVER_NAME, 1))
-            reply.done(tk.DONE, tk.DONE_ERROR)
-            self.send(reply.finish())
+            self._fail("The peer cannot decode the request: %s" % e)
+        except (pk.PeerClosed, OSError):
+            raise
+        except Exception as e:  # noqa: BLE001 - a fault in the peer must not leave the client waiting
+            traceback.print_exc()
+            self._fail("Internal fault of the test peer: %s" % e)
+
+    def _fail(self, text):
+        reply = tds_session.Reply()
+        reply.add(tk.message(True, 8009 if "decode" in text else 50000, 1, 16, text, tds_session.SERVER_NAME, 1))
+        reply.done(tk.DONE, tk.DONE_ERROR)
+        self.send(reply.finish())
 
 
 def parse_rpc(payload, start):
@@ -160,7 +168,7 @@ def parse_transaction_request(payload, start):
         return "begin", False
     if kind in (7, 8):
         if r.left() > 0:
-            r.take(r.byte())  # transaction name
+            r.take(2 * r.byte())  # transaction name (B_VARCHAR)
         begin_again = r.left() > 0 and bool(r.byte() & 0x01)
         return ("commit" if kind == 7 else "rollback"), begin_again
     raise ValueError("unsupported transaction request %d" % kind)

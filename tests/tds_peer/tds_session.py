@@ -156,6 +156,7 @@ class Session:
             conn = sqlite3.connect(database_file(self.opt.state_dir, name), timeout=10,
                                    isolation_level=None, check_same_thread=False)
             conn.create_function("OBJECT_ID", -1, lambda obj, *rest: _object_id(conn, obj))
+            conn.create_function("SERVERPROPERTY", 1, _server_property)
             self._connections[name] = conn
         return conn
 
@@ -371,7 +372,7 @@ class Session:
                 depth += 1
             elif t.text == ")":
                 depth -= 1
-            elif depth == 0 and t.kind == "word" and t.text.upper() in tds_sql.STARTERS and t.text.upper() != "SELECT":
+            elif depth == 0 and t.kind == "word" and t.text.upper() in tds_sql.STARTERS:
                 split = i
                 break
         if split is None or split == 1:
@@ -489,8 +490,45 @@ class Session:
             raise SqlError(137, 15, 'Must declare the scalar variable "%s".' % text)
         return self._variables[name]
 
+    def _select_assignment(self, stmt):
+        """SELECT @a = expr, @b = expr [FROM ...]: runs the query and assigns the values of
+        its last row (variables keep their values when there is no row)."""
+        toks = stmt.tokens
+        end = len(toks)
+        depth = 0
+        for i in range(1, len(toks)):
+            if toks[i].text == "(":
+                depth += 1
+            elif toks[i].text == ")":
+                depth -= 1
+            elif depth == 0 and toks[i].upper() in ("FROM", "WHERE", "ORDER", "GROUP", "HAVING", "UNION"):
+                end = i
+                break
+        targets = []
+        expressions = []
+        for item in tds_sql.split_arguments(toks[1:end]):
+            if len(item) < 3 or item[0].kind != "var" or item[1].text != "=":
+                raise SqlError(141, 15, "A SELECT statement that assigns a value to a variable must not be "
+                                        "combined with data-retrieval operations.")
+            targets.append(tds_sql.variable_name(item[0].text))
+            if expressions:
+                expressions.append(tds_sql.Token("punct", ",", stmt.line))
+            expressions.extend(item[2:])
+        query = [toks[0]] + expressions + toks[end:]
+        sql = tds_sql.translate(query, self._context())
+        try:
+            rows = self._db().execute(sql, self._variables).fetchall()
+        except sqlite3.Error as e:
+            raise _sqlite_error(e)
+        if rows:
+            self._variables.update(zip(targets, rows[-1]))
+        self.rowcount = len(rows)
+
     def _sqlite(self, stmt, reply):
         w0 = stmt.word(0)
+        if (w0 == "SELECT" and len(stmt.tokens) > 2 and stmt.tokens[1].kind == "var"
+                and not stmt.tokens[1].text.startswith("@@") and stmt.tokens[2].text == "="):
+            return self._select_assignment(stmt)
         conn = self._db()
         sql = tds_sql.translate(stmt.tokens, self._context())
         if self.implicit_transactions and not conn.in_transaction and w0 in (
@@ -625,6 +663,16 @@ def _object_id(conn, name):
     bare = name.split(".")[-1].strip("[]\"")
     row = conn.execute("SELECT rowid FROM sqlite_master WHERE lower(name) = lower(?)", (bare,)).fetchone()
     return row[0] if row else None
+
+
+_SERVER_PROPERTIES = {"productversion": "16.0.1000.6", "productlevel": "RTM", "productmajorversion": "16",
+                      "edition": "Developer Edition (64-bit)", "engineedition": 3, "servername": SERVER_NAME,
+                      "machinename": SERVER_NAME, "collation": "SQL_Latin1_General_CP1_CI_AS",
+                      "isclustered": 0, "isfulltextinstalled": 0, "isintegratedsecurityonly": 0}
+
+
+def _server_property(name):
+    return _SERVER_PROPERTIES.get(str(name).lower())
 
 
 def _text_of(value):

@@ -252,7 +252,7 @@ def translate(stmt_tokens, context, null_variables=False):
     """SQLite text for a statement's tokens. With null_variables, @variables become NULL
     (for statements that cannot take parameters)."""
     toks = list(stmt_tokens)
-    toks = _strip_schema_prefixes(toks)
+    toks = _convert_to_cast(_strip_schema_prefixes(toks))
     first = toks[0].upper() if toks else ""
     if first == "CREATE" and len(toks) > 1 and toks[1].upper() == "TABLE":
         toks = _bridge_create_table(toks)
@@ -334,6 +334,34 @@ def _stringy(toks, i):
     before = toks[i - 1] if i > 0 else None
     after = toks[i + 1] if i + 1 < len(toks) else None
     return (before is not None and before.kind == "string") or (after is not None and after.kind == "string")
+
+
+def _convert_to_cast(toks):
+    """CONVERT(type, expr[, style]) -> CAST(expr AS type); the style is dropped."""
+    out = []
+    i = 0
+    while i < len(toks):
+        tok = toks[i]
+        if tok.upper() == "CONVERT" and i + 1 < len(toks) and toks[i + 1].text == "(":
+            depth = 0
+            close = None
+            for j in range(i + 1, len(toks)):
+                if toks[j].text == "(":
+                    depth += 1
+                elif toks[j].text == ")":
+                    depth -= 1
+                    if depth == 0:
+                        close = j
+                        break
+            args = split_arguments(toks[i + 2:close]) if close else []
+            if len(args) >= 2:
+                out += [_tok("word", "CAST"), _tok("punct", "(")] + _convert_to_cast(args[1])
+                out += [_tok("word", "AS")] + args[0] + [_tok("punct", ")")]
+                i = close + 1
+                continue
+        out.append(tok)
+        i += 1
+    return out
 
 
 def _strip_schema_prefixes(toks):

@@ -114,6 +114,8 @@ class TranslationTest(unittest.TestCase):
         self.assertIn("DEFAULT (strftime(", created)
         self.assertNotIn("pk_t", created)
         self.assertNotIn("PRIMARY\"", created)
+        self.assertEqual(self.sqlite("SELECT CONVERT(NVARCHAR(20), CONVERT(INT, '5') + 1, 120)"),
+                         "SELECT CAST(CAST('5' AS INT) + 1 AS NVARCHAR(20))")
 
 
 class SessionTest(unittest.TestCase):
@@ -164,6 +166,11 @@ class SessionTest(unittest.TestCase):
         tokens = self.batch("DECLARE @n INT = 4, @s NVARCHAR(9)\nSET @s = 'x'\nSELECT @n + 1, @s")
         self.assertEqual(of(tokens, tk.ROW), [{"values": [5, "x"]}])
         self.assertEqual(of(self.batch("SELECT @missing"), tk.ERROR)[0]["number"], 137)
+        self.batch("CREATE TABLE v (x INT)\nINSERT INTO v VALUES (3)\nINSERT INTO v VALUES (9)")
+        tokens = self.batch("DECLARE @c INT, @m INT\nSELECT @c = COUNT(*), @m = MAX(x) FROM v\n"
+                            "IF @c = 2 SELECT @m * 10\nIF @c = 3 SELECT -1\nSELECT SERVERPROPERTY('ProductLevel')")
+        self.assertEqual(of(tokens, tk.COLMETADATA)[0]["names"], [""], "an assignment gives no result set")
+        self.assertEqual(of(tokens, tk.ROW), [{"values": [90]}, {"values": ["RTM"]}])
 
     def test_database_names_cannot_escape_the_state_directory(self):
         path = tds_session.database_file("/state", "../../etc/x")
@@ -275,6 +282,26 @@ class WireTest(unittest.TestCase):
         pk.send_message(sock, batch("SELECT 'still here'"), 4096, ptype=pk.SQL_BATCH)
         _, reply = pk.read_message(sock)
         self.assertEqual(of(parse_tokens(reply), tk.ROW), [{"values": ["still here"]}])
+        sock.close()
+
+    def test_transaction_manager_requests(self):
+        sock, _ = self.connect("S3cret-\u00e9")
+        pk.send_message(sock, batch("CREATE TABLE tm (v INT)"), 4096, ptype=pk.SQL_BATCH)
+        pk.read_message(sock)
+        headers = struct.pack("<IIHQI", 22, 18, 2, 0, 1)
+        pk.send_message(sock, headers + struct.pack("<HBB", 5, 0, 0), 4096, ptype=pk.TRANSACTION_MANAGER)
+        _, reply = pk.read_message(sock)
+        self.assertEqual(of(parse_tokens(reply), tk.ENVCHANGE)[0]["raw"][0], tk.ENV_BEGIN_TRAN)
+        pk.send_message(sock, batch("INSERT INTO tm VALUES (1)"), 4096, ptype=pk.SQL_BATCH)
+        pk.read_message(sock)
+        # Roll back (no name) and begin a new transaction at once.
+        pk.send_message(sock, headers + struct.pack("<HBBBB", 8, 0, 1, 0, 0), 4096, ptype=pk.TRANSACTION_MANAGER)
+        _, reply = pk.read_message(sock)
+        self.assertEqual([e["raw"][0] for e in of(parse_tokens(reply), tk.ENVCHANGE)],
+                         [tk.ENV_ROLLBACK_TRAN, tk.ENV_BEGIN_TRAN])
+        pk.send_message(sock, batch("SELECT COUNT(*) FROM tm"), 4096, ptype=pk.SQL_BATCH)
+        _, reply = pk.read_message(sock)
+        self.assertEqual(of(parse_tokens(reply), tk.ROW), [{"values": [0]}])
         sock.close()
 
     def test_long_replies_are_cut_into_packets(self):
