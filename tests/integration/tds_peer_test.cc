@@ -127,6 +127,27 @@ TEST_F(TdsPeerClients, WrongPasswordIsRefusedWithLoginFailed18456) {
   EXPECT_EQ(error.find("Wrong$Pass"), std::string::npos) << "the password must be masked";
 }
 
+TEST_F(TdsPeerClients, TsqlSeesMessagesRowsAndTheCannedFileList) {
+  if (!ztest::TdsPeer::onPath("tsql")) GTEST_SKIP() << "tsql (freetds-bin) is not installed";
+  const std::string input = dir_.write(
+      "input.sql",
+      "PRINT 'hello from the peer'\n\nRAISERROR('bad %s', 16, 2, 'thing')\ngo\n"
+      "CREATE TABLE t (id INT IDENTITY(1,1) PRIMARY KEY, name NVARCHAR(50))\n"
+      "INSERT INTO t (name) VALUES (N'first'); INSERT INTO t (name) VALUES ('second')\n"
+      "SELECT id, name FROM t ORDER BY id DESC\ngo\n"
+      "RESTORE FILELISTONLY FROM DISK = '/b/x.bak'\ngo\nexit\n");
+  const std::string out =
+      run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " + shellQuote(peer_->options().user) +
+              " -P " + shellQuote(peer_->options().password) + " -D tsqldb",
+          input);
+  EXPECT_NE(out.find("hello from the peer"), std::string::npos) << out;
+  EXPECT_NE(out.find("Msg 50000 (severity 16, state 2) from tds_peer Line 3:"), std::string::npos) << out;
+  EXPECT_NE(out.find("bad thing"), std::string::npos) << out;
+  EXPECT_NE(out.find("2\tsecond\n1\tfirst"), std::string::npos) << out;
+  EXPECT_NE(out.find("ProductData\tProductData.mdf\tD"), std::string::npos) << out;
+  EXPECT_NE(out.find("ProductData_log\tProductData_log.ldf\tL"), std::string::npos) << out;
+}
+
 TEST_F(TdsPeerClients, PrintAndRaiserrorArriveAsMessagesWithTheirLines) {
   auto conn = open("messages");
   int code = -1;

@@ -26,6 +26,8 @@ import sys
 import threading
 import traceback
 
+# Tests run it from the source tree: leave no compiled files there.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import tds_packets as pk  # noqa: E402

@@ -407,10 +407,12 @@ class Session:
             toks = toks[2:]
         if not toks:
             raise SqlError(102, 15, "Incorrect syntax near 'EXEC'.")
-        # Skip schema prefixes (dbo.sp_x, master..sp_x).
+        # Skip database and schema prefixes (dbo.sp_x, master..sp_x).
         k = 0
         while k + 1 < len(toks) and toks[k + 1].text == ".":
-            k += 2 if toks[k].text != "." else 1
+            k += 1
+            while k < len(toks) - 1 and toks[k].text == ".":
+                k += 1
         name = tds_sql.identifier(toks[k])
         args = []
         for group in tds_sql.split_arguments(toks[k + 1:]):

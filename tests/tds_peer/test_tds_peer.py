@@ -13,6 +13,8 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# Tests run it from the source tree: leave no compiled files there.
+sys.dont_write_bytecode = True
 sys.path.insert(0, HERE)
 
 import tds_packets as pk  # noqa: E402
@@ -214,6 +216,9 @@ class SessionTest(unittest.TestCase):
         self.assertEqual([r["values"][0] for r in of(tokens, tk.ROW)], ["Data", "Data_log"])
         self.assertEqual(of(self.batch("RESTORE DATABASE d FROM DISK = 'x' WITH REPLACE"), tk.ERROR), [])
         self.assertEqual(of(self.batch("EXEC sp_no_such_thing"), tk.ERROR)[0]["number"], 2812)
+        tokens = self.batch("EXEC master..sp_dbcmptlevel 'd', 100; EXECUTE master.dbo.sp_releaseapplock 'r'")
+        self.assertEqual(of(tokens, tk.ERROR), [])
+        self.assertEqual(of(tokens, tk.RETURNSTATUS), [{"value": 0}, {"value": 0}])
         with open(self.log_path, encoding="utf-8") as f:
             log = f.read()
         self.assertIn('"name": "restore filelistonly"', log)
