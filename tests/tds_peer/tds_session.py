@@ -168,7 +168,6 @@ class Session:
             "@@ROWCOUNT": self.rowcount,
             "@@TRANCOUNT": 1 if conn.in_transaction else 0,
             "@@SERVERNAME": SERVER_NAME,
-            "@@IDENTITY": None,
             "@@ERROR": 0,
         }, self.database)
 
@@ -275,7 +274,7 @@ class Session:
             return self._if(stmt, reply)
         if w0 in ("BEGIN", "COMMIT", "ROLLBACK") and self._transaction(stmt):
             return None
-        if w0 in ("EXEC", "EXECUTE") or (w0.startswith("SP_") and len(stmt.tokens) >= 1):
+        if w0 in ("EXEC", "EXECUTE") or w0.startswith("SP_"):
             return self._exec(stmt, reply)
         if w0 in ("RESTORE", "BACKUP"):
             return self._maintenance(stmt, reply)

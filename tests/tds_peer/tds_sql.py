@@ -275,9 +275,10 @@ def translate(stmt_tokens, context, null_variables=False):
         elif tok.kind == "bracket":
             out.append(_tok("dquote", quote_identifier(identifier(tok))))
         elif tok.kind == "var":
-            if tok.text.startswith("@@"):
-                value = context.globals.get(tok.text.upper())
-                out.append(_literal(value))
+            if tok.text.upper() == "@@IDENTITY":
+                out.append(_tok("word", "last_insert_rowid()"))
+            elif tok.text.startswith("@@"):
+                out.append(_literal(context.globals.get(tok.text.upper())))
             elif null_variables:
                 out.append(_tok("word", "NULL"))
             else:

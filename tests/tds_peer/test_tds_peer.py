@@ -159,6 +159,7 @@ class SessionTest(unittest.TestCase):
         self.assertEqual(counts, [1, 1, 2, 0])
         self.assertEqual(of(tokens, tk.COLMETADATA)[0]["types"],
                          [tk.T_INTN, tk.T_NVARCHAR, tk.T_DATETIMN, tk.T_INTN], "types come from the declarations")
+        self.assertEqual(of(self.batch("SELECT SCOPE_IDENTITY(), @@IDENTITY"), tk.ROW), [{"values": [2, 2]}])
         rows = of(self.batch("SELECT id, name, at, big FROM t ORDER BY id"), tk.ROW)
         self.assertEqual(rows[0]["values"], [1, "c", datetime.datetime(2024, 1, 2, 3, 4, 5), 5000000000])
         self.assertEqual(rows[1]["values"], [2, "c", None, None])
