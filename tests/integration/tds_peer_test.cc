@@ -2,8 +2,9 @@
 // (isql) and the FreeTDS one (tsql) over the FreeTDS driver, and the project's own connection
 // service, so that the peer is known to satisfy what our code sends. Also runs the peer's own
 // Python self-tests.
-#include <gtest/gtest.h>
+#include "support/tds_peer.h"
 
+#include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/wait.h>
 
@@ -15,7 +16,6 @@
 #include "db/rows/rkdb_data_types.h"
 #include "platform/rk_simple_db_conn_object.h"
 #include "support/env_override.h"
-#include "support/tds_peer.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {
@@ -121,7 +121,9 @@ TEST_F(TdsPeerClients, WrongPasswordIsRefusedWithLoginFailed18456) {
 
   // The same through the connection service: the open fails, naming the refusal without the password.
   std::unique_ptr<RKSimpleDBConnObject> conn(createSQLConnection());
-  EXPECT_NE(conn->OpenSQLConnectionUsingConnectionString(peer_->connectionString("master", "Wrong$Pass"), false), 0);
+  EXPECT_NE(
+      conn->OpenSQLConnectionUsingConnectionString(peer_->connectionString("master", "Wrong$Pass"), false),
+      0);
   const std::string error = conn->getLastErrorStr();
   EXPECT_NE(error.find("Login failed"), std::string::npos) << error;
   EXPECT_EQ(error.find("Wrong$Pass"), std::string::npos) << "the password must be masked";
@@ -129,17 +131,17 @@ TEST_F(TdsPeerClients, WrongPasswordIsRefusedWithLoginFailed18456) {
 
 TEST_F(TdsPeerClients, TsqlSeesMessagesRowsAndTheCannedFileList) {
   if (!ztest::TdsPeer::onPath("tsql")) GTEST_SKIP() << "tsql (freetds-bin) is not installed";
-  const std::string input = dir_.write(
-      "input.sql",
-      "PRINT 'hello from the peer'\n\nRAISERROR('bad %s', 16, 2, 'thing')\ngo\n"
-      "CREATE TABLE t (id INT IDENTITY(1,1) PRIMARY KEY, name NVARCHAR(50))\n"
-      "INSERT INTO t (name) VALUES (N'first'); INSERT INTO t (name) VALUES ('second')\n"
-      "SELECT id, name FROM t ORDER BY id DESC\ngo\n"
-      "RESTORE FILELISTONLY FROM DISK = '/b/x.bak'\ngo\nexit\n");
-  const std::string out =
-      run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " + shellQuote(peer_->options().user) +
-              " -P " + shellQuote(peer_->options().password) + " -D tsqldb",
-          input);
+  const std::string input =
+      dir_.write("input.sql",
+                 "PRINT 'hello from the peer'\n\nRAISERROR('bad %s', 16, 2, 'thing')\ngo\n"
+                 "CREATE TABLE t (id INT IDENTITY(1,1) PRIMARY KEY, name NVARCHAR(50))\n"
+                 "INSERT INTO t (name) VALUES (N'first'); INSERT INTO t (name) VALUES ('second')\n"
+                 "SELECT id, name FROM t ORDER BY id DESC\ngo\n"
+                 "RESTORE FILELISTONLY FROM DISK = '/b/x.bak'\ngo\nexit\n");
+  const std::string out = run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
+                                  shellQuote(peer_->options().user) + " -P " +
+                                  shellQuote(peer_->options().password) + " -D tsqldb",
+                              input);
   EXPECT_NE(out.find("hello from the peer"), std::string::npos) << out;
   EXPECT_NE(out.find("Msg 50000 (severity 16, state 2) from tds_peer Line 3:"), std::string::npos) << out;
   EXPECT_NE(out.find("bad thing"), std::string::npos) << out;
@@ -163,16 +165,22 @@ TEST_F(TdsPeerClients, PrintAndRaiserrorArriveAsMessagesWithTheirLines) {
             std::string::npos)
       << messages;
   // The driver may rank the two messages of one result as it likes; their lines are fixed.
-  EXPECT_TRUE(std::regex_search(messages, std::regex(R"(second note\] \[RecNum:\d, LineNum:4\])"))) << messages;
+  EXPECT_TRUE(std::regex_search(messages, std::regex(R"(second note\] \[RecNum:\d, LineNum:4\])")))
+      << messages;
   EXPECT_TRUE(std::regex_search(
-      messages, std::regex(R"(NativeError:\[50000\] Message:\[\[FreeTDS\]\[SQL Server\]advice given\] \[RecNum:\d, LineNum:5\])")))
+      messages,
+      std::regex(
+          R"(NativeError:\[50000\] Message:\[\[FreeTDS\]\[SQL Server\]advice given\] \[RecNum:\d, LineNum:5\])")))
       << messages;
 
   // Severity 16 is an error: it fails the run and the batch after it never runs.
-  ASSERT_EQ(conn->executeQueryForZARezodud("SELECT 1\nRAISERROR('it broke', 16, 3)\nGO\nPRINT 'never'\n", &code), 0);
+  ASSERT_EQ(
+      conn->executeQueryForZARezodud("SELECT 1\nRAISERROR('it broke', 16, 3)\nGO\nPRINT 'never'\n", &code),
+      0);
   EXPECT_NE(conn->getLastErrorStr().find("it broke"), std::string::npos) << conn->getLastErrorStr();
   const std::string after = output();
-  EXPECT_NE(after.find("SQLState:[42000] NativeError:[50000] Message:[[FreeTDS][SQL Server]it broke] [RecNum:1, LineNum:2]"),
+  EXPECT_NE(after.find("SQLState:[42000] NativeError:[50000] Message:[[FreeTDS][SQL Server]it broke] "
+                       "[RecNum:1, LineNum:2]"),
             std::string::npos)
       << after;
   EXPECT_EQ(after.find("never"), std::string::npos) << after;
@@ -181,12 +189,13 @@ TEST_F(TdsPeerClients, PrintAndRaiserrorArriveAsMessagesWithTheirLines) {
 TEST_F(TdsPeerClients, CreateInsertSelectRoundTripWithIdentityAndDates) {
   auto conn = open("roundtrip");
   int code = -1;
-  ASSERT_NE(conn->executeQueryForZARezodud(
-                "SET NOCOUNT ON\nGO\n"
-                "CREATE TABLE [dbo].[APP_Thing] (id INT IDENTITY(1,1) NOT NULL PRIMARY KEY, name NVARCHAR(MAX),\n"
-                "  created DATETIME NOT NULL DEFAULT GETDATE(), at DATETIME NULL)\n",
-                &code),
-            0)
+  ASSERT_NE(
+      conn->executeQueryForZARezodud(
+          "SET NOCOUNT ON\nGO\n"
+          "CREATE TABLE [dbo].[APP_Thing] (id INT IDENTITY(1,1) NOT NULL PRIMARY KEY, name NVARCHAR(MAX),\n"
+          "  created DATETIME NOT NULL DEFAULT GETDATE(), at DATETIME NULL)\n",
+          &code),
+      0)
       << conn->getLastErrorStr();
 
   int first = 0, second = 0;
@@ -196,7 +205,8 @@ TEST_F(TdsPeerClients, CreateInsertSelectRoundTripWithIdentityAndDates) {
             0)
       << conn->getLastErrorStr();
   ASSERT_EQ(conn->getSingleRowIntResult(first), 0) << conn->getLastErrorStr();
-  ASSERT_EQ(conn->executeQuery("INSERT INTO dbo.APP_Thing (name) OUTPUT INSERTED.id VALUES ('beta')", false), 0);
+  ASSERT_EQ(conn->executeQuery("INSERT INTO dbo.APP_Thing (name) OUTPUT INSERTED.id VALUES ('beta')", false),
+            0);
   ASSERT_EQ(conn->getSingleRowIntResult(second), 0) << conn->getLastErrorStr();
   EXPECT_EQ(first, 1);
   EXPECT_EQ(second, 2) << "identity values count up";
@@ -227,10 +237,11 @@ TEST_F(TdsPeerClients, CreateInsertSelectRoundTripWithIdentityAndDates) {
   EXPECT_EQ(conn->getNextRow(), 1);
   conn->closeCursor();
 
-  ASSERT_NE(conn->executeQueryForZARezodud("UPDATE APP_Thing SET name = 'gamma' WHERE id = 2\n"
-                                           "DELETE FROM APP_Thing WHERE id = 1\nSELECT COUNT(*) FROM APP_Thing",
-                                           &code),
-            0)
+  ASSERT_NE(
+      conn->executeQueryForZARezodud("UPDATE APP_Thing SET name = 'gamma' WHERE id = 2\n"
+                                     "DELETE FROM APP_Thing WHERE id = 1\nSELECT COUNT(*) FROM APP_Thing",
+                                     &code),
+      0)
       << conn->getLastErrorStr();
   EXPECT_EQ(code, 1);
   std::string value;
@@ -241,7 +252,8 @@ TEST_F(TdsPeerClients, CreateInsertSelectRoundTripWithIdentityAndDates) {
 
 TEST_F(TdsPeerClients, BoundParametersArriveAsAnRpcAndAreNeverPasted) {
   auto conn = open("params");
-  ASSERT_NE(conn->executeQueryForZARezodud("CREATE TABLE p (i INT, b BIGINT, s NVARCHAR(200), at DATETIME)", nullptr),
+  ASSERT_NE(conn->executeQueryForZARezodud("CREATE TABLE p (i INT, b BIGINT, s NVARCHAR(200), at DATETIME)",
+                                           nullptr),
             0)
       << conn->getLastErrorStr();
   SQLTimestamp ts;
@@ -253,14 +265,14 @@ TEST_F(TdsPeerClients, BoundParametersArriveAsAnRpcAndAreNeverPasted) {
   ts.second = 58;
   const std::string tricky = "it's \"quoted\"; DROP TABLE p -- caf\xC3\xA9";
   ASSERT_EQ(conn->executeWithParams("INSERT INTO p VALUES (?, ?, ?, ?)",
-                                    {SQLParam::ofInt32(-5), SQLParam::ofInt64(1LL << 40), SQLParam::ofText(tricky),
-                                     SQLParam::ofTimestamp(ts)}),
+                                    {SQLParam::ofInt32(-5), SQLParam::ofInt64(1LL << 40),
+                                     SQLParam::ofText(tricky), SQLParam::ofTimestamp(ts)}),
             0)
       << conn->getLastErrorStr();
-  ASSERT_EQ(conn->executeWithParams("INSERT INTO p VALUES (?, ?, ?, ?)",
-                                    {SQLParam::nullOf(SQLParam::Type::kInt32), SQLParam::nullOf(SQLParam::Type::kInt64),
-                                     SQLParam::nullOf(SQLParam::Type::kText),
-                                     SQLParam::nullOf(SQLParam::Type::kTimestamp)}),
+  ASSERT_EQ(conn->executeWithParams(
+                "INSERT INTO p VALUES (?, ?, ?, ?)",
+                {SQLParam::nullOf(SQLParam::Type::kInt32), SQLParam::nullOf(SQLParam::Type::kInt64),
+                 SQLParam::nullOf(SQLParam::Type::kText), SQLParam::nullOf(SQLParam::Type::kTimestamp)}),
             0)
       << conn->getLastErrorStr();
   EXPECT_EQ(conn->getAffectedRowCount(), 1);
@@ -273,7 +285,8 @@ TEST_F(TdsPeerClients, BoundParametersArriveAsAnRpcAndAreNeverPasted) {
   RKDB___int64 b;
   RKDB_string s;
   RKDB_datetime at;
-  for (RKDBDataTypeBase* c : std::initializer_list<RKDBDataTypeBase*>{&i, &b, &s, &at}) conn->RKDBVar_addCol(c, -1);
+  for (RKDBDataTypeBase* c : std::initializer_list<RKDBDataTypeBase*>{&i, &b, &s, &at})
+    conn->RKDBVar_addCol(c, -1);
   ASSERT_EQ(conn->RKDBVar_bind(), 0) << conn->getLastErrorStr();
   ASSERT_EQ(conn->getNextRow(), 0) << conn->getLastErrorStr();
   EXPECT_EQ(i.getData(), -5);
@@ -286,7 +299,8 @@ TEST_F(TdsPeerClients, BoundParametersArriveAsAnRpcAndAreNeverPasted) {
   conn->closeCursor();
 
   int count = -1;
-  ASSERT_EQ(conn->executeQuery("SELECT COUNT(*) FROM p WHERE i IS NULL AND b IS NULL AND s IS NULL", false), 0);
+  ASSERT_EQ(conn->executeQuery("SELECT COUNT(*) FROM p WHERE i IS NULL AND b IS NULL AND s IS NULL", false),
+            0);
   ASSERT_EQ(conn->getSingleRowIntResult(count), 0) << conn->getLastErrorStr();
   EXPECT_EQ(count, 1);
 
@@ -302,7 +316,8 @@ TEST_F(TdsPeerClients, BoundParametersArriveAsAnRpcAndAreNeverPasted) {
 
 TEST_F(TdsPeerClients, RestoreFileListOnlyReportsTheConfiguredNamesAndRestoreIsLogged) {
   auto conn = open("master");
-  ASSERT_EQ(conn->executeQuery("SET XACT_ABORT ON\nGO\nRESTORE FILELISTONLY FROM DISK = '/backups/product.bak'", false),
+  ASSERT_EQ(conn->executeQuery(
+                "SET XACT_ABORT ON\nGO\nRESTORE FILELISTONLY FROM DISK = '/backups/product.bak'", false),
             0)
       << conn->getLastErrorStr();
   RKDB_string logical;
@@ -316,17 +331,21 @@ TEST_F(TdsPeerClients, RestoreFileListOnlyReportsTheConfiguredNamesAndRestoreIsL
   const std::string restore =
       "RESTORE DATABASE ProductDB FROM DISK = '/backups/product.bak' WITH RECOVERY, REPLACE, "
       "MOVE 'ProductData' TO '/data/ProductData', MOVE 'ProductData_log' TO '/data/ProductData_log'";
-  ASSERT_NE(conn->executeQueryForZARezodud("SET XACT_ABORT ON\nGO\n" + restore, nullptr), 0) << conn->getLastErrorStr();
-  ASSERT_NE(conn->executeQueryForZARezodud("BACKUP DATABASE ProductDB TO DISK = '/backups/again.bak'", nullptr), 0)
+  ASSERT_NE(conn->executeQueryForZARezodud("SET XACT_ABORT ON\nGO\n" + restore, nullptr), 0)
+      << conn->getLastErrorStr();
+  ASSERT_NE(
+      conn->executeQueryForZARezodud("BACKUP DATABASE ProductDB TO DISK = '/backups/again.bak'", nullptr), 0)
       << conn->getLastErrorStr();
 
   auto product = open("ProductDB");
   int code = -1;
-  ASSERT_NE(product->executeQueryForZARezodud("SET XACT_ABORT ON\nGO\nsp_dbcmptlevel 'ProductDB', 100", &code), 0)
+  ASSERT_NE(
+      product->executeQueryForZARezodud("SET XACT_ABORT ON\nGO\nsp_dbcmptlevel 'ProductDB', 100", &code), 0)
       << product->getLastErrorStr();
-  ASSERT_NE(product->executeQueryForZARezodud("DECLARE @r INT\nEXEC @r = sp_getapplock @Resource = 'upgrade', "
-                                              "@LockMode = 'Exclusive'\nSELECT @r\nEXEC sp_releaseapplock 'upgrade'",
-                                              &code),
+  ASSERT_NE(product->executeQueryForZARezodud(
+                "DECLARE @r INT\nEXEC @r = sp_getapplock @Resource = 'upgrade', "
+                "@LockMode = 'Exclusive'\nSELECT @r\nEXEC sp_releaseapplock 'upgrade'",
+                &code),
             0)
       << product->getLastErrorStr();
   EXPECT_EQ(code, 0) << "sp_getapplock grants the lock";
@@ -348,7 +367,9 @@ TEST_F(TdsPeerClients, RestoreFileListOnlyReportsTheConfiguredNamesAndRestoreIsL
 
 TEST_F(TdsPeerClients, FailedStatementEndsTheBatchWithTheServersError) {
   auto conn = open("failures");
-  ASSERT_EQ(conn->executeQueryForZARezodud("SELECT 1\nSELECT * FROM no_such_table\nPRINT 'not reached'", nullptr), 0);
+  ASSERT_EQ(
+      conn->executeQueryForZARezodud("SELECT 1\nSELECT * FROM no_such_table\nPRINT 'not reached'", nullptr),
+      0);
   const std::string error = conn->getLastErrorStr();
   EXPECT_NE(error.find("Invalid object name 'no_such_table'"), std::string::npos) << error;
   const std::string messages = output();
@@ -364,7 +385,8 @@ TEST_F(TdsPeerClients, FailedStatementEndsTheBatchWithTheServersError) {
 TEST_F(TdsPeerClients, DatabasesAreSeparateAndUseSwitchesBetweenThem) {
   auto first = open("first_db");
   auto second = open("second_db");
-  ASSERT_NE(first->executeQueryForZARezodud("CREATE TABLE only_here (x INT)\nINSERT INTO only_here VALUES (3)", nullptr),
+  ASSERT_NE(first->executeQueryForZARezodud(
+                "CREATE TABLE only_here (x INT)\nINSERT INTO only_here VALUES (3)", nullptr),
             0)
       << first->getLastErrorStr();
   EXPECT_EQ(second->executeQueryForZARezodud("SELECT x FROM only_here", nullptr), 0)
@@ -398,8 +420,8 @@ TEST(TdsPeerSelfTests, PythonUnitTestsOfThePeerPass) {
   ztest::TempDir dir;
   const std::string input = dir.write("empty", "");
   const std::string peerDir = std::string(ZAREZODUD_SOURCE_DIR) + "/tests/tds_peer";
-  const std::string out = run("env PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s " + shellQuote(peerDir) +
-                                  " -p 'test_*.py' -t " + shellQuote(peerDir),
+  const std::string out = run("env PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s " +
+                                  shellQuote(peerDir) + " -p 'test_*.py' -t " + shellQuote(peerDir),
                               input);
   EXPECT_NE(out.find("\nOK"), std::string::npos) << out;
   EXPECT_EQ(out.find("FAILED"), std::string::npos) << out;

@@ -63,7 +63,8 @@ unsigned hex4(const std::string& s, std::size_t at) {
 bool readLine(int fd, std::string& line, std::chrono::steady_clock::time_point deadline) {
   line.clear();
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -91,16 +92,27 @@ std::string jsonStringField(const std::string& line, const std::string& name) {
     }
     const char e = line[++i];
     switch (e) {
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case 'r': out += '\r'; break;
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'b':
+        out += '\b';
+        break;
+      case 'f':
+        out += '\f';
+        break;
       case 'u': {
         if (i + 4 >= line.size()) return out;
         unsigned code = hex4(line, i + 1);
         i += 4;
-        if (code >= 0xD800 && code < 0xDC00 && i + 6 < line.size() && line[i + 1] == '\\' && line[i + 2] == 'u') {
+        if (code >= 0xD800 && code < 0xDC00 && i + 6 < line.size() && line[i + 1] == '\\' &&
+            line[i + 2] == 'u') {
           const unsigned low = hex4(line, i + 3);
           code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
           i += 6;
@@ -108,7 +120,8 @@ std::string jsonStringField(const std::string& line, const std::string& name) {
         appendUtf8(out, code);
         break;
       }
-      default: out += e;
+      default:
+        out += e;
     }
   }
   return out;
@@ -150,18 +163,13 @@ bool TdsPeer::start(const Options& options, std::string& reason) {
     filelist += jsonQuote(options.filelist[i]);
   }
   filelist += "]";
-  std::vector<std::string> args = {"python3",
-                                   std::string(ZAREZODUD_SOURCE_DIR) + "/tests/tds_peer/tds_peer.py",
-                                   "--user",
-                                   options.user,
-                                   "--password",
-                                   options.password,
-                                   "--state-dir",
-                                   stateDir(),
-                                   "--filelist",
-                                   filelist,
-                                   "--log",
-                                   dir_->file("requests.jsonl")};
+  std::vector<std::string> args = {
+      "python3",     std::string(ZAREZODUD_SOURCE_DIR) + "/tests/tds_peer/tds_peer.py",
+      "--user",      options.user,
+      "--password",  options.password,
+      "--state-dir", stateDir(),
+      "--filelist",  filelist,
+      "--log",       dir_->file("requests.jsonl")};
   if (options.hang) args.push_back("--hang");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
