@@ -1,0 +1,431 @@
+// The SQL Server protocol test peer driven by real clients: the unixODBC command-line client
+// (isql) and the FreeTDS one (tsql) over the FreeTDS driver, and the project's own connection
+// service, so that the peer is known to satisfy what our code sends. Also runs the peer's own
+// Python self-tests.
+#include "support/tds_peer.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "db/rows/rkdb_data_types.h"
+#include "platform/rk_simple_db_conn_object.h"
+#include "support/env_override.h"
+#include "support/temp_dir.h"
+
+namespace zarezodud {
+namespace {
+
+std::string shellQuote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+// Runs command with its standard input from inputFile; returns standard output and error.
+std::string run(const std::string& command, const std::string& inputFile) {
+  const std::string full = "timeout 60 " + command + " < " + shellQuote(inputFile) + " 2>&1";
+  std::string output;
+  FILE* pipe = ::popen(full.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  ::pclose(pipe);
+  return output;
+}
+
+class TdsPeerClients : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!ztest::TdsPeer::available(skipReason_)) return;
+    ztest::TdsPeer::Options options;
+    options.filelist = {"ProductData", "ProductData_log"};
+    peer_ = new ztest::TdsPeer();
+    if (!peer_->start(options, startFailure_)) {
+      delete peer_;
+      peer_ = nullptr;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete peer_;
+    peer_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
+    ASSERT_NE(peer_, nullptr) << "the protocol test peer did not start: " << startFailure_;
+    outputDir_ = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", dir_.file("out"));
+  }
+
+  // Runs sql through isql against database; the client's whole output.
+  std::string isql(const std::string& database, const std::string& sql) {
+    const std::string input = dir_.write("input.sql", sql);
+    return run("isql -v -b -k " + shellQuote(peer_->connectionString(database)), input);
+  }
+
+  // A connection of the project's connection service, opened on database.
+  std::unique_ptr<RKSimpleDBConnObject> open(const std::string& database) {
+    std::unique_ptr<RKSimpleDBConnObject> conn(createSQLConnection());
+    const int rc = conn->OpenSQLConnectionUsingConnectionString(peer_->connectionString(database), false);
+    EXPECT_EQ(rc, 0) << conn->getLastErrorStr();
+    return conn;
+  }
+
+  std::string output() { return ztest::readFile(dir_.file("out/tempOutputFile.txt")); }
+
+  static ztest::TdsPeer* peer_;
+  static std::string skipReason_;
+  static std::string startFailure_;
+  ztest::TempDir dir_;
+  std::unique_ptr<ztest::EnvOverride> outputDir_;
+};
+
+ztest::TdsPeer* TdsPeerClients::peer_ = nullptr;
+std::string TdsPeerClients::skipReason_;
+std::string TdsPeerClients::startFailure_;
+
+TEST_F(TdsPeerClients, IsqlLogsInRunsAQueryAndTheBatchIsLogged) {
+  if (!ztest::TdsPeer::onPath("isql")) GTEST_SKIP() << "isql (unixodbc) is not installed";
+  const std::string out = isql("clientdb", "SELECT 6 * 7 AS answer, N'caf\xC3\xA9' AS word\n");
+  EXPECT_NE(out.find("answer"), std::string::npos) << out;
+  EXPECT_NE(out.find("| 42"), std::string::npos) << out;
+  EXPECT_NE(out.find("caf\xC3\xA9"), std::string::npos) << "UTF-8 text must survive the round trip: " << out;
+  // isql prepares its statements, so the text arrives as an sp_prepexec RPC.
+  bool logged = false;
+  for (const std::string& text : peer_->loggedTexts("rpc")) {
+    if (text.find("SELECT 6 * 7 AS answer") != std::string::npos) logged = true;
+  }
+  EXPECT_TRUE(logged) << "the peer's request log must hold the statement";
+}
+
+TEST_F(TdsPeerClients, WrongPasswordIsRefusedWithLoginFailed18456) {
+  if (!ztest::TdsPeer::onPath("tsql")) GTEST_SKIP() << "tsql (freetds-bin) is not installed";
+  const std::string input = dir_.write("input.sql", "SELECT 1\ngo\nexit\n");
+  const std::string out = run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
+                                  shellQuote(peer_->options().user) + " -P " + shellQuote("not-the-password"),
+                              input);
+  EXPECT_NE(out.find("18456"), std::string::npos) << out;
+  EXPECT_NE(out.find("Login failed for user '" + peer_->options().user + "'."), std::string::npos) << out;
+
+  // The same through the connection service: the open fails, naming the refusal without the password.
+  std::unique_ptr<RKSimpleDBConnObject> conn(createSQLConnection());
+  EXPECT_NE(
+      conn->OpenSQLConnectionUsingConnectionString(peer_->connectionString("master", "Wrong$Pass"), false),
+      0);
+  const std::string error = conn->getLastErrorStr();
+  EXPECT_NE(error.find("Login failed"), std::string::npos) << error;
+  EXPECT_EQ(error.find("Wrong$Pass"), std::string::npos) << "the password must be masked";
+}
+
+TEST_F(TdsPeerClients, TsqlSeesMessagesRowsAndTheCannedFileList) {
+  if (!ztest::TdsPeer::onPath("tsql")) GTEST_SKIP() << "tsql (freetds-bin) is not installed";
+  const std::string input =
+      dir_.write("input.sql",
+                 "PRINT 'hello from the peer'\n\nRAISERROR('bad %s', 16, 2, 'thing')\ngo\n"
+                 "CREATE TABLE t (id INT IDENTITY(1,1) PRIMARY KEY, name NVARCHAR(50))\n"
+                 "INSERT INTO t (name) VALUES (N'first'); INSERT INTO t (name) VALUES ('second')\n"
+                 "SELECT id, name FROM t ORDER BY id DESC\ngo\n"
+                 "RESTORE FILELISTONLY FROM DISK = '/b/x.bak'\ngo\nexit\n");
+  const std::string out = run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
+                                  shellQuote(peer_->options().user) + " -P " +
+                                  shellQuote(peer_->options().password) + " -D tsqldb",
+                              input);
+  EXPECT_NE(out.find("hello from the peer"), std::string::npos) << out;
+  EXPECT_NE(out.find("Msg 50000 (severity 16, state 2) from tds_peer Line 3:"), std::string::npos) << out;
+  EXPECT_NE(out.find("bad thing"), std::string::npos) << out;
+  EXPECT_NE(out.find("2\tsecond\n1\tfirst"), std::string::npos) << out;
+  EXPECT_NE(out.find("ProductData\tProductData.mdf\tD"), std::string::npos) << out;
+  EXPECT_NE(out.find("ProductData_log\tProductData_log.ldf\tL"), std::string::npos) << out;
+}
+
+TEST_F(TdsPeerClients, PrintAndRaiserrorArriveAsMessagesWithTheirLines) {
+  auto conn = open("messages");
+  int code = -1;
+  // Batch 1 starts on line 1, batch 2 on line 3; RAISERROR is line 3 of batch 2.
+  ASSERT_NE(conn->executeQueryForZARezodud("PRINT 'first note'\nGO\nSELECT 5\nPRINT N'second note'\n"
+                                           "RAISERROR('advice %s', 10, 1, 'given')\n",
+                                           &code),
+            0)
+      << conn->getLastErrorStr();
+  EXPECT_EQ(code, 5);
+  const std::string messages = output();
+  EXPECT_NE(messages.find("SQLState:[01000] NativeError:[0] Message:[[FreeTDS][SQL Server]first note]"),
+            std::string::npos)
+      << messages;
+  // The driver may rank the two messages of one result as it likes; their lines are fixed.
+  EXPECT_TRUE(std::regex_search(messages, std::regex(R"(second note\] \[RecNum:\d, LineNum:4\])")))
+      << messages;
+  EXPECT_TRUE(std::regex_search(
+      messages,
+      std::regex(
+          R"(NativeError:\[50000\] Message:\[\[FreeTDS\]\[SQL Server\]advice given\] \[RecNum:\d, LineNum:5\])")))
+      << messages;
+
+  // Severity 16 is an error: it fails the run and the batch after it never runs.
+  ASSERT_EQ(
+      conn->executeQueryForZARezodud("SELECT 1\nRAISERROR('it broke', 16, 3)\nGO\nPRINT 'never'\n", &code),
+      0);
+  EXPECT_NE(conn->getLastErrorStr().find("it broke"), std::string::npos) << conn->getLastErrorStr();
+  const std::string after = output();
+  EXPECT_NE(after.find("SQLState:[42000] NativeError:[50000] Message:[[FreeTDS][SQL Server]it broke] "
+                       "[RecNum:1, LineNum:2]"),
+            std::string::npos)
+      << after;
+  EXPECT_EQ(after.find("never"), std::string::npos) << after;
+}
+
+TEST_F(TdsPeerClients, CreateInsertSelectRoundTripWithIdentityAndDates) {
+  auto conn = open("roundtrip");
+  int code = -1;
+  ASSERT_NE(
+      conn->executeQueryForZARezodud(
+          "SET NOCOUNT ON\nGO\n"
+          "CREATE TABLE [dbo].[APP_Thing] (id INT IDENTITY(1,1) NOT NULL PRIMARY KEY, name NVARCHAR(MAX),\n"
+          "  created DATETIME NOT NULL DEFAULT GETDATE(), at DATETIME NULL)\n",
+          &code),
+      0)
+      << conn->getLastErrorStr();
+
+  int first = 0, second = 0;
+  ASSERT_EQ(conn->executeQuery("INSERT INTO APP_Thing (name, at) OUTPUT INSERTED.id VALUES (N'alpha', "
+                               "'2024-02-03 04:05:06.500')",
+                               false),
+            0)
+      << conn->getLastErrorStr();
+  ASSERT_EQ(conn->getSingleRowIntResult(first), 0) << conn->getLastErrorStr();
+  ASSERT_EQ(conn->executeQuery("INSERT INTO dbo.APP_Thing (name) OUTPUT INSERTED.id VALUES ('beta')", false),
+            0);
+  ASSERT_EQ(conn->getSingleRowIntResult(second), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(second, 2) << "identity values count up";
+
+  ASSERT_EQ(conn->executeQuery("SELECT TOP 5 id, name, at, created FROM [APP_Thing] ORDER BY id", false), 0)
+      << conn->getLastErrorStr();
+  RKDB_int id;
+  RKDB_string name;
+  RKDB_datetime at;
+  RKDB_datetime created;
+  for (RKDBDataTypeBase* c : std::initializer_list<RKDBDataTypeBase*>{&id, &name, &at, &created}) {
+    ASSERT_EQ(conn->RKDBVar_addCol(c, -1), 0);
+  }
+  ASSERT_EQ(conn->RKDBVar_bind(), 0) << conn->getLastErrorStr();
+  ASSERT_EQ(conn->getNextRow(), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(id.getData(), 1);
+  EXPECT_EQ(name.getData(), "alpha");
+  EXPECT_EQ(at.getData().year, 2024);
+  EXPECT_EQ(at.getData().month, 2);
+  EXPECT_EQ(at.getData().day, 3);
+  EXPECT_EQ(at.getData().hour, 4);
+  EXPECT_EQ(at.getData().second, 6);
+  EXPECT_GE(created.getData().year, 2024) << "GETDATE() filled the default";
+  ASSERT_EQ(conn->getNextRow(), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(id.getData(), 2);
+  EXPECT_EQ(name.getData(), "beta");
+  EXPECT_TRUE(at.isNull());
+  EXPECT_EQ(conn->getNextRow(), 1);
+  conn->closeCursor();
+
+  ASSERT_NE(
+      conn->executeQueryForZARezodud("UPDATE APP_Thing SET name = 'gamma' WHERE id = 2\n"
+                                     "DELETE FROM APP_Thing WHERE id = 1\nSELECT COUNT(*) FROM APP_Thing",
+                                     &code),
+      0)
+      << conn->getLastErrorStr();
+  EXPECT_EQ(code, 1);
+  std::string value;
+  ASSERT_EQ(conn->executeQuery("SELECT name FROM APP_Thing", false), 0);
+  ASSERT_EQ(conn->getSingleRowStringResult(value), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(value, "gamma");
+}
+
+TEST_F(TdsPeerClients, BoundParametersArriveAsAnRpcAndAreNeverPasted) {
+  auto conn = open("params");
+  ASSERT_NE(conn->executeQueryForZARezodud("CREATE TABLE p (i INT, b BIGINT, s NVARCHAR(200), at DATETIME)",
+                                           nullptr),
+            0)
+      << conn->getLastErrorStr();
+  SQLTimestamp ts;
+  ts.year = 2023;
+  ts.month = 12;
+  ts.day = 31;
+  ts.hour = 23;
+  ts.minute = 59;
+  ts.second = 58;
+  const std::string tricky = "it's \"quoted\"; DROP TABLE p -- caf\xC3\xA9";
+  ASSERT_EQ(conn->executeWithParams("INSERT INTO p VALUES (?, ?, ?, ?)",
+                                    {SQLParam::ofInt32(-5), SQLParam::ofInt64(1LL << 40),
+                                     SQLParam::ofText(tricky), SQLParam::ofTimestamp(ts)}),
+            0)
+      << conn->getLastErrorStr();
+  ASSERT_EQ(conn->executeWithParams(
+                "INSERT INTO p VALUES (?, ?, ?, ?)",
+                {SQLParam::nullOf(SQLParam::Type::kInt32), SQLParam::nullOf(SQLParam::Type::kInt64),
+                 SQLParam::nullOf(SQLParam::Type::kText), SQLParam::nullOf(SQLParam::Type::kTimestamp)}),
+            0)
+      << conn->getLastErrorStr();
+  EXPECT_EQ(conn->getAffectedRowCount(), 1);
+
+  ASSERT_EQ(conn->executeWithParams("SELECT i, b, s, at FROM p WHERE i = ? AND s = ?",
+                                    {SQLParam::ofInt32(-5), SQLParam::ofText(tricky)}),
+            0)
+      << conn->getLastErrorStr();
+  RKDB_int i;
+  RKDB___int64 b;
+  RKDB_string s;
+  RKDB_datetime at;
+  for (RKDBDataTypeBase* c : std::initializer_list<RKDBDataTypeBase*>{&i, &b, &s, &at})
+    conn->RKDBVar_addCol(c, -1);
+  ASSERT_EQ(conn->RKDBVar_bind(), 0) << conn->getLastErrorStr();
+  ASSERT_EQ(conn->getNextRow(), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(i.getData(), -5);
+  EXPECT_EQ(b.getData(), 1LL << 40);
+  EXPECT_EQ(s.getData(), tricky);
+  EXPECT_EQ(at.getData().year, 2023);
+  EXPECT_EQ(at.getData().minute, 59);
+  EXPECT_EQ(at.getData().second, 58);
+  EXPECT_EQ(conn->getNextRow(), 1);
+  conn->closeCursor();
+
+  int count = -1;
+  ASSERT_EQ(conn->executeQuery("SELECT COUNT(*) FROM p WHERE i IS NULL AND b IS NULL AND s IS NULL", false),
+            0);
+  ASSERT_EQ(conn->getSingleRowIntResult(count), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(count, 1);
+
+  const std::vector<std::string> rpcs = peer_->loggedTexts("rpc");
+  ASSERT_FALSE(rpcs.empty()) << "statements with parameters travel as RPC requests";
+  bool sawMarkers = false;
+  for (const std::string& text : rpcs) {
+    EXPECT_EQ(text.find("DROP TABLE"), std::string::npos) << "a value was pasted into the text: " << text;
+    if (text.find("@P1") != std::string::npos) sawMarkers = true;
+  }
+  EXPECT_TRUE(sawMarkers);
+}
+
+TEST_F(TdsPeerClients, RestoreFileListOnlyReportsTheConfiguredNamesAndRestoreIsLogged) {
+  auto conn = open("master");
+  ASSERT_EQ(conn->executeQuery(
+                "SET XACT_ABORT ON\nGO\nRESTORE FILELISTONLY FROM DISK = '/backups/product.bak'", false),
+            0)
+      << conn->getLastErrorStr();
+  RKDB_string logical;
+  ASSERT_EQ(conn->RKDBVar_addCol(&logical, -1), 0);
+  ASSERT_EQ(conn->RKDBVar_bind(), 0) << conn->getLastErrorStr();
+  std::vector<std::string> names;
+  while (conn->getNextRow() == 0) names.push_back(logical.getData());
+  conn->closeCursor();
+  EXPECT_EQ(names, (std::vector<std::string>{"ProductData", "ProductData_log"}));
+
+  const std::string restore =
+      "RESTORE DATABASE ProductDB FROM DISK = '/backups/product.bak' WITH RECOVERY, REPLACE, "
+      "MOVE 'ProductData' TO '/data/ProductData', MOVE 'ProductData_log' TO '/data/ProductData_log'";
+  ASSERT_NE(conn->executeQueryForZARezodud("SET XACT_ABORT ON\nGO\n" + restore, nullptr), 0)
+      << conn->getLastErrorStr();
+  ASSERT_NE(
+      conn->executeQueryForZARezodud("BACKUP DATABASE ProductDB TO DISK = '/backups/again.bak'", nullptr), 0)
+      << conn->getLastErrorStr();
+
+  auto product = open("ProductDB");
+  int code = -1;
+  ASSERT_NE(
+      product->executeQueryForZARezodud("SET XACT_ABORT ON\nGO\nsp_dbcmptlevel 'ProductDB', 100", &code), 0)
+      << product->getLastErrorStr();
+  ASSERT_NE(product->executeQueryForZARezodud(
+                "DECLARE @r INT\nEXEC @r = sp_getapplock @Resource = 'upgrade', "
+                "@LockMode = 'Exclusive'\nSELECT @r\nEXEC sp_releaseapplock 'upgrade'",
+                &code),
+            0)
+      << product->getLastErrorStr();
+  EXPECT_EQ(code, 0) << "sp_getapplock grants the lock";
+
+  const std::vector<std::string> canned = peer_->loggedTexts("canned");
+  auto logged = [&](const std::string& fragment) {
+    for (const std::string& text : canned) {
+      if (text.find(fragment) != std::string::npos) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(logged("RESTORE FILELISTONLY FROM DISK = '/backups/product.bak'"));
+  EXPECT_TRUE(logged("MOVE 'ProductData_log' TO '/data/ProductData_log'"));
+  EXPECT_TRUE(logged("BACKUP DATABASE ProductDB"));
+  EXPECT_TRUE(logged("sp_dbcmptlevel 'ProductDB', 100"));
+  EXPECT_TRUE(logged("sp_getapplock"));
+  EXPECT_TRUE(logged("sp_releaseapplock"));
+}
+
+TEST_F(TdsPeerClients, FailedStatementEndsTheBatchWithTheServersError) {
+  auto conn = open("failures");
+  ASSERT_EQ(
+      conn->executeQueryForZARezodud("SELECT 1\nSELECT * FROM no_such_table\nPRINT 'not reached'", nullptr),
+      0);
+  const std::string error = conn->getLastErrorStr();
+  EXPECT_NE(error.find("Invalid object name 'no_such_table'"), std::string::npos) << error;
+  const std::string messages = output();
+  EXPECT_NE(messages.find("NativeError:[208]"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("LineNum:2]"), std::string::npos) << messages;
+  EXPECT_EQ(messages.find("not reached"), std::string::npos) << messages;
+  // The connection stays usable after the failure.
+  int code = -1;
+  ASSERT_NE(conn->executeQueryForZARezodud("SELECT 77", &code), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(code, 77);
+}
+
+TEST_F(TdsPeerClients, DatabasesAreSeparateAndUseSwitchesBetweenThem) {
+  auto first = open("first_db");
+  auto second = open("second_db");
+  ASSERT_NE(first->executeQueryForZARezodud(
+                "CREATE TABLE only_here (x INT)\nINSERT INTO only_here VALUES (3)", nullptr),
+            0)
+      << first->getLastErrorStr();
+  EXPECT_EQ(second->executeQueryForZARezodud("SELECT x FROM only_here", nullptr), 0)
+      << "a table of another database must not be visible";
+  int code = -1;
+  ASSERT_NE(second->executeQueryForZARezodud("USE first_db\nGO\nSELECT x FROM only_here", &code), 0)
+      << second->getLastErrorStr();
+  EXPECT_EQ(code, 3);
+  EXPECT_NE(output().find("Changed database context to 'first_db'."), std::string::npos) << output();
+}
+
+TEST(TdsPeerHang, SilentPeerEndsTheOpenWithTheLoginTimeout) {
+  std::string missing;
+  if (!ztest::TdsPeer::available(missing)) GTEST_SKIP() << missing;
+  ztest::TdsPeer peer;
+  ztest::TdsPeer::Options options;
+  options.hang = true;
+  std::string reason;
+  ASSERT_TRUE(peer.start(options, reason)) << reason;
+  ztest::EnvOverride timeout("ZAREZODUD_LOGIN_TIMEOUT", "2");
+  std::unique_ptr<RKSimpleDBConnObject> conn(createSQLConnection());
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_NE(conn->OpenSQLConnectionUsingConnectionString(peer.connectionString("master"), false), 0);
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LE(seconds, 20) << conn->getLastErrorStr();
+}
+
+TEST(TdsPeerSelfTests, PythonUnitTestsOfThePeerPass) {
+  if (!ztest::TdsPeer::onPath("python3")) GTEST_SKIP() << "python3 is not on the PATH";
+  ztest::TempDir dir;
+  const std::string input = dir.write("empty", "");
+  const std::string peerDir = std::string(ZAREZODUD_SOURCE_DIR) + "/tests/tds_peer";
+  const std::string out = run("env PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s " +
+                                  shellQuote(peerDir) + " -p 'test_*.py' -t " + shellQuote(peerDir),
+                              input);
+  EXPECT_NE(out.find("\nOK"), std::string::npos) << out;
+  EXPECT_EQ(out.find("FAILED"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace zarezodud
