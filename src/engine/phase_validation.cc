@@ -153,12 +153,13 @@ unsigned int INIFileProcessor::checkFileExists(std::string phaseName, std::strin
       }
     }
     const std::string scriptPath = phaseDirectory + "/" + scriptName;
-    if (!zarezodud::pathExists(scriptPath)) {
+    const zarezodud::FileFacts facts = zarezodud::fileFacts(scriptPath);
+    if (!facts.exists) {
       logCheck(formatMessage("Script File [%s] does not exist.", scriptPath.c_str()));
       result = 0;
     } else {
-      int64_t modified = 0;
-      if (!getFileModifiedTime(scriptPath, modified)) {
+      int64_t modified = facts.seconds;
+      if (!facts.hasTime && !getFileModifiedTime(scriptPath, modified)) {
         logCheck(formatMessage("Couldn't get the modified time of file %s.", scriptPath.c_str()));
         result = 0;
       }

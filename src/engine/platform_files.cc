@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 namespace zarezodud {
 
 bool pathExists(const std::string& path) {
@@ -14,6 +16,20 @@ bool fileModificationTime(const std::string& path, int64_t& seconds) {
   if (::stat(path.c_str(), &st) != 0) return false;
   seconds = static_cast<int64_t>(st.st_mtime);
   return true;
+}
+
+FileFacts fileFacts(const std::string& path) {
+  FileFacts facts;
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) {
+    facts.exists = true;
+    facts.hasTime = true;
+    facts.seconds = static_cast<int64_t>(st.st_mtime);
+  } else {
+    // Only "no such file" means absent; any other failure leaves a file whose time is unknown.
+    facts.exists = errno != ENOENT && errno != ENOTDIR;
+  }
+  return facts;
 }
 
 }  // namespace zarezodud

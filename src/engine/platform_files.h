@@ -13,6 +13,15 @@ bool pathExists(const std::string& path);
 // The file's last-modification time in seconds since 1970-01-01; false when unavailable.
 bool fileModificationTime(const std::string& path, int64_t& seconds);
 
+// Existence and modification time from one look at the file: exists tells whether something
+// is there; hasTime whether its time could be read (then in seconds).
+struct FileFacts {
+  bool exists = false;
+  bool hasTime = false;
+  int64_t seconds = 0;
+};
+FileFacts fileFacts(const std::string& path);
+
 }  // namespace zarezodud
 
 #endif
