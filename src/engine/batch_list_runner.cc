@@ -3,6 +3,7 @@
 // On this system nothing is started: every entry counts as done and successful.
 #include "engine/ini_file_processor.h"
 #include "engine/list_file_reader.h"
+#include "engine/resume_step.h"
 #include "log/format_message.h"
 #include "log/utility_logger.h"
 #include "log/zarezodud_logger.h"
@@ -26,12 +27,7 @@ unsigned int INIFileProcessor::walkList(const char* context, const std::string& 
   }
   std::string entry;
   while (reader.next(entry)) {
-    if (record.getResumeFlag() == 1 && record.getCurrentScript() != entry) continue;
-    if (record.getResumeFlag() != 0) {
-      record.setResumeFlag(0);
-    } else {
-      record.setCurrentScript(entry);
-    }
+    if (!zarezodud::takeListEntry(record, entry)) continue;
     notifyPosition();
     const std::string entryPath = phaseDirectory + "/" + entry;
     ZARezodudLogger::LogLine(context, "%s", formatMessage("Executing file [%s].", entryPath.c_str()).c_str());

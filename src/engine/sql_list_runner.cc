@@ -6,6 +6,7 @@
 #include "db/return_codes.h"
 #include "engine/ini_file_processor.h"
 #include "engine/list_file_reader.h"
+#include "engine/resume_step.h"
 #include "log/format_message.h"
 #include "log/utility_logger.h"
 #include "log/zarezodud_logger.h"
@@ -93,12 +94,7 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
     const std::string baseName = dot == std::string::npos ? entry : entry.substr(0, dot);
     const std::string scriptPath = phaseDirectory + "/" + entry;
 
-    if (record.getResumeFlag() == 1 && record.getCurrentScript() != entry) continue;
-    if (record.getResumeFlag() != 0) {
-      record.setResumeFlag(0);
-    } else {
-      record.setCurrentScript(entry);
-    }
+    if (!zarezodud::takeListEntry(record, entry)) continue;
     notifyPosition();
 
     if (selection) {

@@ -1,5 +1,7 @@
 #include "platform/sg_message_base.h"
 
+#include "platform/base64.h"
+
 #include <charconv>
 #include <climits>
 #include <map>
@@ -85,74 +87,22 @@ std::optional<SGFieldType> typeFromName(const std::string& name) {
 
 // --- base64 for strings that XML cannot carry -------------------------------------------
 
-const char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
 std::string base64Encode(const std::string& bytes) {
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  std::size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    uint32_t v = (uint32_t(uint8_t(bytes[i])) << 16) | (uint32_t(uint8_t(bytes[i + 1])) << 8) |
-                 uint32_t(uint8_t(bytes[i + 2]));
-    out += kBase64Alphabet[(v >> 18) & 63];
-    out += kBase64Alphabet[(v >> 12) & 63];
-    out += kBase64Alphabet[(v >> 6) & 63];
-    out += kBase64Alphabet[v & 63];
-  }
-  std::size_t rest = bytes.size() - i;
-  if (rest > 0) {
-    uint32_t v = uint32_t(uint8_t(bytes[i])) << 16;
-    if (rest == 2) v |= uint32_t(uint8_t(bytes[i + 1])) << 8;
-    out += kBase64Alphabet[(v >> 18) & 63];
-    out += kBase64Alphabet[(v >> 12) & 63];
-    out += rest == 2 ? kBase64Alphabet[(v >> 6) & 63] : '=';
-    out += '=';
-  }
-  return out;
-}
-
-int base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
+  return zarezodud::encodeBase64(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
 bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// Strict decoding: white space is skipped, anything else outside the alphabet, a bad length
-// or misplaced padding fails.
+// Strict decoding: white space (the XML layout) is skipped; anything that is not canonical
+// base64 fails.
 bool base64Decode(const std::string& text, std::string* bytes) {
   std::string clean;
   for (char c : text) {
     if (!isXmlSpace(c)) clean += c;
   }
-  if (clean.size() % 4 != 0) return false;
-  std::string out;
-  for (std::size_t i = 0; i < clean.size(); i += 4) {
-    const bool last = i + 4 == clean.size();
-    int pad = 0;
-    uint32_t v = 0;
-    for (std::size_t j = 0; j < 4; ++j) {
-      char c = clean[i + j];
-      if (c == '=') {
-        if (!last || j < 2) return false;
-        ++pad;
-        v <<= 6;
-        continue;
-      }
-      if (pad > 0) return false;
-      int d = base64Value(c);
-      if (d < 0) return false;
-      v = (v << 6) | uint32_t(d);
-    }
-    out += char((v >> 16) & 0xFF);
-    if (pad < 2) out += char((v >> 8) & 0xFF);
-    if (pad < 1) out += char(v & 0xFF);
-  }
-  *bytes = std::move(out);
+  std::vector<unsigned char> decoded;
+  if (!zarezodud::decodeBase64(clean, &decoded)) return false;
+  bytes->assign(decoded.begin(), decoded.end());
   return true;
 }
 
