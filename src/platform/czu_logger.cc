@@ -101,7 +101,7 @@ void CZuLogger::write(int level, const char* context, std::string_view message) 
   }
   body.append(message.data(), message.size());
   // The one-argument string_view overload writes the text as it is; nothing in it is taken
-  // for a format specification.
+  // for a format directive.
   impl->logger->log(spdlog::level::info, spdlog::string_view_t(body.data(), body.size()));
 }
 

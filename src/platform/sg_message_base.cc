@@ -31,7 +31,7 @@ class KindRegistry {
   void add(int group, int kind, zarezodud::SGMessageFactory factory, std::vector<SGFieldSpec> fields) {
     auto entry = std::make_shared<KindEntry>();
     entry->factory = factory;
-    for (const SGFieldSpec& spec : fields) entry->fields[spec.number] = spec;
+    for (const SGFieldSpec& declared : fields) entry->fields[declared.number] = declared;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_entries[{group, kind}] = std::move(entry);
   }
@@ -256,8 +256,8 @@ void SGMessageBase::setstring(int, int fieldNo, const std::string& text, int, in
 
 SGMessageBase* SGMessageBase::getObjectAccessor(bool, bool create, int, int fieldNo, int, int, int group,
                                                 int kind) {
-  if (std::optional<SGFieldSpec> spec = declaredField(m_group, m_kind, fieldNo)) {
-    if (spec->type != SGFieldType::kObject || spec->group != group || spec->kind != kind) return nullptr;
+  if (std::optional<SGFieldSpec> declared = declaredField(m_group, m_kind, fieldNo)) {
+    if (declared->type != SGFieldType::kObject || declared->group != group || declared->kind != kind) return nullptr;
   }
   auto it = m_fields->byNumber.find(fieldNo);
   if (it != m_fields->byNumber.end() && it->second.type == SGFieldType::kObject && it->second.object &&
@@ -289,9 +289,9 @@ SGMessageBase* SGMessageBase::setObjectAccessor(const SGMessageBase* record, int
       m_fields->byNumber.erase(it);
     return nullptr;
   }
-  if (std::optional<SGFieldSpec> spec = declaredField(m_group, m_kind, fieldNo)) {
-    if (spec->type != SGFieldType::kObject || spec->group != record->group() ||
-        spec->kind != record->kind()) {
+  if (std::optional<SGFieldSpec> declared = declaredField(m_group, m_kind, fieldNo)) {
+    if (declared->type != SGFieldType::kObject || declared->group != record->group() ||
+        declared->kind != record->kind()) {
       return nullptr;
     }
   }
@@ -308,12 +308,12 @@ SGMessageList* SGMessageBase::getlistobject(int, int fieldNo, int, int, bool for
   auto it = m_fields->byNumber.find(fieldNo);
   if (it != m_fields->byNumber.end() && it->second.type == SGFieldType::kList) return it->second.list.get();
   if (!forWriting) return nullptr;
-  std::optional<SGFieldSpec> spec = declaredField(m_group, m_kind, fieldNo);
-  if (spec && spec->type != SGFieldType::kList) return nullptr;
+  std::optional<SGFieldSpec> declared = declaredField(m_group, m_kind, fieldNo);
+  if (declared && declared->type != SGFieldType::kList) return nullptr;
   SGMessageField field;
   field.type = SGFieldType::kList;
   field.list = std::make_unique<SGMessageList>();
-  if (spec) SGMessageAccess::restrictList(*field.list, spec->group, spec->kind);
+  if (declared) SGMessageAccess::restrictList(*field.list, declared->group, declared->kind);
   SGMessageList* made = field.list.get();
   m_fields->byNumber[fieldNo] = std::move(field);
   return made;
@@ -447,8 +447,8 @@ class MessageReader {
     // Lists of a registered kind keep their element restriction even when empty.
     for (auto& [number, field] : fields) {
       if (field.type != SGFieldType::kList) continue;
-      if (std::optional<SGFieldSpec> spec = declaredField(target.group(), target.kind(), number)) {
-        SGMessageAccess::restrictList(*field.list, spec->group, spec->kind);
+      if (std::optional<SGFieldSpec> declared = declaredField(target.group(), target.kind(), number)) {
+        SGMessageAccess::restrictList(*field.list, declared->group, declared->kind);
       }
     }
     SGMessageAccess::fields(target) = std::move(fields);
@@ -484,9 +484,9 @@ class MessageReader {
     if (haveEncoding && (*type != SGFieldType::kString || encoding != "base64")) {
       return fail(at + ": unsupported encoding \"" + encoding + "\"");
     }
-    std::optional<SGFieldSpec> spec = declaredField(parent.group(), parent.kind(), *number);
-    if (spec && spec->type != *type) {
-      return fail(at + ": declared as " + typeName(spec->type) + ", found " + typeName(*type));
+    std::optional<SGFieldSpec> declared = declaredField(parent.group(), parent.kind(), *number);
+    if (declared && declared->type != *type) {
+      return fail(at + ": declared as " + typeName(declared->type) + ", found " + typeName(*type));
     }
     field->type = *type;
     switch (*type) {
@@ -516,7 +516,7 @@ class MessageReader {
           if (*type == SGFieldType::kObject && field->object)
             return fail(at + ": object holds more than one message");
           std::unique_ptr<SGMessageBase> nested;
-          if (!readNested(child, depth + 1, spec, at, &nested)) return false;
+          if (!readNested(child, depth + 1, declared, at, &nested)) return false;
           if (*type == SGFieldType::kObject) {
             field->object = std::move(nested);
           } else {
@@ -530,7 +530,7 @@ class MessageReader {
     return fail(at + ": unknown field type");
   }
 
-  bool readNested(pugi::xml_node node, int depth, const std::optional<SGFieldSpec>& spec,
+  bool readNested(pugi::xml_node node, int depth, const std::optional<SGFieldSpec>& declared,
                   const std::string& at, std::unique_ptr<SGMessageBase>* out) {
     if (depth > SGMessageBase::kMaxDepth) {
       return fail(at + ": messages nested deeper than " + std::to_string(SGMessageBase::kMaxDepth) +
@@ -538,9 +538,9 @@ class MessageReader {
     }
     int group = 0, kind = 0;
     if (!readHeader(node, &group, &kind)) return false;
-    if (spec && (spec->group != group || spec->kind != kind)) {
+    if (declared && (declared->group != group || declared->kind != kind)) {
       return fail(at + ": holds message " + std::to_string(group) + "/" + std::to_string(kind) +
-                  ", expected " + std::to_string(spec->group) + "/" + std::to_string(spec->kind));
+                  ", expected " + std::to_string(declared->group) + "/" + std::to_string(declared->kind));
     }
     std::unique_ptr<SGMessageBase> nested = zarezodud::makeMessage(group, kind);
     if (!readFields(node, depth, *nested)) return false;
