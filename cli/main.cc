@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
 
   std::vector<zcli::Command> commands;
   commands.push_back(zcli::addProductsCommand(app));
+  commands.push_back(zcli::addValidateCommand(app));
+  commands.push_back(zcli::addPlanCommand(app));
 
   try {
     app.parse(argc, argv);
