@@ -99,6 +99,14 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(m_path, ec);
 }
 
+void supplyPlaceholders(ZARezodudParams& params) {
+  if (params.m_DBServer[0] == '\0') params.setDBServer("SQL Server");
+  if (params.m_SQLInstance[0] == '\0') params.setSQLInstance("rehearsal-instance");
+  if (params.m_DBname[0] == '\0') params.setDBname("rehearsal_database");
+  if (params.m_userId[0] == '\0') params.setUserId("rehearsal");
+  if (params.m_password[0] == '\0') params.setPassword("rehearsal-placeholder");
+}
+
 int exitCodeFor(unsigned int succeeded, int returnCode) {
   if (!succeeded || isErrorCode(returnCode)) return 2;
   if (isWarningCode(returnCode)) return 1;

@@ -58,6 +58,11 @@ class ScratchDir {
   std::string m_path;
 };
 
+// Fills empty connection details (DBServer, SQLInstance, DBname, userId, password) with
+// placeholders, so that the engine builds its database object without the registry. Only for
+// the recording connection, which sends nothing anywhere.
+void supplyPlaceholders(ZARezodudParams& params);
+
 // The exit code for an engine outcome: 2 when the call failed or the code is an error, 1 for
 // a warning code, else 0.
 int exitCodeFor(unsigned int succeeded, int returnCode);

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   commands.push_back(zcli::addProductsCommand(app));
   commands.push_back(zcli::addValidateCommand(app));
   commands.push_back(zcli::addPlanCommand(app));
+  commands.push_back(zcli::addRunCommand(app));
 
   try {
     app.parse(argc, argv);

@@ -27,16 +27,6 @@ struct PlanOptions {
   bool json = false;
 };
 
-// Fills what the engine needs to build its database object without the registry. The
-// recording connection ignores them; nothing is sent anywhere.
-void supplyPlaceholders(ZARezodudParams& params) {
-  if (params.m_DBServer[0] == '\0') params.setDBServer("SQL Server");
-  if (params.m_SQLInstance[0] == '\0') params.setSQLInstance("plan-instance");
-  if (params.m_DBname[0] == '\0') params.setDBname("plan_database");
-  if (params.m_userId[0] == '\0') params.setUserId("plan");
-  if (params.m_password[0] == '\0') params.setPassword("plan-placeholder");
-}
-
 int runPlan(const PlanOptions& options) {
   ParamLoadResult loaded = loadParamFile(options.paramsFile, options.overrides);
   if (!loaded.ok) {
