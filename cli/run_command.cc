@@ -327,12 +327,16 @@ int runPhase(RunOptions options) {
   }
 
   RKZARezodud::ProcessPhase record;
-  if (resuming) {
-    if (!state.positionXml.empty() && !record.unserialize(state.positionXml, &error)) {
+  if (resuming && !state.currentScript.empty()) {
+    if (!record.unserialize(state.positionXml, &error)) {
       printError(statePath + ": the position record cannot be read: " + error);
       return kExitFailure;
     }
     record.setResumeFlag(1);
+  } else if (resuming) {
+    // Interrupted before its first script: there is no position to go to, so the phase
+    // starts from its beginning (a resume flag would make the engine skip every stage).
+    state.scriptsDone = 0;
   } else {
     state = RunState();
     state.paramsFile = loaded.file;
