@@ -247,6 +247,7 @@ int runPhase(RunOptions options) {
   }
 
   if (options.stateDir.empty()) options.stateDir = ".";
+  options.stateDir = absolutePath(options.stateDir);
   std::error_code ec;
   std::filesystem::create_directories(options.stateDir, ec);
   const std::string key = fileKey(params.DBname());
