@@ -18,6 +18,7 @@
 #include "platform/recording_connection.h"
 #include "platform/sha256.h"
 #include "progress_display.h"
+#include "resume_position.h"
 #include "run_state.h"
 #include "script_events.h"
 
@@ -334,6 +335,12 @@ int runPhase(RunOptions options) {
       return kExitFailure;
     }
     record.setResumeFlag(1);
+    record.setPhaseName(options.phase);
+    // A script that ended before the interruption is not run again when the record can be
+    // pointed past it.
+    if (!state.scriptRunning && advancePastCompletedScript(*processor, record, params.isUpgradeRepair())) {
+      std::cout << "Resuming after " << state.currentScript << ", which completed before the interruption.\n";
+    }
   } else if (resuming) {
     // Interrupted before its first script: there is no position to go to, so the phase
     // starts from its beginning (a resume flag would make the engine skip every stage).
@@ -347,7 +354,9 @@ int runPhase(RunOptions options) {
     state.identity = identity;
   }
   record.setPhaseName(options.phase);
-  state.positionXml = record.serialize();
+  // A resumed run keeps the stored position until its first script starts, so that a crash
+  // before then resumes from the same place again.
+  if (!resuming) state.positionXml = record.serialize();
   state.status = "running";
   state.scriptsTotal = processor->getTotalScriptsCount();
   if (!writeRunState(statePath, state, error)) {

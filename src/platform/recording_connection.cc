@@ -22,6 +22,8 @@ bool RecordingSink::openJournal(const std::string& path, std::string& error) {
 void RecordingSink::record(const std::string& text, bool isScript) {
   m_texts.push_back(text);
   if (!isScript || m_currentScript.empty()) return;
+  // The script "runs" for the delay and is journaled once it is done.
+  if (m_delay.count() > 0) std::this_thread::sleep_for(m_delay);
   if (m_journal.valid()) {
     const std::string line = m_currentScript + "\n";
     std::string error;
@@ -31,7 +33,6 @@ void RecordingSink::record(const std::string& text, bool isScript) {
       m_journalError = fdio::errnoMessage("cannot sync journal", m_journalPath, errno);
     }
   }
-  if (m_delay.count() > 0) std::this_thread::sleep_for(m_delay);
 }
 
 int RecordingConnection::executeQueryForZARezodud(const std::string& text, int* returnCode) {
