@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "database_lock.h"
 #include "engine/ini_file_processor.h"
 #include "engine_support.h"
 #include "json_writer.h"
@@ -55,20 +56,6 @@ std::string xmlBeside(const std::string& report) {
     return report.substr(0, report.size() - suffix.size()) + ".xml";
   }
   return report + ".xml";
-}
-
-// The lock statement: an exclusive session lock on the database, not waiting.
-std::string applockQuery(const std::string& database) {
-  std::string resource = "zarezodud:" + database;
-  std::string quoted;
-  for (char c : resource) {
-    quoted.push_back(c);
-    if (c == '\'') quoted.push_back('\'');
-  }
-  return "DECLARE @zarezodud_lock int;\n"
-         "EXEC @zarezodud_lock = sp_getapplock @Resource='" + quoted +
-         "', @LockMode='Exclusive', @LockOwner='Session', @LockTimeout=0;\n"
-         "SELECT @zarezodud_lock;\n";
 }
 
 // Persists the position and shows progress as scripts run.
@@ -316,15 +303,8 @@ int runPhase(RunOptions options) {
                params.logfile() + ".");
     return kExitFailure;
   }
-  int lockResult = 0;
-  if (!processor->getDBObject()->executeSQLQueryAndReturnInt(applockQuery(params.DBname()), lockResult, 0, "ON")) {
-    printError("cannot take the database lock on [" + params.DBname() + "]: " +
-               processor->getDBObject()->getLastError());
-    return kExitFailure;
-  }
-  if (lockResult < 0) {
-    printError("database [" + params.DBname() + "] is locked by another upgrade run (sp_getapplock returned " +
-               std::to_string(lockResult) + "). Wait for it to end.");
+  if (takeDatabaseLock(*processor->getDBObject(), params.DBname(), error) != DatabaseLockResult::kAcquired) {
+    printError(error);
     return kExitFailure;
   }
 

@@ -42,8 +42,8 @@ TEST(PackageTest, DebianPackageInstallsLibraryCommandAndCMakePackage) {
   ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
 
   for (const char* file : {"usr/bin/zarezodud", "usr/include/zarezodud/engine/ini_file_processor.h",
-                           "usr/include/zarezodud/export.h", "lib/systemd/system/zarezodud-dumps.timer",
-                           "lib/systemd/system/zarezodud-dumps.service"}) {
+                           "usr/include/zarezodud/export.h", "usr/lib/systemd/system/zarezodud-dumps.timer",
+                           "usr/lib/systemd/system/zarezodud-dumps.service"}) {
     EXPECT_TRUE(ztest::fileExists(root + "/" + file)) << file;
   }
   const auto config = shell("find '" + root + "' -name ZarezodudConfig.cmake -o -name zarezodud.pc -o -name 'libzarezodud.so*'");
