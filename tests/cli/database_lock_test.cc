@@ -1,9 +1,10 @@
 // The database session lock: the statement sent and how the server's answers are read.
+#include "database_lock.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "database_lock.h"
 #include "platform/recording_connection.h"
 
 namespace {

@@ -46,7 +46,8 @@ TEST(PackageTest, DebianPackageInstallsLibraryCommandAndCMakePackage) {
                            "usr/lib/systemd/system/zarezodud-dumps.service"}) {
     EXPECT_TRUE(ztest::fileExists(root + "/" + file)) << file;
   }
-  const auto config = shell("find '" + root + "' -name ZarezodudConfig.cmake -o -name zarezodud.pc -o -name 'libzarezodud.so*'");
+  const auto config = shell(
+      "find '" + root + "' -name ZarezodudConfig.cmake -o -name zarezodud.pc -o -name 'libzarezodud.so*'");
   EXPECT_NE(config.out.find("ZarezodudConfig.cmake"), std::string::npos) << config.out;
   EXPECT_NE(config.out.find("zarezodud.pc"), std::string::npos);
   EXPECT_NE(config.out.find("libzarezodud.so.1"), std::string::npos);
@@ -58,8 +59,8 @@ TEST(PackageTest, DebianPackageInstallsLibraryCommandAndCMakePackage) {
   dir.write("consumer/main.cc",
             "#include \"db/return_codes.h\"\n"
             "int main() { return isWarningCode(101) && isErrorCode(2) && !isErrorCode(0) ? 0 : 3; }\n");
-  const auto configured = shell("cmake -S consumer -B consumer/build -DCMAKE_PREFIX_PATH='" + root + "/usr'",
-                                dir.path());
+  const auto configured =
+      shell("cmake -S consumer -B consumer/build -DCMAKE_PREFIX_PATH='" + root + "/usr'", dir.path());
   ASSERT_EQ(configured.exitCode, 0) << configured.out << configured.err;
   const auto built = shell("cmake --build consumer/build", dir.path());
   ASSERT_EQ(built.exitCode, 0) << built.out << built.err;
