@@ -79,6 +79,7 @@ class RunObserver : public ScriptEventRecorder {
     m_state.currentScript = scriptPath;
     m_state.currentScriptSha256 = hex;
     m_state.scriptRunning = true;
+    m_state.journalMark = m_sink ? m_sink->journalLines() : -1;
     persist();
     if (m_sink) m_sink->setCurrentScript(scriptPath);
     m_progress.scriptStarted(scriptPath);
@@ -327,8 +328,12 @@ int runPhase(RunOptions options) {
     record.setResumeFlag(1);
     record.setPhaseName(options.phase);
     // A script that ended before the interruption is not run again when the record can be
-    // pointed past it.
-    if (!state.scriptRunning && advancePastCompletedScript(*processor, record, params.isUpgradeRepair())) {
+    // pointed past it. The record backend can also prove that an interrupted script ran to
+    // its end (its journal grew); over ODBC that is unknown, so such a script runs again.
+    const bool completed = !state.scriptRunning || (!journal.empty() && state.journalMark >= 0 &&
+                                                    zarezodud::RecordingSink::countJournalLines(journal) >
+                                                        state.journalMark);
+    if (completed && advancePastCompletedScript(*processor, record, params.isUpgradeRepair())) {
       std::cout << "Resuming after " << state.currentScript << ", which completed before the interruption.\n";
     }
   } else if (resuming) {

@@ -44,6 +44,9 @@ struct RunState {
   std::string currentScript;  // full path, "" before the first script
   std::string currentScriptSha256;
   bool scriptRunning = false;  // started and not yet ended
+  // With the record backend, the journal's line count when the current script started (-1:
+  // not known). A journal that grew past it shows that the script completed.
+  int64_t journalMark = -1;
   int64_t scriptsDone = 0;
   int64_t scriptsTotal = 0;
   int64_t updatedAt = 0;  // seconds since 1970

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <thread>
 
 namespace zarezodud {
@@ -16,6 +18,7 @@ bool RecordingSink::openJournal(const std::string& path, std::string& error) {
   }
   m_journal = fdio::ScopedFd(fd);
   m_journalPath = path;
+  m_journalLines = countJournalLines(path);
   return true;
 }
 
@@ -31,8 +34,20 @@ void RecordingSink::record(const std::string& text, bool isScript) {
       m_journalError = error;
     } else if (::fsync(m_journal.get()) != 0) {
       m_journalError = fdio::errnoMessage("cannot sync journal", m_journalPath, errno);
+    } else {
+      ++m_journalLines;
     }
   }
+}
+
+long long RecordingSink::countJournalLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  long long lines = 0;
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    lines += std::count(buffer, buffer + in.gcount(), '\n');
+  }
+  return lines;
 }
 
 int RecordingConnection::executeQueryForZARezodud(const std::string& text, int* returnCode) {

@@ -38,6 +38,12 @@ class RecordingSink {
   const std::vector<std::string>& texts() const { return m_texts; }
   // The journal's last write failure ("" when none).
   const std::string& journalError() const { return m_journalError; }
+  // Lines in the journal: those it held when opened plus those appended since.
+  long long journalLines() const { return m_journalLines; }
+
+  // Lines in the journal file at path (0 when it cannot be read). A journal that has grown
+  // past the count taken when a script started proves that the script ran to its end.
+  static long long countJournalLines(const std::string& path);
 
  private:
   std::vector<std::string> m_texts;
@@ -45,6 +51,7 @@ class RecordingSink {
   std::string m_journalPath;
   std::string m_journalError;
   std::string m_currentScript;
+  long long m_journalLines = 0;
   std::chrono::milliseconds m_delay{0};
 };
 

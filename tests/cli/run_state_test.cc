@@ -32,6 +32,7 @@ RunState sampleState() {
   state.currentScriptSha256 = std::string(64, 'a');
   state.scriptRunning = true;
   state.scriptsDone = 41;
+  state.journalMark = 17;
   state.scriptsTotal = 1000;
   return state;
 }
@@ -48,6 +49,7 @@ TEST(RunStateTest, RoundTripsThroughJsonIncludingThePositionRecord) {
   EXPECT_EQ(back.currentScriptSha256, state.currentScriptSha256);
   EXPECT_TRUE(back.scriptRunning);
   EXPECT_EQ(back.scriptsDone, 41);
+  EXPECT_EQ(back.journalMark, 17);
   RKZARezodud::ProcessPhase record;
   ASSERT_TRUE(record.unserialize(back.positionXml, &error)) << error;
   EXPECT_EQ(record.getStage(), 2);

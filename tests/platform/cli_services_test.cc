@@ -48,6 +48,21 @@ TEST(RecordingConnectionTest, RecordsEveryTextAndJournalsOnlyLabelledScripts) {
   EXPECT_EQ(ztest::readFile(dir.file("journal")), "/s/one.sql\n");
 }
 
+TEST(RecordingConnectionTest, CountsJournalLinesAcrossReopening) {
+  ztest::TempDir dir;
+  const std::string path = dir.write("journal", "/a.sql\n/b.sql\n");
+  auto sink = std::make_shared<zarezodud::RecordingSink>();
+  std::string error;
+  ASSERT_TRUE(sink->openJournal(path, error)) << error;
+  EXPECT_EQ(sink->journalLines(), 2);
+  zarezodud::RecordingConnection connection(sink);
+  sink->setCurrentScript("/c.sql");
+  connection.executeQueryForZARezodud("x", nullptr);
+  EXPECT_EQ(sink->journalLines(), 3);
+  EXPECT_EQ(zarezodud::RecordingSink::countJournalLines(path), 3);
+  EXPECT_EQ(zarezodud::RecordingSink::countJournalLines(dir.file("absent")), 0);
+}
+
 TEST(RecordingConnectionTest, FactoryMakesRecordingConnectionsUntilRestored) {
   auto sink = std::make_shared<zarezodud::RecordingSink>();
   const auto previous = zarezodud::installRecordingFactory(sink);
