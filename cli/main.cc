@@ -1,7 +1,6 @@
 // Entry point of the zarezodud command: parses the command line and runs the chosen
 // subcommand. Usage errors exit with 64.
 #include <CLI/CLI.hpp>
-
 #include <iostream>
 #include <vector>
 
@@ -14,6 +13,13 @@ int main(int argc, char** argv) {
 
   std::vector<zcli::Command> commands;
   commands.push_back(zcli::addProductsCommand(app));
+  commands.push_back(zcli::addValidateCommand(app));
+  commands.push_back(zcli::addPlanCommand(app));
+  commands.push_back(zcli::addRunCommand(app));
+  commands.push_back(zcli::addScanCommand(app));
+  commands.push_back(zcli::addRegistryCommand(app));
+  commands.push_back(zcli::addCredentialsCommand(app));
+  commands.push_back(zcli::addDumpsCommand(app));
 
   try {
     app.parse(argc, argv);

@@ -10,15 +10,18 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/ZarezodudConfigVers
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ZarezodudConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/ZarezodudConfigVersion.cmake
         DESTINATION ${ZAREZODUD_CMAKE_DIR})
+# The pkg-config file finds its prefix relative to its own directory, so that the same file
+# serves cmake --install into any prefix and the Debian package (installed under /usr).
+file(RELATIVE_PATH ZAREZODUD_PC_PREFIX_REL "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/cmake/zarezodud.pc.in
                ${CMAKE_CURRENT_BINARY_DIR}/zarezodud.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zarezodud.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-# The daily dump sweep: a oneshot service running "/usr/bin/zarezodud dumps sweep" and its timer.
-if(ZAREZODUD_BUILD_CLI)
-  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/systemd/zarezodud-dumps.service
-                ${CMAKE_CURRENT_SOURCE_DIR}/packaging/systemd/zarezodud-dumps.timer
-          DESTINATION lib/systemd/system)
+# systemd units of the maintenance jobs (the daily dump sweep).
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/systemd)
+  install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/packaging/systemd/
+          DESTINATION lib/systemd/system
+          FILES_MATCHING PATTERN "*.service" PATTERN "*.timer")
 endif()
 
 set(CPACK_PACKAGE_NAME zarezodud)
