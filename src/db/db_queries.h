@@ -149,6 +149,17 @@ class ZAREZODUD_API DBQueries {
   // event-message service, which fills the event-message catalogue. Always 1.
   unsigned int populateQuasarEventMessages(const char* path);
 
+  // Storage arrays ---------------------------------------------------------------------------
+  // Ties the array named arrayName, the control host controlHostId and the client clientId
+  // together: assigns the client to the control host's SMControlHost row, finds (reviving a
+  // deleted one) or creates the SMArray row, and finds (reviving) or creates the
+  // SMArrayCtrlHostMap link. Each statement stands alone (no transaction): a failure leaves the
+  // earlier steps' changes in place. 1 with a success text in getLastError(), else 0 with the
+  // failing step's text. Uses the product connection (opened when needed), which becomes the
+  // table framework's current one.
+  unsigned int ConfigureSMArrayEntries(std::string arrayName, unsigned long controlHostId,
+                                       unsigned long clientId);
+
   // Read access for callers and tests.
   const std::string& getDBName() const { return m_dbName; }
   const std::string& getPlainConnectionString() const { return m_plainConnectionString; }
@@ -167,6 +178,9 @@ class ZAREZODUD_API DBQueries {
   // Text of the whole file at path; false with "Cannot open file [%s]." set.
   bool readScriptFile(const std::string& path, std::string& text);
   bool ensureDBConnection();
+  // Opens the product connection when needed and makes it the table framework's current
+  // connection, and this object the process's current DBQueries. False with the last error set.
+  bool useProductConnectionForTables();
   unsigned int populateObjectMap(const std::string& dbName, const char* objectType,
                                  std::map<std::string, int32_t>& names);
   bool ensureMasterConnection();
