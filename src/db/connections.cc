@@ -151,7 +151,11 @@ unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::s
   return 0;
 }
 
-unsigned int DBQueries::getDBSQLConnection() { return openConnection(m_dbConnection, m_dbName, true); }
+unsigned int DBQueries::getDBSQLConnection() {
+  const unsigned int opened = openConnection(m_dbConnection, m_dbName, true);
+  if (opened == 1) zarezodud::setCurrentDBQueries(this);
+  return opened;
+}
 
 unsigned int DBQueries::getMasterDBSQLConnection() { return openConnection(m_masterConnection, "MASTER", false); }
 

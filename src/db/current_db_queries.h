@@ -1,5 +1,5 @@
-// The process's current DBQueries: the object that last made its product connection the table
-// framework's current connection. Free functions that need a product database but are given
+// The process's current DBQueries: the object that last opened its product connection or made
+// it the table framework's current connection. Free functions that need a product database but are given
 // none (addClientSPVersionString) work on it. A DBQueries object forgets itself here when it
 // is destroyed, so the pointer never outlives its object.
 //
