@@ -1,42 +1,27 @@
 // ConfigureSMArrayEntries on a real database: a DBQueries whose product connection is the SQLite3
-// ODBC driver (the connection factory sends every open to a temporary SQLite file). The rows
+// ODBC driver (every open is sent to a temporary SQLite file). The rows
 // are checked afterwards with plain queries.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "db/db_queries.h"
 #include "db/rows/db_table.h"
 #include "platform/odbc_connection.h"
-#include "platform/odbc_driver_detection.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
+#include "support/sqlite_redirect.h"
 #include "support/storage_tables_sql.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {
 namespace {
 
-// An ODBC connection that opens the given SQLite file whatever connection string it is handed.
-class SqliteRedirect : public OdbcConnection {
- public:
-  explicit SqliteRedirect(std::string file) : file_(std::move(file)) {}
-  int OpenSQLConnectionUsingConnectionString(const std::string&, bool unused) override {
-    return OdbcConnection::OpenSQLConnectionUsingConnectionString("Driver={SQLite3};Database=" + file_ + ";",
-                                                                  unused);
-  }
-
- private:
-  std::string file_;
-};
-
 class SqliteStorageArray : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::vector<std::string> drivers = installedOdbcDrivers();
-    if (std::find(drivers.begin(), drivers.end(), "SQLite3") == drivers.end()) {
+    if (!ztest::ScopedSqliteRedirect::driverInstalled()) {
       GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
     }
     m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.file("out"));
@@ -49,14 +34,13 @@ class SqliteStorageArray : public ::testing::Test {
       run(create);
     }
     run("INSERT INTO SMControlHost (ControlHostId, ClientId) VALUES (3, 0)");
-    m_previousFactory = setSQLConnectionFactory([file]() { return new SqliteRedirect(file); });
-    m_active = true;
+    m_redirect = std::make_unique<ztest::ScopedSqliteRedirect>(file);
     m_db.reset(new DBQueries("SQL Server", "srv", "", "Corehub", "sa", "pw"));
   }
 
   void TearDown() override {
     m_db.reset();
-    if (m_active) setSQLConnectionFactory(m_previousFactory);
+    m_redirect.reset();
   }
 
   void run(const std::string& text) {
@@ -79,11 +63,8 @@ class SqliteStorageArray : public ::testing::Test {
   ztest::RegistrySandbox m_registry;
   std::unique_ptr<ztest::EnvOverride> m_outputDir;
   OdbcConnection m_check;
+  std::unique_ptr<ztest::ScopedSqliteRedirect> m_redirect;
   std::unique_ptr<DBQueries> m_db;
-
- private:
-  SQLConnectionFactory m_previousFactory;
-  bool m_active = false;
 };
 
 TEST_F(SqliteStorageArray, NewArrayGetsItsRowAndLink) {
