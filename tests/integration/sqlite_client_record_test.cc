@@ -14,9 +14,9 @@
 #include "platform/rk_password.h"
 #include "platform/rk_platform_info.h"
 #include "platform/sim_decrypt.h"
+#include "support/connection_redirect.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
-#include "support/sqlite_redirect.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {
@@ -28,17 +28,15 @@ const char kFocus[] = "Instance001";
 class SqliteClientRecord : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!ztest::ScopedSqliteRedirect::driverInstalled()) {
+    if (!ztest::odbcDriverInstalled("SQLite3")) {
       GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
     }
     m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.file("out"));
     const std::string file = m_dir.file("db.sqlite");
-    ASSERT_EQ(m_check.OpenSQLConnectionUsingConnectionString(
-                  ztest::ScopedSqliteRedirect::connectionString(file), false),
-              0)
+    ASSERT_EQ(m_check.OpenSQLConnectionUsingConnectionString(ztest::sqliteConnectionString(file), false), 0)
         << m_check.getLastErrorStr();
     run("CREATE TABLE APP_Client (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(255), password TEXT)");
-    m_redirect = std::make_unique<ztest::ScopedSqliteRedirect>(file);
+    m_redirect = std::make_unique<ztest::ScopedConnectionRedirect>(ztest::sqliteConnectionString(file));
     m_db = std::make_unique<DBQueries>("SQL Server", "srv", "", "Corehub", "sa", "pw");
   }
   void TearDown() override {
@@ -68,7 +66,7 @@ class SqliteClientRecord : public ::testing::Test {
   ztest::RegistrySandbox m_registry;
   std::unique_ptr<ztest::EnvOverride> m_outputDir;
   OdbcConnection m_check;
-  std::unique_ptr<ztest::ScopedSqliteRedirect> m_redirect;
+  std::unique_ptr<ztest::ScopedConnectionRedirect> m_redirect;
   std::unique_ptr<DBQueries> m_db;
 };
 

@@ -9,9 +9,9 @@
 #include "db/db_queries.h"
 #include "db/rows/db_table.h"
 #include "platform/odbc_connection.h"
+#include "support/connection_redirect.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
-#include "support/sqlite_redirect.h"
 #include "support/storage_tables_sql.h"
 #include "support/temp_dir.h"
 
@@ -21,7 +21,7 @@ namespace {
 class SqliteStorageArray : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!ztest::ScopedSqliteRedirect::driverInstalled()) {
+    if (!ztest::odbcDriverInstalled("SQLite3")) {
       GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
     }
     m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.file("out"));
@@ -34,7 +34,7 @@ class SqliteStorageArray : public ::testing::Test {
       run(create);
     }
     run("INSERT INTO SMControlHost (ControlHostId, ClientId) VALUES (3, 0)");
-    m_redirect = std::make_unique<ztest::ScopedSqliteRedirect>(file);
+    m_redirect = std::make_unique<ztest::ScopedConnectionRedirect>(ztest::sqliteConnectionString(file));
     m_db.reset(new DBQueries("SQL Server", "srv", "", "Corehub", "sa", "pw"));
   }
 
@@ -63,7 +63,7 @@ class SqliteStorageArray : public ::testing::Test {
   ztest::RegistrySandbox m_registry;
   std::unique_ptr<ztest::EnvOverride> m_outputDir;
   OdbcConnection m_check;
-  std::unique_ptr<ztest::ScopedSqliteRedirect> m_redirect;
+  std::unique_ptr<ztest::ScopedConnectionRedirect> m_redirect;
   std::unique_ptr<DBQueries> m_db;
 };
 
