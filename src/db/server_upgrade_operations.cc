@@ -64,43 +64,50 @@ unsigned int DBQueries::SimUpdateDBForCHUpgrade(const char* focus, const char* t
                                                 unsigned long upgradeFromRel, unsigned long upgradeFromBuild,
                                                 unsigned long oemId, bool fromInstaller,
                                                 const std::string clientName, std::string& progress) {
-  progress = formatMessage(
-      "Parameters passed to the function: focus [%s], toRelease [%s], upgradeFromRel [%lu], upgradeFromBuild "
-      "[%lu], oemId [%lu], bFromInstaller [%d], client [%s]\n",
-      orEmpty(focus), orEmpty(toRelease), upgradeFromRel, upgradeFromBuild, oemId, fromInstaller ? 1 : 0,
-      clientName.c_str());
-  zarezodud::RKPI_Focus::setFocus(focus);
+  try {
+    progress = formatMessage(
+        "Parameters passed to the function: focus [%s], toRelease [%s], upgradeFromRel [%lu], "
+        "upgradeFromBuild "
+        "[%lu], oemId [%lu], bFromInstaller [%d], client [%s]\n",
+        orEmpty(focus), orEmpty(toRelease), upgradeFromRel, upgradeFromBuild, oemId, fromInstaller ? 1 : 0,
+        clientName.c_str());
+    zarezodud::RKPI_Focus::setFocus(focus);
 
-  if (upgradeFromRel == kCurrentRelease && upgradeFromBuild != 0) {
+    if (upgradeFromRel == kCurrentRelease && upgradeFromBuild != 0) {
+      progress += kUpdated;
+      return 1;
+    }
+    if (upgradeFromRel <= kLastOldRelease) {
+      std::string error;
+      if (zarezodud::productServices().CreateCACertificate(upgradeFromRel, error, 0) != 0) {
+        progress += "CreateCACertificate failed: " + error;
+        return 0;
+      }
+      progress += "Chk point: Passed CreateCACertificate.\n";
+    }
+    if (fromInstaller) {
+      std::string error;
+      if (!setClientPassword(focus, error)) {
+        progress += "Failed to set client password: " + error;
+        return 0;
+      }
+      progress += "Chk point: updated client password in the client tbl.\n";
+    }
+    if (upgradeFromRel <= kLastOldRelease) {
+      std::string error;
+      if (!zarezodud::addClientSPVersionString(*this, error)) {
+        progress += "Failed to update client SP version: " + error;
+        return 0;
+      }
+      progress += "Chk point: Passed addClientSPVersionString.\n";
+    }
     progress += kUpdated;
     return 1;
+  } catch (const std::exception& e) {
+    // Nothing may leave the library as an exception; the progress text says where it stopped.
+    progress += formatMessage("Activation stopped by an error: %s", e.what());
+    return 0;
   }
-  if (upgradeFromRel <= kLastOldRelease) {
-    std::string error;
-    if (zarezodud::productServices().CreateCACertificate(upgradeFromRel, error, 0) != 0) {
-      progress += "CreateCACertificate failed: " + error;
-      return 0;
-    }
-    progress += "Chk point: Passed CreateCACertificate.\n";
-  }
-  if (fromInstaller) {
-    std::string error;
-    if (!setClientPassword(focus, error)) {
-      progress += "Failed to set client password: " + error;
-      return 0;
-    }
-    progress += "Chk point: updated client password in the client tbl.\n";
-  }
-  if (upgradeFromRel <= kLastOldRelease) {
-    std::string error;
-    if (!zarezodud::addClientSPVersionString(*this, error)) {
-      progress += "Failed to update client SP version: " + error;
-      return 0;
-    }
-    progress += "Chk point: Passed addClientSPVersionString.\n";
-  }
-  progress += kUpdated;
-  return 1;
 }
 
 unsigned int DBQueries::activateCHForInstaller(int upgradeFromRel, int upgradeFromBuild, const char* focus,
@@ -135,47 +142,57 @@ unsigned int DBQueries::activateCH(int upgradeFromRel, int upgradeFromBuild, con
 }
 
 unsigned int DBQueries::populateCHActivityControl() {
-  std::string reason;
-  if (zarezodud::productServices().populateServer(*this, reason)) return 1;
-  ZARezodudLogger::LogLine("DBQueries::populateCHActivityControl", "populateServer failed: %s",
-                           reason.c_str());
-  m_lastError = "Failed to populate Activity control for the Corehub.";
-  return 0;
+  try {
+    std::string reason;
+    if (zarezodud::productServices().populateServer(*this, reason)) return 1;
+    ZARezodudLogger::LogLine("DBQueries::populateCHActivityControl", "populateServer failed: %s",
+                             reason.c_str());
+    m_lastError = "Failed to populate Activity control for the Corehub.";
+    return 0;
+  } catch (const std::exception& e) {
+    m_lastError = formatMessage("Failed to populate Activity control for the Corehub. Error[%s]", e.what());
+    return 0;
+  }
 }
 
 unsigned int DBQueries::AppMgrUpdateDBForCHUpgrade(int upgradeFromRel, int upgradeFromBuild,
                                                    const char* focus, bool fromInstaller) {
-  std::string progress = formatMessage(
-      "AppUpdateDBForCHUpgrade: Parameters passed to the function: focus [%s], bFromInstaller [%d]\n",
-      orEmpty(focus), fromInstaller ? 1 : 0);
-  unsigned int result = 0;
-  zarezodud::ProductServices& services = zarezodud::productServices();
-  std::string error;
-  // The CLR functions and the transport mode are recorded; they do not decide the result.
-  if (services.CreateCLRFunctions(*this, error, 0) != 0) {
-    progress += "Unable to Add CLR functions: " + error + "\n";
-  } else {
-    progress += "Chk point: Passed CreateCLRFunctions.\n";
-  }
-  error.clear();
-  if (services.UpgradeTransportModeForVMWare(*this, error, 0) != 0) {
-    progress += "Failed Upgrade Transport Mode for VMWare: " + error + "\n";
-  } else {
-    progress += "Chk point: success on Upgrade Transport Mode for VMWare\n";
-  }
-  if (UpgradeAgentsConfiguredOnCH(upgradeFromRel, upgradeFromBuild, focus) != 1) {
-    progress += "UpgradeAgentsConfiguredOnCH failed" + m_lastError;
-  } else {
-    progress += "Chk point: Passed UpgradeAgentsConfiguredOnClient.\n";
-    error.clear();
-    if (services.UpgradeVirtualServerAgentOnCH(*this, error)) {
-      progress += "Chk point: Passed UpgradeVirtualServerAgentOnCH.\n";
-      progress += "AppUpdateDBForCHUpgrade completed successfully.\n";
-      result = 1;
+  try {
+    std::string progress = formatMessage(
+        "AppUpdateDBForCHUpgrade: Parameters passed to the function: focus [%s], bFromInstaller [%d]\n",
+        orEmpty(focus), fromInstaller ? 1 : 0);
+    unsigned int result = 0;
+    zarezodud::ProductServices& services = zarezodud::productServices();
+    std::string error;
+    // The CLR functions and the transport mode are recorded; they do not decide the result.
+    if (services.CreateCLRFunctions(*this, error, 0) != 0) {
+      progress += "Unable to Add CLR functions: " + error + "\n";
     } else {
-      progress += "UpgradeVirtualServerAgentOnCH failed\n";
+      progress += "Chk point: Passed CreateCLRFunctions.\n";
     }
+    error.clear();
+    if (services.UpgradeTransportModeForVMWare(*this, error, 0) != 0) {
+      progress += "Failed Upgrade Transport Mode for VMWare: " + error + "\n";
+    } else {
+      progress += "Chk point: success on Upgrade Transport Mode for VMWare\n";
+    }
+    if (UpgradeAgentsConfiguredOnCH(upgradeFromRel, upgradeFromBuild, focus) != 1) {
+      progress += "UpgradeAgentsConfiguredOnCH failed" + m_lastError;
+    } else {
+      progress += "Chk point: Passed UpgradeAgentsConfiguredOnClient.\n";
+      error.clear();
+      if (services.UpgradeVirtualServerAgentOnCH(*this, error)) {
+        progress += "Chk point: Passed UpgradeVirtualServerAgentOnCH.\n";
+        progress += "AppUpdateDBForCHUpgrade completed successfully.\n";
+        result = 1;
+      } else {
+        progress += "UpgradeVirtualServerAgentOnCH failed\n";
+      }
+    }
+    m_lastError = formatMessage("%s", progress.c_str());
+    return result;
+  } catch (const std::exception& e) {
+    m_lastError = formatMessage("AppUpdateDBForCHUpgrade stopped by an error: %s", e.what());
+    return 0;
   }
-  m_lastError = formatMessage("%s", progress.c_str());
-  return result;
 }

@@ -25,8 +25,8 @@ const int kOrigFLId = 2;
 unsigned int DBQueries::ConfigureSMArrayEntries(std::string arrayName, unsigned long controlHostId,
                                                 unsigned long clientId) {
   using namespace zarezodud;
-  if (!useProductConnectionForTables()) return 0;
   try {
+    if (!useProductConnectionForTables()) return 0;
     DB_DATETIME now;
     DBodbcDate(static_cast<long>(std::time(nullptr)), now, true);
     DB_DATETIME noTime;

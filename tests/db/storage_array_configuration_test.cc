@@ -197,15 +197,6 @@ TEST_F(StorageArrayTest, EachFailingStepEndsTheRunWithItsMessage) {
   }
 }
 
-TEST_F(StorageArrayTest, InsertedArrayWithoutSerialIsAFailure) {
-  ok();
-  noRow();
-  ok();  // the insert returns no serial
-  EXPECT_EQ(db_->ConfigureSMArrayEntries("array-1", 3, 9), 0u);
-  EXPECT_EQ(std::string(db_->getLastError()).rfind("Failure in rowInsert. Error[", 0), 0u)
-      << db_->getLastError();
-}
-
 TEST_F(StorageArrayTest, NoConnectionMeansNoStatement) {
   script().openResult = 1;
   script().openError = "cannot reach server";

@@ -7,8 +7,6 @@
 #include <string>
 
 #include "db/db_queries.h"
-#include "db/default_rk_client.h"
-#include "db/rows/db_table.h"
 #include "platform/odbc_connection.h"
 #include "platform/registry_names.h"
 #include "platform/rk_password.h"
@@ -95,18 +93,6 @@ TEST_F(SqliteClientRecord, MissingClientRecordIsAFailure) {
   std::string error;
   EXPECT_EQ(m_db->setClientPassword(kFocus, error), 0u);
   EXPECT_EQ(error, "client.lookup Failed: Client record [2] not found.");
-}
-
-TEST_F(SqliteClientRecord, DefaultClientNeedsALookupBeforeAnUpdate) {
-  run("INSERT INTO APP_Client (id, name) VALUES (2, 'corehub')");
-  RKSimpleDBConnObject* previous = DBtable::setCurrentConnection(&m_check);
-  DefaultRKClient client(2);
-  client.setPassword("x");
-  EXPECT_NE(client.update(nullptr), 0);
-  EXPECT_EQ(client.getErrorStr(), "Client record [2] has not been looked up.");
-  ASSERT_EQ(client.lookup(nullptr), 0) << client.getErrorStr();
-  EXPECT_EQ(client.getName(), "corehub");
-  DBtable::setCurrentConnection(previous);
 }
 
 }  // namespace
