@@ -26,7 +26,7 @@ APP_Client::APP_Client(DBtran* tran) : DBtable("APP_Client", 0, tran) {
   setDataPtr(&m_record);
   setDataPtr2(nullptr);
   setOrderBy("id");
-  setStructDef("i|u1021|s|");
+  setStructDef(kSchema);
   prepareBinding();
   setExtIndicatorArray(m_indicators);
   FXCriticalSectionLock hold(DBtable::DBCriticalSection);

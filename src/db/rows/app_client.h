@@ -29,6 +29,8 @@ struct APP_Client_t {
 class APP_Client : public DBtable {
  public:
   static constexpr int kColumnCount = 3;
+  // The record's schema text (see RecordLayout).
+  static constexpr const char kSchema[] = "i|u1021|s|";
 
   // Describes the table to the framework and, when tran is not null, enrols in it under
   // DBtable::DBCriticalSection (a failure to enrol is logged to the framework's error log).
