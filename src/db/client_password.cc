@@ -2,17 +2,19 @@
 // client record 2 through the client-record service, which keeps it encrypted. The plain and
 // encoded texts live only in buffers that are wiped on every path.
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <new>
 
 #include "db/db_queries.h"
+#include "db/exception_text.h"
 #include "db/product_services.h"
 #include "db/rk_client.h"
 #include "db/secure_text.h"
 #include "platform/rk_password.h"
 #include "platform/rk_pi_platform_base.h"
 #include "platform/sim_decrypt.h"
+
+using zarezodud::currentExceptionText;
 
 namespace {
 
@@ -94,8 +96,8 @@ unsigned int DBQueries::setClientPassword(const char* focus, std::string& error)
       return 0;
     }
     return 1;
-  } catch (const std::exception& e) {
-    error = std::string("Failed to set the client password: ") + e.what();
+  } catch (...) {
+    error = "Failed to set the client password: " + currentExceptionText();
     return 0;
   }
 }

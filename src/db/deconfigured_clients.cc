@@ -2,9 +2,9 @@
 // every row for the deconfigured clients, one row for the agents configured on the Corehub.
 // A row whose clientId is 0 reports the procedure's failure in its errString.
 #include <chrono>
-#include <exception>
 
 #include "db/db_queries.h"
+#include "db/exception_text.h"
 #include "db/rows/app_ifa_upgrade_uninstalled_clients.h"
 #include "db/rows/db_table.h"
 #include "log/format_message.h"
@@ -61,8 +61,8 @@ unsigned int DBQueries::upgradeAllDeconfiguredClients(int upgradeFromRel, int up
         return 0;
       }
     }
-  } catch (const std::exception& e) {
-    m_lastError = formatMessage(kProcedureFailed, e.what());
+  } catch (...) {
+    m_lastError = formatMessage(kProcedureFailed, currentExceptionText().c_str());
     return 0;
   }
 }
@@ -92,8 +92,8 @@ unsigned int DBQueries::UpgradeAgentsConfiguredOnCH(int upgradeFromRel, int upgr
     }
     m_lastError = "upgradeAllDeconfiguredClients completed";
     return 1;
-  } catch (const std::exception& e) {
-    m_lastError = formatMessage(kProcedureFailed, e.what());
+  } catch (...) {
+    m_lastError = formatMessage(kProcedureFailed, currentExceptionText().c_str());
     return 0;
   }
 }

@@ -1,17 +1,18 @@
 // DBQueries: the server-upgrade operations that drive the product services: Corehub
 // activation (certificate, client password, client version strings), the activity control and
 // the application-manager steps; and the clients' service-pack version strings.
-#include <exception>
 #include <string>
 
 #include "db/client_sp_version.h"
 #include "db/current_db_queries.h"
 #include "db/db_queries.h"
+#include "db/exception_text.h"
 #include "db/product_services.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
 #include "platform/rk_pi_focus.h"
 
+using zarezodud::currentExceptionText;
 using zarezodud::formatMessage;
 
 namespace {
@@ -54,7 +55,7 @@ int addClientSPVersionString(std::string& error) {
       return 0;
     }
     return zarezodud::addClientSPVersionString(*db, error);
-  } catch (const std::exception&) {
+  } catch (...) {
     error = kVersionStringFailure;
     return 0;
   }
@@ -103,9 +104,9 @@ unsigned int DBQueries::SimUpdateDBForCHUpgrade(const char* focus, const char* t
     }
     progress += kUpdated;
     return 1;
-  } catch (const std::exception& e) {
+  } catch (...) {
     // Nothing may leave the library as an exception; the progress text says where it stopped.
-    progress += formatMessage("Activation stopped by an error: %s", e.what());
+    progress += formatMessage("Activation stopped by an error: %s", currentExceptionText().c_str());
     return 0;
   }
 }
@@ -119,8 +120,8 @@ unsigned int DBQueries::activateCHForInstaller(int upgradeFromRel, int upgradeFr
                                      static_cast<unsigned long>(upgradeFromRel),
                                      static_cast<unsigned long>(upgradeFromBuild),
                                      static_cast<unsigned long>(oemId), true, orEmpty(clientName), progress);
-  } catch (const std::exception& e) {
-    progress += formatMessage("Activation stopped by an error: %s", e.what());
+  } catch (...) {
+    progress += formatMessage("Activation stopped by an error: %s", currentExceptionText().c_str());
     result = 0;
   }
   m_lastError = formatMessage("%s", progress.c_str());
@@ -133,8 +134,8 @@ unsigned int DBQueries::activateCH(int upgradeFromRel, int upgradeFromBuild, con
   try {
     result = SimUpdateDBForCHUpgrade(focus, "", static_cast<unsigned long>(upgradeFromRel),
                                      static_cast<unsigned long>(upgradeFromBuild), 0, false, "", progress);
-  } catch (const std::exception& e) {
-    progress += formatMessage("Activation stopped by an error: %s", e.what());
+  } catch (...) {
+    progress += formatMessage("Activation stopped by an error: %s", currentExceptionText().c_str());
     result = 0;
   }
   m_lastError = formatMessage("%s", progress.c_str());
@@ -149,8 +150,9 @@ unsigned int DBQueries::populateCHActivityControl() {
                              reason.c_str());
     m_lastError = "Failed to populate Activity control for the Corehub.";
     return 0;
-  } catch (const std::exception& e) {
-    m_lastError = formatMessage("Failed to populate Activity control for the Corehub. Error[%s]", e.what());
+  } catch (...) {
+    m_lastError = formatMessage("Failed to populate Activity control for the Corehub. Error[%s]",
+                                currentExceptionText().c_str());
     return 0;
   }
 }
@@ -191,8 +193,9 @@ unsigned int DBQueries::AppMgrUpdateDBForCHUpgrade(int upgradeFromRel, int upgra
     }
     m_lastError = formatMessage("%s", progress.c_str());
     return result;
-  } catch (const std::exception& e) {
-    m_lastError = formatMessage("AppUpdateDBForCHUpgrade stopped by an error: %s", e.what());
+  } catch (...) {
+    m_lastError =
+        formatMessage("AppUpdateDBForCHUpgrade stopped by an error: %s", currentExceptionText().c_str());
     return 0;
   }
 }

@@ -2,9 +2,9 @@
 // host's client together in SMControlHost, SMArray and SMArrayCtrlHostMap through the table
 // classes. Each statement stands alone; the first failure ends the run.
 #include <ctime>
-#include <exception>
 
 #include "db/db_queries.h"
+#include "db/exception_text.h"
 #include "db/rows/db_odbc_date.h"
 #include "db/rows/db_table.h"
 #include "db/rows/record_text.h"
@@ -111,11 +111,10 @@ unsigned int DBQueries::ConfigureSMArrayEntries(std::string arrayName, unsigned 
         "Successfully configured SMControlHost, SMArray and SMArrayCtrlHostMap with Client Id [%lu]",
         clientId);
     return 1;
-  } catch (const std::exception& e) {
-    // Table and row construction allocate; nothing may leave the library as an exception.
-    m_lastError = formatMessage("Failed to configure the storage array entries. Error[%s]", e.what());
   } catch (...) {
-    m_lastError = "Failed to configure the storage array entries. Error[unknown exception]";
+    // Table and row construction allocate; nothing may leave the library as an exception.
+    m_lastError = formatMessage("Failed to configure the storage array entries. Error[%s]",
+                                currentExceptionText().c_str());
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -207,6 +208,23 @@ TEST_F(ServerUpgradeTest, SessionPasswordFailures) {
   EXPECT_EQ(db_->setClientPassword(kFocus, error), 0u);
   EXPECT_EQ(error.rfind("client.lookup Failed: Failed to get database connection", 0), 0u) << error;
   EXPECT_EQ(error.find("=pw"), std::string::npos) << "the connection password stays masked";
+}
+
+// A host-supplied service that throws: the operations report a failure instead.
+class ThrowingServices : public ztest::RecordingProductServices {
+ public:
+  bool populateServer(DBQueries&, std::string&) override { throw std::runtime_error("service crashed"); }
+  int CreateCACertificate(unsigned long, std::string&, int) override { throw 42; }
+};
+
+TEST_F(ServerUpgradeTest, ExceptionsFromServicesBecomeFailures) {
+  ThrowingServices throwing;
+  ztest::ScopedProductServices installed(throwing);
+  EXPECT_EQ(db_->populateCHActivityControl(), 0u);
+  EXPECT_EQ(lastError(), "Failed to populate Activity control for the Corehub. Error[service crashed]");
+  EXPECT_EQ(db_->activateCH(14, 0, kFocus), 0u);
+  EXPECT_EQ(lastError(),
+            parameterLine("", 14, 0, 0, 0, "") + "Activation stopped by an error: unknown exception");
 }
 
 TEST_F(ServerUpgradeTest, ActivityControl) {
