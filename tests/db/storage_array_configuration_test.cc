@@ -3,7 +3,6 @@
 // the framework's current connection.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +39,6 @@ class StorageArrayTest : public ::testing::Test {
     zarezodud::DBtable::setCurrentConnection(nullptr);
   }
 
- public:  // for the reply builders of the table-driven cases
   ztest::ConnectionScript& script() { return fake_.script(); }
   std::vector<std::string> statements() {
     std::vector<std::string> out;
@@ -51,7 +49,6 @@ class StorageArrayTest : public ::testing::Test {
   void noRow() { script().reply(); }
   void ok() { script().reply(); }
 
- protected:
   ztest::RegistrySandbox registry_;
   ztest::EnvOverride driver_;
   ztest::ScopedScriptedConnections fake_;
@@ -128,72 +125,34 @@ TEST_F(StorageArrayTest, QuotesInTheArrayNameCannotEndTheLiteral) {
   EXPECT_EQ(script().params[2][1].text, name) << "the stored name is the caller's, unchanged";
 }
 
-// Each step's failure: the replies up to it, the expected message start and statement count.
-struct FailureCase {
-  const char* step;
-  std::function<void(StorageArrayTest&)> replies;
-  const char* message;
-  std::size_t statements;
-};
-
+// Each step's failure. Replies before the failing statement, one letter each: o = done,
+// n = no row, f = found (Id 42 for the array, 8 for the link); the next statement fails.
 TEST_F(StorageArrayTest, EachFailingStepEndsTheRunWithItsMessage) {
-  const FailureCase cases[] = {
-      {"control host", [](StorageArrayTest& t) { t.script().failNext("boom"); },
-       "Failed to populate SMControlHost for controlHost Id [3]. Error[The statement failed: boom]", 1},
-      {"array lookup",
-       [](StorageArrayTest& t) {
-         t.ok();
-         t.script().failNext("boom");
-       },
-       "Error[The statement failed: boom]", 2},
-      {"array revive",
-       [](StorageArrayTest& t) {
-         t.ok();
-         t.foundRow("42");
-         t.script().failNext("boom");
-       },
-       "Failure in rowupdate for Array [42]. Error[The statement failed: boom]", 3},
-      {"array insert",
-       [](StorageArrayTest& t) {
-         t.ok();
-         t.noRow();
-         t.script().failNext("boom");
-       },
-       "Failure in rowInsert. Error[The statement failed: boom]", 3},
-      {"link lookup",
-       [](StorageArrayTest& t) {
-         t.ok();
-         t.foundRow("42");
-         t.ok();
-         t.script().failNext("boom");
-       },
-       "Failure. Error[The statement failed: boom]", 4},
-      {"link revive",
-       [](StorageArrayTest& t) {
-         t.ok();
-         t.foundRow("42");
-         t.ok();
-         t.foundRow("8");
-         t.script().failNext("boom");
-       },
-       "Failure in rowupdate for SMArrayCtrlHostMap. Error[The statement failed: boom]", 5},
-      {"link insert",
-       [](StorageArrayTest& t) {
-         t.ok();
-         t.foundRow("42");
-         t.ok();
-         t.noRow();
-         t.script().failNext("boom");
-       },
-       "Failure in rowInsert. Error[The statement failed: boom]", 5},
+  struct {
+    const char* replies;
+    const char* message;
+  } cases[] = {
+      {"", "Failed to populate SMControlHost for controlHost Id [3]. Error[The statement failed: boom]"},
+      {"o", "Error[The statement failed: boom]"},
+      {"of", "Failure in rowupdate for Array [42]. Error[The statement failed: boom]"},
+      {"on", "Failure in rowInsert. Error[The statement failed: boom]"},
+      {"ofo", "Failure. Error[The statement failed: boom]"},
+      {"ofof", "Failure in rowupdate for SMArrayCtrlHostMap. Error[The statement failed: boom]"},
+      {"ofon", "Failure in rowInsert. Error[The statement failed: boom]"},
   };
-  for (const FailureCase& c : cases) {
+  for (const auto& c : cases) {
     script().replies.clear();
     script().texts.clear();
-    c.replies(*this);
-    EXPECT_EQ(db_->ConfigureSMArrayEntries("array-1", 3, 9), 0u) << c.step;
-    EXPECT_STREQ(db_->getLastError(), c.message) << c.step;
-    EXPECT_EQ(script().texts.size(), c.statements) << c.step;
+    const std::string replies = c.replies;
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+      if (replies[i] == 'o') ok();
+      if (replies[i] == 'n') noRow();
+      if (replies[i] == 'f') foundRow(i == 1 ? "42" : "8");
+    }
+    script().failNext("boom");
+    EXPECT_EQ(db_->ConfigureSMArrayEntries("array-1", 3, 9), 0u) << c.replies;
+    EXPECT_STREQ(db_->getLastError(), c.message) << c.replies;
+    EXPECT_EQ(script().texts.size(), replies.size() + 1) << "nothing runs after the failing statement";
   }
 }
 
