@@ -1,7 +1,9 @@
 // DBQueries: construction, credential completion from the registry and the two lazily opened
 // connections (product database and master).
 #include "config/text_trim.h"
+#include "db/current_db_queries.h"
 #include "db/db_queries.h"
+#include "db/rows/db_table.h"
 #include "db/secure_text.h"
 #include "log/format_message.h"
 #include "platform/rk_simple_db_conn_object.h"
@@ -49,6 +51,9 @@ DBQueries::DBQueries(std::string dbServerType, std::string registryBase, std::st
       m_masterConnection(nullptr) {}
 
 DBQueries::~DBQueries() {
+  zarezodud::forgetCurrentDBQueries(this);
+  zarezodud::DBtable::forgetConnection(m_dbConnection);
+  zarezodud::DBtable::forgetConnection(m_masterConnection);
   delete m_dbConnection;
   delete m_masterConnection;
   zarezodud::clearString(m_password);
@@ -105,6 +110,7 @@ unsigned int DBQueries::readAuthType(std::string* error) {
 
 unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::string& database,
                                        bool storePlain) {
+  zarezodud::DBtable::forgetConnection(slot);
   delete slot;
   slot = zarezodud::createSQLConnection();
   slot->setNumConnectAttempts(6);
@@ -145,7 +151,11 @@ unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::s
   return 0;
 }
 
-unsigned int DBQueries::getDBSQLConnection() { return openConnection(m_dbConnection, m_dbName, true); }
+unsigned int DBQueries::getDBSQLConnection() {
+  const unsigned int opened = openConnection(m_dbConnection, m_dbName, true);
+  if (opened == 1) zarezodud::setCurrentDBQueries(this);
+  return opened;
+}
 
 unsigned int DBQueries::getMasterDBSQLConnection() { return openConnection(m_masterConnection, "MASTER", false); }
 
@@ -182,6 +192,13 @@ unsigned int DBQueries::getConnectionInfo(std::string& server, std::string& user
 }
 
 bool DBQueries::ensureDBConnection() { return m_dbConnection != nullptr || getDBSQLConnection() == 1; }
+
+bool DBQueries::useProductConnectionForTables() {
+  if (!ensureDBConnection()) return false;
+  zarezodud::DBtable::setCurrentConnection(m_dbConnection);
+  zarezodud::setCurrentDBQueries(this);
+  return true;
+}
 
 bool DBQueries::ensureMasterConnection() {
   return m_masterConnection != nullptr || getMasterDBSQLConnection() == 1;

@@ -149,6 +149,58 @@ class ZAREZODUD_API DBQueries {
   // event-message service, which fills the event-message catalogue. Always 1.
   unsigned int populateQuasarEventMessages(const char* path);
 
+  // Server and client upgrade operations ----------------------------------------------------
+  // Steps after the product database reached the new release. They call the product services
+  // (zarezodud::productServices()) and return 1 on success, 0 on failure; the progress or
+  // failure text ends in getLastError(). focus (null: the current one stays) names the
+  // instance whose registry values are read.
+  //
+  // Activation from the installer: target "11.0.0(BUILD80)", the OEM id, the client password
+  // step included; clientName only appears in the parameter line.
+  unsigned int activateCHForInstaller(int upgradeFromRel, int upgradeFromBuild, const char* focus,
+                                      const char* clientName, int oemId);
+  // Activation by an upgrade tool: no target, OEM id 0, the client password left alone.
+  unsigned int activateCH(int upgradeFromRel, int upgradeFromBuild, const char* focus);
+  // The activation steps, in order: parameter line; focus; release 16 with a non-zero build is
+  // done at once; releases up to 14 create the CA certificate; from the installer the session
+  // password goes into client record 2; releases up to 14 update the clients' service-pack
+  // version strings. progress (replaced) receives one "Chk point: " line per passed step and
+  // ends with the failing step's text on failure. Does not set getLastError().
+  unsigned int SimUpdateDBForCHUpgrade(const char* focus, const char* toRelease, unsigned long upgradeFromRel,
+                                       unsigned long upgradeFromBuild, unsigned long oemId,
+                                       bool fromInstaller, const std::string clientName,
+                                       std::string& progress);
+  // Has the product's activity service populate the Corehub's activity control.
+  unsigned int populateCHActivityControl();
+  // Runs AppIfaUpgrade_UninstalledClients with (0, 0) over all its rows; fails at the first row
+  // whose clientId is 0 (reporting its errString). On success getLastError() holds the timing
+  // text. Release and build are accepted and unused.
+  unsigned int upgradeAllDeconfiguredClients(int upgradeFromRel, int upgradeFromBuild, const char* focus);
+  // Runs AppIfaUpgrade_UninstalledClients with (2, 0) for one row; fails when there is none or
+  // its clientId is 0.
+  unsigned int UpgradeAgentsConfiguredOnCH(int upgradeFromRel, int upgradeFromBuild, const char* focus);
+  // Application-manager steps: CLR functions and VMWare transport mode (recorded, never
+  // decisive), then the agents configured on the Corehub and the virtual-server agent, which
+  // decide the result. getLastError() receives the progress text.
+  unsigned int AppMgrUpdateDBForCHUpgrade(int upgradeFromRel, int upgradeFromBuild, const char* focus,
+                                          bool fromInstaller);
+  // Copies the stored session password (registry, focus's "Session" key) into client record 2,
+  // where the client service keeps it encrypted. A missing or empty stored password, or an
+  // empty decryption, is nothing to do (1). error receives the reason of a failure (never the
+  // password). Every buffer that held the password is wiped.
+  unsigned int setClientPassword(const char* focus, std::string& error);
+
+  // Storage arrays ---------------------------------------------------------------------------
+  // Ties the array named arrayName, the control host controlHostId and the client clientId
+  // together: assigns the client to the control host's SMControlHost row, finds (reviving a
+  // deleted one) or creates the SMArray row, and finds (reviving) or creates the
+  // SMArrayCtrlHostMap link. Each statement stands alone (no transaction): a failure leaves the
+  // earlier steps' changes in place. 1 with a success text in getLastError(), else 0 with the
+  // failing step's text. Uses the product connection (opened when needed), which becomes the
+  // table framework's current one.
+  unsigned int ConfigureSMArrayEntries(std::string arrayName, unsigned long controlHostId,
+                                       unsigned long clientId);
+
   // Read access for callers and tests.
   const std::string& getDBName() const { return m_dbName; }
   const std::string& getPlainConnectionString() const { return m_plainConnectionString; }
@@ -167,6 +219,9 @@ class ZAREZODUD_API DBQueries {
   // Text of the whole file at path; false with "Cannot open file [%s]." set.
   bool readScriptFile(const std::string& path, std::string& text);
   bool ensureDBConnection();
+  // Opens the product connection when needed and makes it the table framework's current
+  // connection, and this object the process's current DBQueries. False with the last error set.
+  bool useProductConnectionForTables();
   unsigned int populateObjectMap(const std::string& dbName, const char* objectType,
                                  std::map<std::string, int32_t>& names);
   bool ensureMasterConnection();
@@ -210,6 +265,13 @@ ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string contr
                                      std::string sqlInstanceValueName, std::string sqlUserValueName,
                                      std::string& dsnOut, std::string& sqlInstanceOut, std::string& userOut,
                                      std::string& passwordOut, std::string& error);
+// Brings the clients' service-pack version strings up to date through the product services, on
+// the product database of the process's current DBQueries (the live one that last opened its
+// product connection or made it the table framework's current one; db/current_db_queries.h). 1 on success;
+// else 0 with error "Failed to update the version string for the Clients in CH DB." (also when
+// there is no current DBQueries).
+ZAREZODUD_API int addClientSPVersionString(std::string& error);
+
 // The SQL Server connection string; only the masked form may be logged.
 ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database, std::string user,
                                                        std::string password, bool withDriver, bool trusted,

@@ -1,6 +1,7 @@
 #include "db/default_product_services.h"
 
 #include "db/db_queries.h"
+#include "db/default_rk_client.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
 #include "platform/ca_certificate.h"
@@ -87,6 +88,11 @@ int DefaultProductServices::simPopulateQuasarEventMessages(DBQueries& db, const 
   // Callers ignore the result, so the reason is kept in the upgrade log.
   ZARezodudLogger::LogLine("DefaultProductServices::simPopulateQuasarEventMessages", "%s", error.c_str());
   return 1;
+}
+
+std::unique_ptr<RKClient> DefaultProductServices::createClient(DBQueries& db, int id) {
+  static_cast<void>(db);
+  return std::unique_ptr<RKClient>(new DefaultRKClient(id));
 }
 
 }  // namespace zarezodud

@@ -5,7 +5,8 @@
 // "UpgradeTransportModeForVMWare.sql", "UpgradeVirtualServerAgentOnCH.sql") from the service
 // scripts directory (registry key "Base", value "sServiceScriptsDirectory", current focus) on
 // the product database of the DBQueries it is given, as a checked script file with transaction
-// abort on; the event-message service runs the file it is given the same way. A missing
+// abort on; the event-message service runs the file it is given the same way. Client records
+// are rows of APP_Client read and written through the table framework. A missing
 // directory setting or script is a failure whose message names what is missing.
 //
 // Thread-safety: stateless; concurrent calls are safe as long as each uses its own DBQueries.
@@ -27,6 +28,8 @@ class DefaultProductServices : public ProductServices {
   int UpgradeTransportModeForVMWare(DBQueries& db, std::string& error, int flags) override;
   bool UpgradeVirtualServerAgentOnCH(DBQueries& db, std::string& error) override;
   int simPopulateQuasarEventMessages(DBQueries& db, const char* path) override;
+  // A DefaultRKClient (db/default_rk_client.h).
+  std::unique_ptr<RKClient> createClient(DBQueries& db, int id) override;
 
   // Runs the service script fileName from the service scripts directory on db; true on
   // success, else false with error set.

@@ -1,7 +1,7 @@
 // ProductServices: the product's own services that the one-shot database operations call for
 // steps that are not plain SQL of the caller's (activity control, version strings, the CA
 // certificate, CLR functions, transport mode, virtual-server agents, the event-message
-// catalogue). One process-wide instance serves every caller; a host program replaces it as a
+// catalogue, client records). One process-wide instance serves every caller; a host program replaces it as a
 // whole with setProductServices, or per service by deriving from DefaultProductServices
 // (db/default_product_services.h) and overriding only what it provides itself.
 //
@@ -15,7 +15,10 @@
 #ifndef ZAREZODUD_DB_PRODUCT_SERVICES_H
 #define ZAREZODUD_DB_PRODUCT_SERVICES_H
 
+#include <memory>
 #include <string>
+
+#include "db/rk_client.h"
 
 class DBQueries;
 
@@ -46,8 +49,10 @@ class ProductServices {
   // 0 on success; callers may ignore the result.
   virtual int simPopulateQuasarEventMessages(DBQueries& db, const char* path) = 0;
 
-  // Hook for the client-record service (RKClient: read and update a row of APP_Client with an
-  // encrypted password). Its members belong here when it is added; nothing calls it yet.
+  // A client-record object for client id of db's product database (see RKClient). The caller
+  // owns it; its statements run on the table framework's current connection, which the
+  // calling operation makes db's product connection.
+  virtual std::unique_ptr<RKClient> createClient(DBQueries& db, int id) = 0;
 };
 
 // The instance in use: the one last installed, else the process's DefaultProductServices.

@@ -1,6 +1,7 @@
 // DBQueries: the pieces shared by the one-shot script operations: reading and filling a
 // caller's script, and closing the product connection before master works on its database.
 #include "db/db_queries.h"
+#include "db/rows/db_table.h"
 #include "db/script_formatter.h"
 #include "log/format_message.h"
 #include "platform/rk_simple_db_conn_object.h"
@@ -8,6 +9,7 @@
 using zarezodud::formatMessage;
 
 void DBQueries::closeDBConnection() {
+  zarezodud::DBtable::forgetConnection(m_dbConnection);
   delete m_dbConnection;
   m_dbConnection = nullptr;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "db/rows/app_client.h"
 #include "db/rows/app_ifa_upgrade_uninstalled_clients.h"
 #include "db/rows/record_text.h"
 #include "db/rows/rkdb_data_types.h"
@@ -25,6 +26,16 @@ std::vector<std::size_t> offsetsOf(const RecordLayout& layout) {
 template <class Row>
 RecordLayout layoutOf() {
   return RecordLayout(rkdbSchemaText(Row::definition().columns));
+}
+
+// The client-record table has no row class: its schema text is written by hand.
+TEST(RecordLayout, MatchesTheClientRecord) {
+  using C = APP_Client_t;
+  const RecordLayout client{std::string(APP_Client::kSchema)};
+  EXPECT_EQ(offsetsOf(client),
+            (std::vector<std::size_t>{offsetof(C, id), offsetof(C, name), offsetof(C, password)}));
+  EXPECT_EQ(client.fields()[1].size, sizeof(C::name));
+  EXPECT_EQ(client.recordSize(), sizeof(C));
 }
 
 // The layout computed from each schema must match where the compiler put every field.

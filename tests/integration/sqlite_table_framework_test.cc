@@ -20,42 +20,11 @@
 #include "platform/odbc_connection.h"
 #include "platform/odbc_driver_detection.h"
 #include "support/env_override.h"
+#include "support/storage_tables_sql.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {
 namespace {
-
-const char* const kCreateArray =
-    "CREATE TABLE SMArray (Id INTEGER PRIMARY KEY AUTOINCREMENT, ClientId INTEGER, ArrayName VARCHAR(1024), "
-    "SoftState INTEGER, IsEnabled INTEGER, IsActive INTEGER, BrokenCode INTEGER, ReasonCode INTEGER, Flags "
-    "INTEGER, "
-    "TotalSpaceMB BIGINT, FreeSpaceMB BIGINT, LoginName VARCHAR(1024), LoginPassword VARCHAR(2048), "
-    "UniqueID VARCHAR(255), SerialNumber VARCHAR(255), ProductOSVersion VARCHAR(255), "
-    "ProductFirmwareVersion VARCHAR(255), ProductModel VARCHAR(255), CreationTime TIMESTAMP, UpdateTime "
-    "TIMESTAMP, "
-    "DeleteTime TIMESTAMP, AdminConsole VARCHAR(1024), Properties TEXT, OrigFLId INTEGER, GUID VARCHAR(64), "
-    "ReserveField1 INTEGER, ReserveField2 INTEGER, ReserveField3 INTEGER, ReserveField4 INTEGER, "
-    "ReserveFieldStr VARCHAR(255))";
-const char* const kCreateMap =
-    "CREATE TABLE SMArrayCtrlHostMap (Id INTEGER PRIMARY KEY AUTOINCREMENT, ArrayId INTEGER, ControlHostId "
-    "INTEGER, "
-    "Flags INTEGER, CreationTime TIMESTAMP, DeleteTime TIMESTAMP, ReserveField1 INTEGER, ReserveField2 "
-    "INTEGER, "
-    "ReserveField3 INTEGER, ReserveField4 INTEGER, ReserveFieldStr VARCHAR(255))";
-const char* const kCreateHost =
-    "CREATE TABLE SMControlHost (ControlHostId INTEGER PRIMARY KEY AUTOINCREMENT, SnapShotEngineId INTEGER, "
-    "SnapVendorName VARCHAR(128), SMArrayId VARCHAR(1024), SMHostIP VARCHAR(1024), SMHostName VARCHAR(1024), "
-    "SMHostPortNumber INTEGER, SMHostUserName VARCHAR(1024), SMHostPassword VARCHAR(2048), SMHostFlags "
-    "INTEGER, "
-    "SMHostStatus INTEGER, SMHostDescription VARCHAR(1024), SnapShotEngineName VARCHAR(1024), "
-    "DeviceGroupName VARCHAR(1024), SMHostOption INTEGER, SourceId INTEGER, OrigFLId INTEGER, GUID "
-    "VARCHAR(64), "
-    "ReserveField1 INTEGER, ReserveField2 INTEGER, ReserveFieldStr VARCHAR(255), ClientId INTEGER, "
-    "SoftState INTEGER, IsEnabled INTEGER, IsActive INTEGER, BrokenCode INTEGER, ReasonCode INTEGER, Flags "
-    "BIGINT, "
-    "AdminConsole VARCHAR(1024), Properties TEXT, ReserveField3 INTEGER, ReserveField4 INTEGER, GroupingId "
-    "BIGINT, "
-    "UniqueIdentifier VARCHAR(1024), CreatedTime TIMESTAMP, ModifiedTime TIMESTAMP, CredentialId INTEGER)";
 
 class SqliteTableFramework : public ::testing::Test {
  protected:
@@ -69,7 +38,8 @@ class SqliteTableFramework : public ::testing::Test {
                   "Driver={SQLite3};Database=" + m_dir.file("db.sqlite") + ";", false),
               0)
         << m_conn.getLastErrorStr();
-    for (const char* create : {kCreateArray, kCreateMap, kCreateHost}) {
+    for (const char* create :
+         {ztest::kCreateSMArray, ztest::kCreateSMArrayCtrlHostMap, ztest::kCreateSMControlHost}) {
       ASSERT_NE(m_conn.executeQueryForZARezodud(create, nullptr), 0) << m_conn.getLastErrorStr();
     }
     m_previous = DBtable::setCurrentConnection(&m_conn);

@@ -2,6 +2,33 @@
 
 namespace ztest {
 
+namespace {
+
+class RecordingClient : public zarezodud::RKClient {
+ public:
+  explicit RecordingClient(RecordingProductServices& services) : services_(services) {}
+  int lookup(zarezodud::DBtran*) override { return services_.answer("client.lookup", error_) ? 0 : 1; }
+  void setPassword(const char* password) override {
+    std::string unused;
+    services_.answer("client.setPassword", unused);
+    services_.clientPassword = password != nullptr ? password : "";
+  }
+  int update(zarezodud::DBtran*) override { return services_.answer("client.update", error_) ? 0 : 1; }
+  std::string getErrorStr() const override { return error_; }
+
+ private:
+  RecordingProductServices& services_;
+  std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<zarezodud::RKClient> RecordingProductServices::createClient(DBQueries& db, int id) {
+  databases.push_back(&db);
+  clientIds.push_back(id);
+  return std::unique_ptr<zarezodud::RKClient>(new RecordingClient(*this));
+}
+
 bool RecordingProductServices::answer(const char* service, std::string& error) {
   calls.push_back(service);
   const auto failure = failures.find(service);

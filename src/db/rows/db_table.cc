@@ -74,6 +74,12 @@ RKSimpleDBConnObject* DBtable::setCurrentConnection(RKSimpleDBConnObject* connec
 
 RKSimpleDBConnObject* DBtable::getCurrentConnection() { return g_currentConnection.load(); }
 
+void DBtable::forgetConnection(const RKSimpleDBConnObject* connection) {
+  if (connection == nullptr) return;
+  RKSimpleDBConnObject* expected = const_cast<RKSimpleDBConnObject*>(connection);
+  g_currentConnection.compare_exchange_strong(expected, nullptr);
+}
+
 DBtable::DBtable(const char* name, int flags, DBtran* tran)
     : m_name(name != nullptr ? name : ""), m_flags(flags), m_tran(tran) {}
 

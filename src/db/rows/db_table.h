@@ -131,6 +131,9 @@ class DBtable {
   // The connection table objects use (not owned); returns the previous one. Null: none.
   static RKSimpleDBConnObject* setCurrentConnection(RKSimpleDBConnObject* connection);
   static RKSimpleDBConnObject* getCurrentConnection();
+  // Clears the current connection when it is connection; for an owner about to delete it, so
+  // that no table object is left pointing at a deleted connection.
+  static void forgetConnection(const RKSimpleDBConnObject* connection);
 
  protected:
   // Zeroes the indicators (the value objects fetched into are made when first needed). For
