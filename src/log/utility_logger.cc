@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -39,9 +40,22 @@ int appendLine(const std::string& path, const char* leadIn, const std::string& m
   line += leadIn;
   line += message;
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), file);
-  std::fclose(file);
-  return 0;
+  // A full disk or a file-size limit must not pass as a logged line, nor leave half a line
+  // that the next line would be glued to: on a short write the file is cut back to its
+  // previous end and the failure reported.
+  long before = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) before = std::ftell(file);
+  const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+  const bool flushed = std::fflush(file) == 0;
+  const bool closed = std::fclose(file) == 0;
+  if (written && flushed && closed) return 0;
+  if (before >= 0) {
+    std::error_code ignored;
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(before), ignored);
+  }
+  std::printf("Failed to write the log file [%s].\n", path.c_str());
+  std::fflush(stdout);
+  return -1;
 }
 
 // prefix + separator + message, leaving out the prefix and separator when the prefix is null

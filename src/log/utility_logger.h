@@ -27,6 +27,8 @@ class ZAREZODUD_API UtilityLogger {
   virtual ~UtilityLogger();
 
   // Line writers: 0 on success, -1 when the file cannot be opened (then "Failed to open the
+  // log file [%s].\n" goes to standard output) or the line cannot be written whole (disk
+  // full, file-size limit: the file is cut back to its previous end and "Failed to write the
   // log file [%s].\n" goes to standard output). Messages are written unchanged.
   // To the utility log: "MM/DD HH:MM:SS \t<message>\n"; with a prefix "<prefix> - <message>".
   static int LogLine(const std::string& message);
