@@ -67,7 +67,7 @@ TEST_F(ExampleUpgrade, PreUpgradeChecksReportTheirFindingsAndTheSlowScript) {
 
   // Only the script that waited on the server reaches the script-time log.
   const std::string times = file("logs/ScriptTime.log");
-  EXPECT_TRUE(std::regex_search(times, std::regex(R"(wait_for_jobs\.sql - 1 secs)"))) << times;
+  EXPECT_TRUE(std::regex_search(times, std::regex(R"(wait_for_jobs\.sql - [1-9][0-9]* secs)"))) << times;
   EXPECT_EQ(times.find("check_server"), std::string::npos) << times;
   EXPECT_FALSE(ztest::fileExists(inst_.path("logs/phase.log"))) << "nothing failed: " << file("logs/phase.log");
 
