@@ -68,4 +68,4 @@ for phase in UpgradeDB PreUpgrade; do
   fi
   grep '^Phase \[' "$work/run.out"
 done
-echo "Slow scripts: $(grep -c ' secs$' "$work/inst/logs/ScriptTime.log" || true) (see the script-time log)"
+echo "Scripts that took 1 s or more (script-time log): $(grep -c ' secs$' "$work/inst/logs/ScriptTime.log" || true)"
