@@ -21,16 +21,16 @@
 namespace {
 
 // Writes a list of count scripts under directory; returns their names in list order.
-std::vector<std::string> addScripts(ztest::PeerUpgrade& inst, const std::string& directory, const std::string& list,
-                                    const std::string& prefix, int count) {
+std::vector<std::string> addScripts(ztest::PeerUpgrade& inst, const std::string& directory,
+                                    const std::string& list, const std::string& prefix, int count) {
   std::vector<std::string> names;
   std::string listText;
   for (int i = 0; i < count; ++i) {
     names.push_back(prefix + std::to_string(100 + i) + ".sql");
     listText += names.back() + "\n";
     inst.write(directory + "/" + names.back(),
-               "-- One step of the crash test.\nINSERT INTO dbo.ExecutedScripts (name) VALUES (N'" + names.back() +
-                   "');\nWAITFOR DELAY '00:00:00.080';\nSELECT 0;\nGO\n");
+               "-- One step of the crash test.\nINSERT INTO dbo.ExecutedScripts (name) VALUES (N'" +
+                   names.back() + "');\nWAITFOR DELAY '00:00:00.080';\nSELECT 0;\nGO\n");
   }
   inst.write(directory + "/" + list, listText);
   return names;
@@ -52,21 +52,24 @@ TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
 
   ztest::PeerUpgrade inst(ZAREZODUD_CLI_PATH, true);
   std::vector<std::string> expected = {"create_table.sql"};
-  inst.write("crash/create_table.sql",
-             "IF OBJECT_ID('dbo.ExecutedScripts') IS NULL CREATE TABLE dbo.ExecutedScripts (id INT IDENTITY(1,1) "
-             "PRIMARY KEY, name NVARCHAR(256) NOT NULL);\nINSERT INTO dbo.ExecutedScripts (name) VALUES "
-             "(N'create_table.sql');\nGO\n");
+  inst.write(
+      "crash/create_table.sql",
+      "IF OBJECT_ID('dbo.ExecutedScripts') IS NULL CREATE TABLE dbo.ExecutedScripts (id INT IDENTITY(1,1) "
+      "PRIMARY KEY, name NVARCHAR(256) NOT NULL);\nINSERT INTO dbo.ExecutedScripts (name) VALUES "
+      "(N'create_table.sql');\nGO\n");
   inst.write("crash/first.lst", "create_table.sql\n");
-  for (const auto& part : {addScripts(inst, "crash", "a.lst", "a", 18), addScripts(inst, "crash/sub", "s.lst", "s", 14),
-                           addScripts(inst, "crash", "p.lst", "p", 12)}) {
+  for (const auto& part :
+       {addScripts(inst, "crash", "a.lst", "a", 18), addScripts(inst, "crash/sub", "s.lst", "s", 14),
+        addScripts(inst, "crash", "p.lst", "p", 12)}) {
     expected.insert(expected.end(), part.begin(), part.end());
   }
-  inst.write("phases.ini", ztest::readFile(inst.path("phases.ini")) +
-                               "\n[Crash]\nDirectory = crash\nPreCommandType = SQL\n"
-                               "PreCommand-CurRelListFileName = first.lst, a.lst\nSubModuleSections = CrashSub\n"
-                               "PostCommandType = SQL\nPostCommand-CurRelListFileName = p.lst\n"
-                               "[CrashSub]\nDirectory = crash/sub\nPreCommandType = SQL\n"
-                               "PreCommand-CurRelListFileName = s.lst\n");
+  inst.write("phases.ini",
+             ztest::readFile(inst.path("phases.ini")) +
+                 "\n[Crash]\nDirectory = crash\nPreCommandType = SQL\n"
+                 "PreCommand-CurRelListFileName = first.lst, a.lst\nSubModuleSections = CrashSub\n"
+                 "PostCommandType = SQL\nPostCommand-CurRelListFileName = p.lst\n"
+                 "[CrashSub]\nDirectory = crash/sub\nPreCommandType = SQL\n"
+                 "PreCommand-CurRelListFileName = s.lst\n");
 
   const std::string statePath = inst.path("state/Corehub.state.json");
   const unsigned seed = static_cast<unsigned>(std::random_device{}());
@@ -97,9 +100,10 @@ TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
   }
   SCOPED_TRACE(killLog);
 
-  const auto final = inst.run(ztest::fileExists(statePath) ? std::vector<std::string>{"run", "--resume", statePath}
-                                                           : ztest::PeerUpgrade::runArgs("Crash", peer.port()),
-                              peer.options().password);
+  const auto final =
+      inst.run(ztest::fileExists(statePath) ? std::vector<std::string>{"run", "--resume", statePath}
+                                            : ztest::PeerUpgrade::runArgs("Crash", peer.port()),
+               peer.options().password);
   ASSERT_EQ(final.exitCode, 0) << final.out << final.err << ztest::readFile(inst.path("runs.out"));
 
   std::string error;

@@ -24,8 +24,8 @@ class ExampleUpgrade : public ::testing::Test {
     std::string reason;
     ASSERT_TRUE(peer_.start(ztest::TdsPeer::Options(), reason)) << reason;
     // Scripts of one second or more are slow for this installation.
-    const auto set = inst_.run({"registry", "set", "Database", "nScriptExecutionThreshold", "--number", "1"},
-                               password());
+    const auto set =
+        inst_.run({"registry", "set", "Database", "nScriptExecutionThreshold", "--number", "1"}, password());
     ASSERT_EQ(set.exitCode, 0) << set.err;
   }
 
@@ -33,7 +33,9 @@ class ExampleUpgrade : public ::testing::Test {
   ztest::CommandResult run(const std::string& phase) {
     return inst_.run(ztest::PeerUpgrade::runArgs(phase, peer_.port()), password());
   }
-  Names executed() { return ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT name FROM ExecutedScripts ORDER BY id"); }
+  Names executed() {
+    return ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT name FROM ExecutedScripts ORDER BY id");
+  }
   std::string file(const std::string& relative) { return ztest::readFile(inst_.path(relative)); }
 
   ztest::TdsPeer peer_;
@@ -50,7 +52,7 @@ TEST_F(ExampleUpgrade, PreUpgradeChecksReportTheirFindingsAndTheSlowScript) {
   const std::string report = file("state/Corehub-report.json");
   EXPECT_TRUE(std::regex_search(report, std::regex(R"("returnCode": 101,\s*"exitCode": 1)"))) << report;
   EXPECT_TRUE(std::regex_search(report, std::regex(R"(check_clients.sql",\s*"action": "run",\s*)"
-                                                    R"("succeeded": true,\s*"code": 101)")))
+                                                   R"("succeeded": true,\s*"code": 101)")))
       << report;
   EXPECT_NE(report.find("\"failed\": 0"), std::string::npos) << report;
 
@@ -58,9 +60,11 @@ TEST_F(ExampleUpgrade, PreUpgradeChecksReportTheirFindingsAndTheSlowScript) {
   const std::string xml = file("state/Corehub-report.xml");
   EXPECT_NE(xml.find(">SQL Server version check<"), std::string::npos) << xml;
   EXPECT_TRUE(std::regex_search(
-      xml, std::regex(R"(<field number="1" type="int64">1</field>\s*)"
-                      R"(<field number="2" type="string">The client table dbo.APP_Client does not exist yet.</field>\s*)"
-                      R"(<field number="6" type="string">Register the clients again after the upgrade.</field>)")))
+      xml,
+      std::regex(
+          R"(<field number="1" type="int64">1</field>\s*)"
+          R"(<field number="2" type="string">The client table dbo.APP_Client does not exist yet.</field>\s*)"
+          R"(<field number="6" type="string">Register the clients again after the upgrade.</field>)")))
       << xml;
   EXPECT_EQ(xml.find("###"), std::string::npos) << "markers must be cut from the texts: " << xml;
   EXPECT_EQ(xml.find("RecNum"), std::string::npos) << xml;
@@ -69,7 +73,8 @@ TEST_F(ExampleUpgrade, PreUpgradeChecksReportTheirFindingsAndTheSlowScript) {
   const std::string times = file("logs/ScriptTime.log");
   EXPECT_TRUE(std::regex_search(times, std::regex(R"(wait_for_jobs\.sql - [1-9][0-9]* secs)"))) << times;
   EXPECT_EQ(times.find("check_server"), std::string::npos) << times;
-  EXPECT_FALSE(ztest::fileExists(inst_.path("logs/phase.log"))) << "nothing failed: " << file("logs/phase.log");
+  EXPECT_FALSE(ztest::fileExists(inst_.path("logs/phase.log")))
+      << "nothing failed: " << file("logs/phase.log");
 
   // The peer received the scripts' texts in list order.
   std::string batches;
@@ -97,31 +102,36 @@ TEST_F(ExampleUpgrade, ServerErrorFailsTheScriptIntoThePhaseLogAndTheListGoesOn)
 
   const std::string xml = file("state/Corehub-report.xml");
   EXPECT_TRUE(std::regex_search(
-      xml, std::regex(R"(<field number="9" type="int64">2</field>\s*<field number="10" type="list">\s*)"
-                      R"(<message group="105" kind="4">\s*<field number="1" type="int64">2</field>\s*)"
-                      R"(<field number="2" type="string">Release 14 settings are still in dbo.APP_Settings_Rel14.</field>\s*)"
-                      R"(<field number="6" type="string">Move the settings)")))
+      xml,
+      std::regex(
+          R"(<field number="9" type="int64">2</field>\s*<field number="10" type="list">\s*)"
+          R"(<message group="105" kind="4">\s*<field number="1" type="int64">2</field>\s*)"
+          R"(<field number="2" type="string">Release 14 settings are still in dbo.APP_Settings_Rel14.</field>\s*)"
+          R"(<field number="6" type="string">Move the settings)")))
       << xml;
 
   // The phase log holds the server's own record of the error (SQLSTATE 42000, native 50000).
   const std::string phaseLog = file("logs/phase.log");
-  EXPECT_TRUE(std::regex_search(phaseLog, std::regex(R"(SQLState:\[42000\] NativeError:\[50000\] Message:\[)"
-                                                     R"(\[FreeTDS\]\[SQL Server\]###ERROR### Release 14 settings)")))
+  EXPECT_TRUE(
+      std::regex_search(phaseLog, std::regex(R"(SQLState:\[42000\] NativeError:\[50000\] Message:\[)"
+                                             R"(\[FreeTDS\]\[SQL Server\]###ERROR### Release 14 settings)")))
       << phaseLog;
   EXPECT_NE(phaseLog.find("check_rel14_settings.sql] failed"), std::string::npos) << phaseLog;
   EXPECT_EQ(phaseLog.find("check_clients.sql] failed"), std::string::npos) << "a warning is no failure";
   const std::string report = file("state/Corehub-report.json");
   EXPECT_TRUE(std::regex_search(report, std::regex(R"(check_rel14_settings.sql",\s*"action": "run",\s*)"
-                                                    R"("succeeded": false,\s*"code": 2)")))
+                                                   R"("succeeded": false,\s*"code": 2)")))
       << report;
 }
 
 TEST_F(ExampleUpgrade, UpgradeRunsPrepareSubModulesAndPostStepsInOrder) {
   const ztest::CommandResult result = run("UpgradeDB");
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
-  EXPECT_EQ(executed(), (Names{"prepare_upgrade.sql", "APP_Client.SQL", "APP_JobHistory.sql", "0001_seed_clients.sql",
-                               "0002_backfill_client_status.sql", "0003_update_version.sql", "finish_upgrade.sql"}));
-  EXPECT_EQ(ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT version FROM QXDBVersions"), Names{"11.0.0.16"});
+  EXPECT_EQ(executed(),
+            (Names{"prepare_upgrade.sql", "APP_Client.SQL", "APP_JobHistory.sql", "0001_seed_clients.sql",
+                   "0002_backfill_client_status.sql", "0003_update_version.sql", "finish_upgrade.sql"}));
+  EXPECT_EQ(ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT version FROM QXDBVersions"),
+            Names{"11.0.0.16"});
   EXPECT_EQ(ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT status FROM APP_Client ORDER BY id"),
             (Names{"0", "2"}));
   EXPECT_EQ(ztest::PeerUpgrade::queryPeer(peer_, "Corehub",

@@ -53,9 +53,10 @@ std::string everythingUnder(const std::string& dir) {
 std::vector<std::string> addSteps(ztest::PeerUpgrade& inst, int count) {
   std::vector<std::string> names;
   std::string list;
-  inst.write("steps/create.sql",
-             "IF OBJECT_ID('dbo.ExecutedScripts') IS NULL CREATE TABLE dbo.ExecutedScripts (id INT IDENTITY(1,1) "
-             "PRIMARY KEY, name NVARCHAR(256) NOT NULL);\nGO\n");
+  inst.write(
+      "steps/create.sql",
+      "IF OBJECT_ID('dbo.ExecutedScripts') IS NULL CREATE TABLE dbo.ExecutedScripts (id INT IDENTITY(1,1) "
+      "PRIMARY KEY, name NVARCHAR(256) NOT NULL);\nGO\n");
   list += "create.sql\n";
   for (int i = 0; i < count; ++i) {
     names.push_back("step" + std::to_string(100 + i) + ".sql");
@@ -88,7 +89,8 @@ class PeerFailures : public ::testing::Test {
 TEST_F(PeerFailures, WrongPasswordIsRefusedOnceAndNeverShown) {
   start();
   const std::string wrong = "Wr0ng-Pa55word!";
-  const ztest::CommandResult result = inst_.run(ztest::PeerUpgrade::runArgs("UpgradeDB", peer_.port()), wrong);
+  const ztest::CommandResult result =
+      inst_.run(ztest::PeerUpgrade::runArgs("UpgradeDB", peer_.port()), wrong);
   EXPECT_EQ(result.exitCode, 2) << result.out << result.err;
   EXPECT_NE(result.err.find("Failed to get database connection"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("PWD=*****"), std::string::npos) << result.err;
@@ -124,7 +126,8 @@ TEST_F(PeerFailures, ServerStoppingMidRunFailsClearlyAndTheRunResumesWhenItIsBac
   // Stop the server once a few steps are in.
   const auto deadline = Clock::now() + std::chrono::seconds(30);
   for (;;) {
-    const auto count = ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT COUNT(*) FROM ExecutedScripts");
+    const auto count =
+        ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT COUNT(*) FROM ExecutedScripts");
     if ((count.size() == 1 && std::stoi(count[0]) >= 4) || Clock::now() > deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -145,7 +148,8 @@ TEST_F(PeerFailures, ServerStoppingMidRunFailsClearlyAndTheRunResumesWhenItIsBac
   start(again);
   const ztest::CommandResult resumed = inst_.run({"run", "--resume", statePath}, peer_.options().password);
   ASSERT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
-  const auto rows = ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT name FROM ExecutedScripts ORDER BY id");
+  const auto rows =
+      ztest::PeerUpgrade::queryPeer(peer_, "Corehub", "SELECT name FROM ExecutedScripts ORDER BY id");
   std::vector<std::string> distinct;
   for (const std::string& name : rows) {
     if (distinct.empty() || distinct.back() != name) distinct.push_back(name);
@@ -159,9 +163,10 @@ TEST_F(PeerFailures, ServerThatNeverAnswersIsBoundedByTheLoginTimeout) {
   options.hang = true;
   start(options);
   const auto started = Clock::now();
-  const pid_t pid = ztest::startCommand(inst_.spec(ztest::PeerUpgrade::runArgs("UpgradeDB", peer_.port()),
-                                                   peer_.options().password, {{"ZAREZODUD_LOGIN_TIMEOUT", "2"}}),
-                                        inst_.path("run.out"));
+  const pid_t pid =
+      ztest::startCommand(inst_.spec(ztest::PeerUpgrade::runArgs("UpgradeDB", peer_.port()),
+                                     peer_.options().password, {{"ZAREZODUD_LOGIN_TIMEOUT", "2"}}),
+                          inst_.path("run.out"));
   ASSERT_GT(pid, 0);
   const ztest::CommandResult result = waitWithin(pid, std::chrono::seconds(90));
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started).count();

@@ -31,8 +31,8 @@ class PeerOneShot : public ::testing::Test {
     options.filelist = {"Corehub", "Corehub_log", "O'Hara_data"};
     std::string reason;
     ASSERT_TRUE(peer_.start(options, reason)) << reason;
-    queries_ = std::make_unique<DBQueries>("SQL Server", "127.0.0.1," + std::to_string(peer_.port()), "", "Corehub",
-                                           peer_.options().user, peer_.options().password);
+    queries_ = std::make_unique<DBQueries>("SQL Server", "127.0.0.1," + std::to_string(peer_.port()), "",
+                                           "Corehub", peer_.options().user, peer_.options().password);
   }
 
   // Everything the peer received, with the database it was sent on.
@@ -82,9 +82,10 @@ TEST_F(PeerOneShot, RestoreMovesEveryListedFileIntoTheTargetDirectory) {
   // One MOVE per logical file, in the listed order, quotes doubled.
   EXPECT_TRUE(std::regex_search(
       restore.text,
-      std::regex(R"(RESTORE DATABASE Corehub FROM DISK = '/var/backups/Corehub full\.bak' WITH RECOVERY, REPLACE,\s*)"
-                 R"(MOVE 'Corehub' TO '/srv/sql/data/Corehub',\s*MOVE 'Corehub_log' TO '/srv/sql/data/Corehub_log',\s*)"
-                 R"(MOVE 'O''Hara_data' TO '/srv/sql/data/O''Hara_data'\s*$)")))
+      std::regex(
+          R"(RESTORE DATABASE Corehub FROM DISK = '/var/backups/Corehub full\.bak' WITH RECOVERY, REPLACE,\s*)"
+          R"(MOVE 'Corehub' TO '/srv/sql/data/Corehub',\s*MOVE 'Corehub_log' TO '/srv/sql/data/Corehub_log',\s*)"
+          R"(MOVE 'O''Hara_data' TO '/srv/sql/data/O''Hara_data'\s*$)")))
       << restore.text;
   EXPECT_EQ(loginsTo("Corehub"), 0) << "a restore needs no product connection";
 }

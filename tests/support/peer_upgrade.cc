@@ -22,7 +22,8 @@ PeerUpgrade::PeerUpgrade(std::string program, bool copyExamples) : m_program(std
 }
 
 std::vector<std::string> PeerUpgrade::runArgs(const std::string& phase, int port) {
-  return {"run",   phase, "--params", "params.ini", "--set", "SQLInstance=127.0.0.1," + std::to_string(port),
+  return {"run",         phase,   "--params",
+          "params.ini",  "--set", "SQLInstance=127.0.0.1," + std::to_string(port),
           "--state-dir", "state"};
 }
 
@@ -32,12 +33,9 @@ CommandSpec PeerUpgrade::spec(const std::vector<std::string>& args, const std::s
   spec.program = m_program;
   spec.args = args;
   spec.cwd = m_dir.file("inst");
-  spec.env = {{"ZAREZODUD_REGISTRY_DIR", registryDir()},
-              {"ZAREZODUD_OUTPUT_DIR", m_dir.file("output")},
-              {"ZAREZODUD_INSTANCE", "default"},
-              {"ZAREZODUD_ODBC_DRIVER", "FreeTDS"},
-              {"ZAREZODUD_PASSWORD", password},
-              {"ZAREZODUD_LOGIN_TIMEOUT", "10"}};
+  spec.env = {{"ZAREZODUD_REGISTRY_DIR", registryDir()}, {"ZAREZODUD_OUTPUT_DIR", m_dir.file("output")},
+              {"ZAREZODUD_INSTANCE", "default"},         {"ZAREZODUD_ODBC_DRIVER", "FreeTDS"},
+              {"ZAREZODUD_PASSWORD", password},          {"ZAREZODUD_LOGIN_TIMEOUT", "10"}};
   for (auto& item : env) spec.env.push_back(std::move(item));
   spec.unset = {"ZAREZODUD_ODBC_ATTRIBUTES"};
   return spec;
