@@ -6,6 +6,7 @@
 #include "db/rows/db_table.h"
 #include "db/secure_text.h"
 #include "log/format_message.h"
+#include "log/zarezodud_logger.h"
 #include "platform/rk_simple_db_conn_object.h"
 
 using zarezodud::formatMessage;
@@ -146,6 +147,11 @@ unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::s
   m_lastError = formatMessage("Failed to get database connection using connection string [%s], authentication "
                               "type: [%s]",
                               masked.c_str(), trusted ? "windows" : "SQL");
+  // The last error names only the connection; the service's reason (login refused, server
+  // unreachable, timed out) goes to the upgrade log so that the cause can be told apart.
+  // The service masks passwords in its texts.
+  ZARezodudLogger::LogLine(storePlain ? "DBQueries::getDBSQLConnection" : "DBQueries::getMasterDBSQLConnection",
+                           "%s", slot->getLastErrorStr().c_str());
   delete slot;
   slot = nullptr;
   return 0;

@@ -68,6 +68,12 @@ std::string describeDiagnostics(const std::vector<OdbcDiagnostic>& records, cons
 
 bool isConnectRetryable(const std::vector<OdbcDiagnostic>& records) {
   for (const OdbcDiagnostic& d : records) {
+    if (d.state == "28000" || d.nativeError == 18456 || d.nativeError == 18486 || d.nativeError == 18487 ||
+        d.nativeError == 18488) {
+      return false;
+    }
+  }
+  for (const OdbcDiagnostic& d : records) {
     if (d.state.compare(0, 2, "08") == 0 || d.state == "HYT00" || d.state == "HYT01") return true;
   }
   return false;

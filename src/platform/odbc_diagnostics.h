@@ -29,7 +29,11 @@ std::vector<OdbcDiagnostic> collectDiagnostics(const OdbcHandle& handle, bool wa
 std::string describeDiagnostics(const std::vector<OdbcDiagnostic>& records, const std::string& fallback);
 
 // True when the state says the server could not be reached or did not answer in time
-// (class 08, HYT00, HYT01), i.e. when trying the open again may help.
+// (class 08, HYT00, HYT01), i.e. when trying the open again may help. False whenever the
+// server refused the login itself (SQLSTATE 28000, or native errors 18456 login failed,
+// 18486 account locked, 18487/18488 password expired or to be changed): the same
+// credentials would fail again, and every further attempt counts towards the server's
+// account-lockout threshold. Some drivers add an 08001 record after such a refusal.
 bool isConnectRetryable(const std::vector<OdbcDiagnostic>& records);
 
 }  // namespace zarezodud

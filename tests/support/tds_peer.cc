@@ -171,6 +171,10 @@ bool TdsPeer::start(const Options& options, std::string& reason) {
       "--filelist",  filelist,
       "--log",       dir_->file("requests.jsonl")};
   if (options.hang) args.push_back("--hang");
+  if (options.port > 0) {
+    args.push_back("--port");
+    args.push_back(std::to_string(options.port));
+  }
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

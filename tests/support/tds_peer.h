@@ -26,6 +26,9 @@ class TdsPeer {
     std::vector<std::string> filelist;
     // Accept connections but never answer.
     bool hang = false;
+    // Loopback port to listen on; 0 lets the system pick one. A restarted peer can take the
+    // port it had before, so that clients configured for it find it again.
+    int port = 0;
   };
 
   TdsPeer();
