@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <string>
 
 namespace zcli {
 
@@ -21,6 +22,16 @@ struct Command {
 };
 
 Command addProductsCommand(CLI::App& app);
+Command addValidateCommand(CLI::App& app);
+Command addPlanCommand(CLI::App& app);
+Command addRunCommand(CLI::App& app);
+Command addScanCommand(CLI::App& app);
+Command addRegistryCommand(CLI::App& app);
+Command addCredentialsCommand(CLI::App& app);
+Command addDumpsCommand(CLI::App& app);
+
+// Prints "zarezodud: <message>" on standard error.
+void printError(const std::string& message);
 
 }  // namespace zcli
 

@@ -14,6 +14,13 @@ int main(int argc, char** argv) {
 
   std::vector<zcli::Command> commands;
   commands.push_back(zcli::addProductsCommand(app));
+  commands.push_back(zcli::addValidateCommand(app));
+  commands.push_back(zcli::addPlanCommand(app));
+  commands.push_back(zcli::addRunCommand(app));
+  commands.push_back(zcli::addScanCommand(app));
+  commands.push_back(zcli::addRegistryCommand(app));
+  commands.push_back(zcli::addCredentialsCommand(app));
+  commands.push_back(zcli::addDumpsCommand(app));
 
   try {
     app.parse(argc, argv);

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include "platform/czu_logger.h"
 #include "platform/ev_debug.h"
@@ -28,6 +29,19 @@ EvDebug Logger;
 EvDebug ScriptLogger;
 bool initialized = false;
 std::string initializedPath;
+ZARezodudLogger::LineTap lineTap;
+
+// Hands the formatted line to the tap, when one is installed. args is left untouched.
+void tapFormatted(const char* context, const char* format, va_list args) {
+  if (!lineTap) return;
+  char buffer[4096];
+  va_list copy;
+  va_copy(copy, args);
+  std::vsnprintf(buffer, sizeof buffer, format, copy);
+  va_end(copy);
+  lineTap(context, buffer);
+}
+
 // Serialises init() and the test hooks; the logs themselves need no lock from here.
 std::mutex initMutex;
 
@@ -67,6 +81,7 @@ bool ZARezodudLogger::init(const std::string& logFilePath) {
 void ZARezodudLogger::LogLine(const char* context, const char* format, ...) {
   va_list args;
   va_start(args, format);
+  tapFormatted(context, format, args);
   Logger.vdbgmsg(Logger.getDebugLevel(), context, -1, 0, nullptr, format, args);
   va_end(args);
 }
@@ -74,12 +89,14 @@ void ZARezodudLogger::LogLine(const char* context, const char* format, ...) {
 void ZARezodudLogger::LogLine(const char* context, const std::string& format) {
   // This overload takes no arguments, so the text is written as it is: a '%' in it cannot
   // be taken for a conversion that would read an argument that is not there.
+  if (lineTap) lineTap(context, format);
   Logger.write(Logger.getDebugLevel(), context, format);
 }
 
 void ZARezodudLogger::LogLine(int level, const char* context, const char* format, ...) {
   va_list args;
   va_start(args, format);
+  tapFormatted(context, format, args);
   Logger.vdbgmsg(level, context, -1, 0, nullptr, format, args);
   va_end(args);
 }
@@ -92,6 +109,8 @@ void ZARezodudLogger::LogScriptTime(const std::string& scriptName, int seconds) 
 void ZARezodudLogger::LogToScriptTimeLog(const std::string& text) {
   ScriptLogger.msg(kScriptTimeLevel, "%s", text.c_str());
 }
+
+void ZARezodudLogger::setLineTap(LineTap tap) { lineTap = std::move(tap); }
 
 void ZARezodudLogger::resetForTesting() {
   std::lock_guard<std::mutex> lock(initMutex);

@@ -7,6 +7,7 @@
 #ifndef ZAREZODUD_LOG_ZAREZODUD_LOGGER_H
 #define ZAREZODUD_LOG_ZAREZODUD_LOGGER_H
 
+#include <functional>
 #include <string>
 
 #include "export.h"
@@ -36,6 +37,14 @@ class ZAREZODUD_API ZARezodudLogger {
   static void LogScriptTime(const std::string& scriptName, int seconds);
   // Writes text to the script-time log at level 3, unchanged.
   static void LogToScriptTimeLog(const std::string& text);
+
+  // A process-wide listener that also receives every upgrade-log line written through LogLine
+  // (context and formatted message), whatever the log's level filter and whether or not the
+  // log is initialised. The command-line front end installs one to show validation problems.
+  // Not exported; an empty function removes it. Install it before logging starts and remove
+  // it after: it is not synchronised with concurrent LogLine calls.
+  using LineTap = std::function<void(const char* context, const std::string& message)>;
+  ZAREZODUD_HIDDEN static void setLineTap(LineTap tap);
 
   // Test support (not exported): forget the initialisation so that init() can be exercised
   // again, and the path given to the last successful init().

@@ -1,0 +1,116 @@
+#include "engine_support.h"
+
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "db/return_codes.h"
+#include "log/zarezodud_logger.h"
+
+namespace zcli {
+
+LogTap::LogTap() {
+  ZARezodudLogger::setLineTap(
+      [this](const char* context, const std::string& message) { m_lines.emplace_back(context, message); });
+}
+
+LogTap::~LogTap() { ZARezodudLogger::setLineTap(nullptr); }
+
+namespace {
+
+bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The first "[...]" of message whose content contains a '/', or "".
+std::string bracketedPath(const std::string& message) {
+  size_t from = 0;
+  while (true) {
+    const size_t open = message.find('[', from);
+    if (open == std::string::npos) return std::string();
+    const size_t close = message.find(']', open);
+    if (close == std::string::npos) return std::string();
+    const std::string inside = message.substr(open + 1, close - open - 1);
+    if (inside.find('/') != std::string::npos) return inside;
+    from = close + 1;
+  }
+}
+
+// "Couldn't get ... of [the] file <path>." has its path unbracketed at the end.
+std::string trailingPath(const std::string& message) {
+  const size_t file = message.rfind("file ");
+  if (file == std::string::npos) return std::string();
+  std::string path = message.substr(file + 5);
+  if (!path.empty() && path.back() == '.') path.pop_back();
+  return path.find('/') != std::string::npos ? path : std::string();
+}
+
+}  // namespace
+
+std::vector<Problem> validationProblems(const std::vector<std::pair<std::string, std::string>>& lines,
+                                        const std::string& configFile) {
+  std::vector<Problem> problems;
+  for (const auto& line : lines) {
+    const std::string& message = line.second;
+    if (startsWith(message, "Validating Phase [")) continue;
+    Problem problem;
+    problem.message = message;
+    if (startsWith(message, "Couldn't get")) {
+      problem.file = trailingPath(message);
+    } else if (!startsWith(message, "Missing Phase") && !startsWith(message, "Failed to Read Phase") &&
+               !startsWith(message, "Invalid Command Type") && !startsWith(message, "Non-Supported ReleaseId") &&
+               !startsWith(message, "Validation of Phase") && !startsWith(message, "Phase [")) {
+      problem.file = bracketedPath(message);
+    }
+    if (problem.file.empty()) problem.file = configFile;
+    problems.push_back(problem);
+  }
+  return problems;
+}
+
+bool startLogs(const ZARezodudParams& params, const std::string& paramFile, std::string& error) {
+  if (params.m_configFile[0] == '\0') {
+    error = paramFile + ": configFile is empty. Set configFile= to the phase configuration file.";
+    return false;
+  }
+  if (params.m_logfile[0] == '\0') {
+    error = paramFile + ": logfile is empty. Set logfile= to the upgrade log's path.";
+    return false;
+  }
+  const std::filesystem::path logDir = std::filesystem::path(params.logfile()).parent_path();
+  std::error_code ec;
+  if (!logDir.empty()) std::filesystem::create_directories(logDir, ec);
+  if (!ZARezodudLogger::init(params.logfile())) {
+    error = params.logfile() + ": cannot start the upgrade log. Make its directory writable or change logfile= in " +
+            paramFile + ".";
+    return false;
+  }
+  return true;
+}
+
+ScratchDir::ScratchDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zarezodud-XXXXXX";
+  if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  if (m_path.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(m_path, ec);
+}
+
+void supplyPlaceholders(ZARezodudParams& params) {
+  if (params.m_DBServer[0] == '\0') params.setDBServer("SQL Server");
+  if (params.m_SQLInstance[0] == '\0') params.setSQLInstance("rehearsal-instance");
+  if (params.m_DBname[0] == '\0') params.setDBname("rehearsal_database");
+  if (params.m_userId[0] == '\0') params.setUserId("rehearsal");
+  if (params.m_password[0] == '\0') params.setPassword("rehearsal-placeholder");
+}
+
+int exitCodeFor(unsigned int succeeded, int returnCode) {
+  if (!succeeded || isErrorCode(returnCode)) return 2;
+  if (isWarningCode(returnCode)) return 1;
+  return 0;
+}
+
+}  // namespace zcli

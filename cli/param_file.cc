@@ -1,0 +1,217 @@
+#include "param_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "config/text_trim.h"
+
+namespace zcli {
+
+namespace {
+
+enum class Kind { kText, kPath, kSecret, kInt, kBool };
+
+struct KeySpec {
+  const char* name;
+  Kind kind;
+  std::function<void(ZARezodudParams&, const std::string&)> setText;
+  std::function<void(ZARezodudParams&, int32_t)> setInt;
+};
+
+#define ZZ_TEXT(key, Setter, kind) \
+  KeySpec { key, kind, [](ZARezodudParams& p, const std::string& v) { p.set##Setter(v); }, nullptr }
+#define ZZ_INT(key, Setter, kind) \
+  KeySpec { key, kind, nullptr, [](ZARezodudParams& p, int32_t v) { p.set##Setter(v); } }
+
+const std::vector<KeySpec>& keySpecs() {
+  static const std::vector<KeySpec> specs = {
+      ZZ_TEXT("productName", ProductName, Kind::kText),
+      ZZ_TEXT("DBname", DBname, Kind::kText),
+      ZZ_TEXT("DBServer", DBServer, Kind::kText),
+      ZZ_TEXT("controlSet", ControlSet, Kind::kText),
+      ZZ_TEXT("SQLInstance", SQLInstance, Kind::kText),
+      ZZ_TEXT("DSN", DSN, Kind::kText),
+      ZZ_TEXT("userId", UserId, Kind::kText),
+      ZZ_TEXT("password", Password, Kind::kSecret),
+      ZZ_TEXT("commonScriptsDir", CommonScriptsDir, Kind::kPath),
+      ZZ_TEXT("databaseScriptsDir", DatabaseScriptsDir, Kind::kPath),
+      ZZ_TEXT("logfile", Logfile, Kind::kPath),
+      ZZ_TEXT("phaseLogFile", PhaseLogFile, Kind::kPath),
+      ZZ_TEXT("failedSrcLogFile", FailedSrcLogFile, Kind::kPath),
+      ZZ_TEXT("PhaseName", PhaseName, Kind::kText),
+      ZZ_TEXT("ServicePackPrefix", ServicePackPrefix, Kind::kText),
+      ZZ_INT("currentReleaseId", CurrentReleaseId, Kind::kInt),
+      ZZ_INT("isServicePackUpgrade", IsServicePackUpgrade, Kind::kBool),
+      ZZ_INT("isUpgradeRepair", IsUpgradeRepair, Kind::kBool),
+      ZZ_INT("isRTMBuild", IsRTMBuild, Kind::kBool),
+      ZZ_TEXT("configFile", ConfigFile, Kind::kPath),
+      ZZ_TEXT("productConfigFile", ProductConfigFile, Kind::kPath),
+      ZZ_INT("xmlOutput", XmlOutput, Kind::kInt),
+  };
+  return specs;
+}
+
+#undef ZZ_TEXT
+#undef ZZ_INT
+
+const KeySpec* findKey(const std::string& name) {
+  for (const KeySpec& spec : keySpecs()) {
+    if (zarezodud::equalsIgnoreCase(name, spec.name)) return &spec;
+  }
+  return nullptr;
+}
+
+bool parseInt(const std::string& text, int32_t& out) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return false;
+  out = static_cast<int32_t>(value);
+  return true;
+}
+
+bool parseBool(const std::string& text, int32_t& out) {
+  using zarezodud::equalsIgnoreCase;
+  if (text == "1" || equalsIgnoreCase(text, "true") || equalsIgnoreCase(text, "yes")) {
+    out = 1;
+  } else if (text == "0" || equalsIgnoreCase(text, "false") || equalsIgnoreCase(text, "no") || text.empty()) {
+    out = 0;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Applies one key. where names the origin for messages ("<file>:<line>" or "--set").
+bool applyValue(ZARezodudParams& params, const KeySpec& spec, std::string value, const std::string& baseDir,
+                const std::string& where, std::string& error) {
+  if (spec.setText) {
+    if (value.size() >= zarezodud::kParamTextSize) {
+      error = where + ": the value of [" + spec.name + "] is " + std::to_string(value.size()) +
+              " bytes long; at most " + std::to_string(zarezodud::kParamTextSize - 1) +
+              " are allowed. Shorten it (values are never cut).";
+      return false;
+    }
+    if (spec.kind == Kind::kPath && !value.empty() && value[0] != '/') {
+      value = (std::filesystem::path(baseDir) / value).lexically_normal().string();
+      if (value.size() >= zarezodud::kParamTextSize) {
+        error = where + ": the path of [" + spec.name + "] is longer than " +
+                std::to_string(zarezodud::kParamTextSize - 1) + " bytes once made absolute. Shorten it.";
+        return false;
+      }
+    }
+    spec.setText(params, value);
+    return true;
+  }
+  int32_t number = 0;
+  const bool parsed = spec.kind == Kind::kBool ? parseBool(value, number) : parseInt(value, number);
+  if (!parsed) {
+    error = where + ": [" + spec.name + "] must be " +
+            (spec.kind == Kind::kBool ? std::string("true or false") : std::string("a whole number")) +
+            ", not [" + value + "].";
+    return false;
+  }
+  spec.setInt(params, number);
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> paramKeyNames() {
+  std::vector<std::string> names;
+  for (const KeySpec& spec : keySpecs()) names.emplace_back(spec.name);
+  return names;
+}
+
+ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::string>& overrides) {
+  ParamLoadResult result;
+  result.exitCode = 2;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+  result.file = ec ? file : absolute.lexically_normal().string();
+  std::ifstream in(result.file, std::ios::binary);
+  if (!in) {
+    result.error = result.file + ": cannot read the parameter file. Check the path given with --params.";
+    return result;
+  }
+  const std::string baseDir = std::filesystem::path(result.file).parent_path().string();
+  auto params = std::make_unique<ZARezodudParams>();
+  std::string line;
+  int lineNo = 0;
+  bool inParameters = false;
+  bool sawSection = false;
+  while (std::getline(in, line)) {
+    ++lineNo;
+    const std::string trimmed = zarezodud::trimCopy(line);
+    if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') continue;
+    const std::string where = result.file + ":" + std::to_string(lineNo);
+    if (trimmed[0] == '[') {
+      if (trimmed.back() != ']') {
+        result.error = where + ": section header without a closing ']'.";
+        return result;
+      }
+      inParameters = zarezodud::equalsIgnoreCase(zarezodud::trimCopy(trimmed.substr(1, trimmed.size() - 2)),
+                                                 "Parameters");
+      sawSection = sawSection || inParameters;
+      continue;
+    }
+    if (!inParameters) continue;
+    const size_t eq = trimmed.find('=');
+    if (eq == std::string::npos) {
+      result.error = where + ": expected key=value.";
+      return result;
+    }
+    const std::string key = zarezodud::trimCopy(trimmed.substr(0, eq));
+    const KeySpec* spec = findKey(key);
+    if (spec == nullptr) {
+      result.error = where + ": unknown key [" + key + "]. Known keys: productName, DBname, ..., xmlOutput "
+                     "(see zarezodud run --help).";
+      return result;
+    }
+    if (!applyValue(*params, *spec, zarezodud::trimCopy(trimmed.substr(eq + 1)), baseDir, where, result.error)) {
+      return result;
+    }
+  }
+  if (!sawSection) {
+    result.error = result.file + ": no [Parameters] section. Put the keys under a [Parameters] header.";
+    return result;
+  }
+
+  std::error_code cwdError;
+  const std::string cwd = std::filesystem::current_path(cwdError).string();
+  for (const std::string& item : overrides) {
+    const size_t eq = item.find('=');
+    const KeySpec* spec = eq == std::string::npos ? nullptr : findKey(zarezodud::trimCopy(item.substr(0, eq)));
+    if (spec == nullptr) {
+      result.exitCode = 64;
+      result.error = "--set " + item.substr(0, eq) + ": expected key=value with a parameter file key.";
+      return result;
+    }
+    if (spec->kind == Kind::kSecret) {
+      result.exitCode = 64;
+      result.error = "--set password: a password on the command line is visible to other users; put it in "
+                     "the environment variable ZAREZODUD_PASSWORD instead.";
+      return result;
+    }
+    if (!applyValue(*params, *spec, item.substr(eq + 1), cwd, "--set", result.error)) return result;
+  }
+
+  if (const char* password = std::getenv("ZAREZODUD_PASSWORD")) {
+    if (std::string(password).size() >= zarezodud::kParamTextSize) {
+      result.error = "ZAREZODUD_PASSWORD: the password is longer than 2047 bytes.";
+      return result;
+    }
+    params->setPassword(password);
+  }
+  result.ok = true;
+  result.exitCode = 0;
+  result.params = std::move(params);
+  return result;
+}
+
+}  // namespace zcli

@@ -1,0 +1,128 @@
+// zarezodud plan: processes a phase against a recording connection, so that no database is
+// touched, and lists in order the phases, lists and every script that would run or that the
+// service-pack rule would skip. Logs and the temporary output file go to a scratch directory
+// that is removed afterwards.
+#include <stdlib.h>
+
+#include <iostream>
+#include <memory>
+
+#include "commands.h"
+#include "engine/ini_file_processor.h"
+#include "engine_support.h"
+#include "json_writer.h"
+#include "log/zarezodud_logger.h"
+#include "param_file.h"
+#include "platform/recording_connection.h"
+#include "script_events.h"
+
+namespace zcli {
+
+namespace {
+
+struct PlanOptions {
+  std::string paramsFile;
+  std::vector<std::string> overrides;
+  std::string phase;
+  bool json = false;
+};
+
+int runPlan(const PlanOptions& options) {
+  ParamLoadResult loaded = loadParamFile(options.paramsFile, options.overrides);
+  if (!loaded.ok) {
+    printError(loaded.error);
+    return loaded.exitCode;
+  }
+  ZARezodudParams& params = *loaded.params;
+  if (params.m_configFile[0] == '\0') {
+    printError(loaded.file + ": configFile is empty. Set configFile= to the phase configuration file.");
+    return kExitFailure;
+  }
+  ScratchDir scratch;
+  if (scratch.path().empty()) {
+    printError("cannot create a scratch directory under $TMPDIR or /tmp; make one of them writable.");
+    return kExitFailure;
+  }
+  ::setenv("ZAREZODUD_OUTPUT_DIR", scratch.path().c_str(), 1);
+  params.setLogfile(scratch.path() + "/upgrade.log");
+  params.setPhaseLogFile(scratch.path() + "/phase.log");
+  params.setFailedSrcLogFile(scratch.path() + "/failed.log");
+  supplyPlaceholders(params);
+  std::string error;
+  if (!startLogs(params, loaded.file, error)) {
+    printError(error);
+    return kExitFailure;
+  }
+
+  auto sink = std::make_shared<zarezodud::RecordingSink>();
+  const zarezodud::SQLConnectionFactory previous = zarezodud::installRecordingFactory(sink);
+  auto processor = std::make_unique<INIFileProcessor>(params, 0);
+  int exitCode = kExitSuccess;
+  ScriptEventRecorder recorder;
+  int returnCode = 0;
+  unsigned int processed = 0;
+  {
+    LogTap tap;
+    const unsigned int valid = processor->validatePhase(options.phase);
+    if (!valid) {
+      for (const Problem& problem : validationProblems(tap.lines(), params.configFile())) {
+        std::cerr << problem.file << ": " << problem.message << "\n";
+      }
+      printError("phase [" + options.phase + "] is not valid; run zarezodud validate for details.");
+      exitCode = kExitFailure;
+    }
+  }
+  if (exitCode == kExitSuccess) {
+    processor->setScriptObserver(&recorder);
+    RKZARezodud::ProcessPhase record;
+    record.setPhaseName(options.phase);
+    LogTap tap;
+    processed = processor->processPhase(options.phase, returnCode, record);
+    processor->setScriptObserver(nullptr);
+    if (!processed) {
+      for (const auto& line : tap.lines()) {
+        if (line.second.find("fail") != std::string::npos || line.second.find("Fail") != std::string::npos) {
+          std::cerr << line.second << "\n";
+        }
+      }
+    }
+    exitCode = exitCodeFor(processed, returnCode);
+  }
+  processor.reset();
+  zarezodud::setSQLConnectionFactory(previous);
+  if (exitCode == kExitFailure && !processed && recorder.lists().empty()) return exitCode;
+
+  if (options.json) {
+    JsonWriter writer;
+    writer.beginObject().key("phase").value(options.phase);
+    recorder.writeJson(writer);
+    writer.key("returnCode").value(returnCode).key("statements").value(static_cast<int64_t>(sink->texts().size()));
+    writer.endObject();
+    std::cout << writer.str();
+  } else {
+    std::cout << recorder.text();
+  }
+  return exitCode;
+}
+
+}  // namespace
+
+Command addPlanCommand(CLI::App& app) {
+  auto options = std::make_shared<PlanOptions>();
+  CLI::App* cmd =
+      app.add_subcommand("plan", "List, in order, every script a phase would run or skip, touching no database");
+  cmd->add_option("--params", options->paramsFile, "Parameter file (INI, section [Parameters])")->required();
+  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
+  cmd->add_flag("--json", options->json, "Print the plan as JSON");
+  cmd->add_option("PHASE", options->phase, "Phase section to plan")->required();
+  cmd->footer(
+      "The phase runs against a recording connection: every script is answered with success\n"
+      "and code 0, logs go to a scratch directory removed afterwards. When the parameters lack\n"
+      "connection details (DBServer, SQLInstance, DBname, userId, password), placeholders are\n"
+      "used so that no registry lookup is needed; they are never sent anywhere.\n"
+      "Exit codes: 0 planned, 2 invalid phase, 64 usage error.\n"
+      "Example:\n  zarezodud plan --params examples/params.ini UpgradeDB --json");
+  return Command{cmd, [options]() { return runPlan(*options); }};
+}
+
+}  // namespace zcli

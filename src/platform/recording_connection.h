@@ -1,0 +1,86 @@
+// RecordingConnection: a connection object that touches no database. Every open succeeds,
+// every text is recorded and answered with success, return code 0 and no rows. The command
+// line's plan uses it to list what a phase would send, and its record backend (a rehearsal
+// and test backend) to journal each executed script durably.
+//
+// Thread-safety: a RecordingSink and its connections belong to one thread at a time.
+#ifndef ZAREZODUD_PLATFORM_RECORDING_CONNECTION_H
+#define ZAREZODUD_PLATFORM_RECORDING_CONNECTION_H
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fd_io.h"
+#include "platform/rk_simple_db_conn_object.h"
+
+namespace zarezodud {
+
+// What the connections made for one run share: the recorded texts and the optional journal.
+class RecordingSink {
+ public:
+  RecordingSink() = default;
+  RecordingSink(const RecordingSink&) = delete;
+  RecordingSink& operator=(const RecordingSink&) = delete;
+
+  // Opens (creating when missing) the journal for appending. False with error naming the file.
+  bool openJournal(const std::string& path, std::string& error);
+  // Pause after each journaled script, to make a rehearsal's timing realistic.
+  void setDelay(std::chrono::milliseconds delay) { m_delay = delay; }
+  // The script whose text comes next; while it is set, each executed text appends this path
+  // and a newline to the journal (synced before the call returns). Empty: nothing is journaled.
+  void setCurrentScript(const std::string& path) { m_currentScript = path; }
+
+  // Called by the connections for every text they are given.
+  void record(const std::string& text, bool isScript);
+  // Every text recorded so far, in order.
+  const std::vector<std::string>& texts() const { return m_texts; }
+  // The journal's last write failure ("" when none).
+  const std::string& journalError() const { return m_journalError; }
+
+ private:
+  std::vector<std::string> m_texts;
+  fdio::ScopedFd m_journal;
+  std::string m_journalPath;
+  std::string m_journalError;
+  std::string m_currentScript;
+  std::chrono::milliseconds m_delay{0};
+};
+
+class RecordingConnection : public RKSimpleDBConnObject {
+ public:
+  explicit RecordingConnection(std::shared_ptr<RecordingSink> sink) : m_sink(std::move(sink)) {}
+
+  void setNumConnectAttempts(int) override {}
+  int OpenSQLConnectionUsingConnectionString(const std::string&, bool) override { return 0; }
+  void setUseSQLDefaultCursorType(bool) override {}
+  // Records text; returns success (1) with *returnCode 0. Fails (0) only when the journal
+  // cannot be written, so that a rehearsal never reports a script it did not record.
+  int executeQueryForZARezodud(const std::string& text, int* returnCode) override;
+  int executeQuery(const std::string& text, bool) override;
+  int executeWithParams(const std::string& text, const std::vector<SQLParam>&) override;
+  // There is never a row: both return non-zero.
+  int getSingleRowIntResult(int&) override { return 1; }
+  int getSingleRowStringResult(std::string&) override { return 1; }
+  int RKDBVar_addCol(RKDBDataTypeBase*, int) override { return 0; }
+  int RKDBVar_bind() override { return 0; }
+  int getNextRow() override { return 1; }
+  int closeCursor() override { return 0; }
+  void setExtIndicatorArray(void*) override {}
+  std::string getDBMSName() override { return "Microsoft SQL Server"; }
+  long long getAffectedRowCount() override { return 0; }
+  std::string getLastErrorStr() const override { return m_lastError; }
+
+ private:
+  std::shared_ptr<RecordingSink> m_sink;
+  std::string m_lastError;
+};
+
+// Makes every connection created from now on (createSQLConnection) a RecordingConnection on
+// sink, and returns the factory it replaced (to hand back to setSQLConnectionFactory).
+SQLConnectionFactory installRecordingFactory(std::shared_ptr<RecordingSink> sink);
+
+}  // namespace zarezodud
+
+#endif

@@ -1,0 +1,77 @@
+// The small platform services the command builds on: SHA-256 digests, the recording
+// connection with its journal, and the per-database host lock.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/host_lock.h"
+#include "platform/recording_connection.h"
+#include "platform/sha256.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+TEST(Sha256Test, MatchesKnownDigestsForTextAndFiles) {
+  EXPECT_EQ(zarezodud::sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(zarezodud::sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  ztest::TempDir dir;
+  // Larger than one read chunk, so that chunking is exercised.
+  const std::string big(200000, 'q');
+  const std::string path = dir.write("big.bin", big);
+  std::string hex, error;
+  ASSERT_TRUE(zarezodud::sha256File(path, hex, error)) << error;
+  EXPECT_EQ(hex, zarezodud::sha256Hex(big));
+  hex = "unchanged";
+  EXPECT_FALSE(zarezodud::sha256File(dir.file("absent"), hex, error));
+  EXPECT_EQ(hex, "unchanged");
+  EXPECT_NE(error.find("absent"), std::string::npos);
+}
+
+TEST(RecordingConnectionTest, RecordsEveryTextAndJournalsOnlyLabelledScripts) {
+  ztest::TempDir dir;
+  auto sink = std::make_shared<zarezodud::RecordingSink>();
+  std::string error;
+  ASSERT_TRUE(sink->openJournal(dir.file("journal"), error)) << error;
+  zarezodud::RecordingConnection connection(sink);
+  EXPECT_EQ(connection.OpenSQLConnectionUsingConnectionString("Server=x;PWD=y;", false), 0);
+  int code = 77;
+  EXPECT_EQ(connection.executeQueryForZARezodud("SELECT 1", &code), 1);
+  EXPECT_EQ(code, 0);
+  sink->setCurrentScript("/s/one.sql");
+  EXPECT_EQ(connection.executeQueryForZARezodud("SET XACT_ABORT ON\nGO\nbody", nullptr), 1);
+  sink->setCurrentScript("");
+  EXPECT_EQ(connection.executeQuery("SELECT name FROM t", false), 0);
+  EXPECT_EQ(connection.getNextRow(), 1);
+  int value = 0;
+  EXPECT_NE(connection.getSingleRowIntResult(value), 0);
+  EXPECT_EQ(sink->texts().size(), 3u);
+  EXPECT_EQ(ztest::readFile(dir.file("journal")), "/s/one.sql\n");
+}
+
+TEST(RecordingConnectionTest, FactoryMakesRecordingConnectionsUntilRestored) {
+  auto sink = std::make_shared<zarezodud::RecordingSink>();
+  const auto previous = zarezodud::installRecordingFactory(sink);
+  std::unique_ptr<RKSimpleDBConnObject> made(zarezodud::createSQLConnection());
+  EXPECT_NE(dynamic_cast<zarezodud::RecordingConnection*>(made.get()), nullptr);
+  zarezodud::setSQLConnectionFactory(previous);
+  std::unique_ptr<RKSimpleDBConnObject> production(zarezodud::createSQLConnection());
+  EXPECT_EQ(dynamic_cast<zarezodud::RecordingConnection*>(production.get()), nullptr);
+}
+
+TEST(HostLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
+  ztest::TempDir dir;
+  const std::string path = dir.file("db.lock");
+  std::string error;
+  auto first = std::make_unique<zarezodud::HostLock>();
+  ASSERT_EQ(first->acquire(path, error), zarezodud::HostLock::Result::kAcquired) << error;
+  zarezodud::HostLock second;
+  EXPECT_EQ(second.acquire(path, error), zarezodud::HostLock::Result::kHeldElsewhere);
+  EXPECT_NE(error.find(path), std::string::npos);
+  EXPECT_FALSE(second.held());
+  first.reset();
+  EXPECT_EQ(second.acquire(path, error), zarezodud::HostLock::Result::kAcquired);
+  zarezodud::HostLock third;
+  EXPECT_EQ(third.acquire(dir.file("no/dir/x.lock"), error), zarezodud::HostLock::Result::kFailed);
+}
+
+}  // namespace
