@@ -4,7 +4,6 @@
 #define ZAREZODUD_CLI_COMMANDS_H
 
 #include <CLI/CLI.hpp>
-
 #include <functional>
 #include <string>
 

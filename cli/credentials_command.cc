@@ -61,8 +61,9 @@ int runSet(const CredentialOptions& options) {
   std::string password;
   if (!readPassword(password) || password.empty()) {
     zarezodud::clearString(password);
-    printError("no password on standard input. Type it at the prompt or pipe it in, e.g. "
-               "zarezodud credentials set ... < password-file");
+    printError(
+        "no password on standard input. Type it at the prompt or pipe it in, e.g. "
+        "zarezodud credentials set ... < password-file");
     return kExitFailure;
   }
   char length[3];
@@ -97,9 +98,8 @@ Command addCredentialsCommand(CLI::App& app) {
   set->add_option("--key", options->key, "Registry key path")->required();
   set->add_option("--value", options->value, "Registry value name")->required();
   set->add_option("--user", options->user, "SQL user name")->required();
-  set->add_option("--focus", options->focus, "Instance (focus) to address")->each([options](const std::string&) {
-    options->focusGiven = true;
-  });
+  set->add_option("--focus", options->focus, "Instance (focus) to address")
+      ->each([options](const std::string&) { options->focusGiven = true; });
   set->footer(
       "The password is read from standard input (without echo on a terminal), never from an\n"
       "argument. The credential key is created on first use beside the registry.\n"

@@ -57,7 +57,8 @@ std::vector<Problem> validationProblems(const std::vector<std::pair<std::string,
     if (startsWith(message, "Couldn't get")) {
       problem.file = trailingPath(message);
     } else if (!startsWith(message, "Missing Phase") && !startsWith(message, "Failed to Read Phase") &&
-               !startsWith(message, "Invalid Command Type") && !startsWith(message, "Non-Supported ReleaseId") &&
+               !startsWith(message, "Invalid Command Type") &&
+               !startsWith(message, "Non-Supported ReleaseId") &&
                !startsWith(message, "Validation of Phase") && !startsWith(message, "Phase [")) {
       problem.file = bracketedPath(message);
     }
@@ -80,8 +81,9 @@ bool startLogs(const ZARezodudParams& params, const std::string& paramFile, std:
   std::error_code ec;
   if (!logDir.empty()) std::filesystem::create_directories(logDir, ec);
   if (!ZARezodudLogger::init(params.logfile())) {
-    error = params.logfile() + ": cannot start the upgrade log. Make its directory writable or change logfile= in " +
-            paramFile + ".";
+    error = params.logfile() +
+            ": cannot start the upgrade log. Make its directory writable or change logfile= in " + paramFile +
+            ".";
     return false;
   }
   return true;

@@ -62,8 +62,8 @@ class Parser {
   }
 
   void skipSpace() {
-    while (m_pos < m_text.size() &&
-           (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\n' || m_text[m_pos] == '\r')) {
+    while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\n' ||
+                                     m_text[m_pos] == '\r')) {
       ++m_pos;
     }
   }
@@ -166,10 +166,14 @@ class Parser {
     for (int k = 0; k < 4; ++k) {
       const char h = m_text[m_pos++];
       value <<= 4;
-      if (h >= '0' && h <= '9') value |= static_cast<unsigned>(h - '0');
-      else if (h >= 'a' && h <= 'f') value |= static_cast<unsigned>(h - 'a' + 10);
-      else if (h >= 'A' && h <= 'F') value |= static_cast<unsigned>(h - 'A' + 10);
-      else return fail("bad \\u escape");
+      if (h >= '0' && h <= '9')
+        value |= static_cast<unsigned>(h - '0');
+      else if (h >= 'a' && h <= 'f')
+        value |= static_cast<unsigned>(h - 'a' + 10);
+      else if (h >= 'A' && h <= 'F')
+        value |= static_cast<unsigned>(h - 'A' + 10);
+      else
+        return fail("bad \\u escape");
     }
     return true;
   }
@@ -211,14 +215,30 @@ class Parser {
       if (m_pos >= m_text.size()) return fail("unterminated escape");
       const char e = m_text[m_pos++];
       switch (e) {
-        case '"': out.push_back('"'); break;
-        case '\\': out.push_back('\\'); break;
-        case '/': out.push_back('/'); break;
-        case 'b': out.push_back('\b'); break;
-        case 'f': out.push_back('\f'); break;
-        case 'n': out.push_back('\n'); break;
-        case 'r': out.push_back('\r'); break;
-        case 't': out.push_back('\t'); break;
+        case '"':
+          out.push_back('"');
+          break;
+        case '\\':
+          out.push_back('\\');
+          break;
+        case '/':
+          out.push_back('/');
+          break;
+        case 'b':
+          out.push_back('\b');
+          break;
+        case 'f':
+          out.push_back('\f');
+          break;
+        case 'n':
+          out.push_back('\n');
+          break;
+        case 'r':
+          out.push_back('\r');
+          break;
+        case 't':
+          out.push_back('\t');
+          break;
         case 'u': {
           unsigned int cp;
           if (!hex4(cp)) return false;

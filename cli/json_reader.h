@@ -19,7 +19,7 @@ struct JsonValue {
   bool flag = false;
   double number = 0;
   std::string text;
-  std::vector<JsonValue> items;                             // kArray
+  std::vector<JsonValue> items;                            // kArray
   std::vector<std::pair<std::string, JsonValue>> members;  // kObject, in file order
 
   // The member named name of an object, or null when absent (or this is no object).

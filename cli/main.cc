@@ -1,7 +1,6 @@
 // Entry point of the zarezodud command: parses the command line and runs the chosen
 // subcommand. Usage errors exit with 64.
 #include <CLI/CLI.hpp>
-
 #include <iostream>
 #include <vector>
 

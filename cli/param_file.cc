@@ -22,10 +22,14 @@ struct KeySpec {
   std::function<void(ZARezodudParams&, int32_t)> setInt;
 };
 
-#define ZZ_TEXT(key, Setter, kind) \
-  KeySpec { key, kind, [](ZARezodudParams& p, const std::string& v) { p.set##Setter(v); }, nullptr }
-#define ZZ_INT(key, Setter, kind) \
-  KeySpec { key, kind, nullptr, [](ZARezodudParams& p, int32_t v) { p.set##Setter(v); } }
+#define ZZ_TEXT(key, Setter, kind)                                                         \
+  KeySpec {                                                                                \
+    key, kind, [](ZARezodudParams& p, const std::string& v) { p.set##Setter(v); }, nullptr \
+  }
+#define ZZ_INT(key, Setter, kind)                                               \
+  KeySpec {                                                                     \
+    key, kind, nullptr, [](ZARezodudParams& p, int32_t v) { p.set##Setter(v); } \
+  }
 
 const std::vector<KeySpec>& keySpecs() {
   static const std::vector<KeySpec> specs = {
@@ -169,11 +173,13 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
     const std::string key = zarezodud::trimCopy(trimmed.substr(0, eq));
     const KeySpec* spec = findKey(key);
     if (spec == nullptr) {
-      result.error = where + ": unknown key [" + key + "]. Known keys: productName, DBname, ..., xmlOutput "
+      result.error = where + ": unknown key [" + key +
+                     "]. Known keys: productName, DBname, ..., xmlOutput "
                      "(see zarezodud run --help).";
       return result;
     }
-    if (!applyValue(*params, *spec, zarezodud::trimCopy(trimmed.substr(eq + 1)), baseDir, where, result.error)) {
+    if (!applyValue(*params, *spec, zarezodud::trimCopy(trimmed.substr(eq + 1)), baseDir, where,
+                    result.error)) {
       return result;
     }
   }
@@ -186,7 +192,8 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
   const std::string cwd = std::filesystem::current_path(cwdError).string();
   for (const std::string& item : overrides) {
     const size_t eq = item.find('=');
-    const KeySpec* spec = eq == std::string::npos ? nullptr : findKey(zarezodud::trimCopy(item.substr(0, eq)));
+    const KeySpec* spec =
+        eq == std::string::npos ? nullptr : findKey(zarezodud::trimCopy(item.substr(0, eq)));
     if (spec == nullptr) {
       result.exitCode = 64;
       result.error = "--set " + item.substr(0, eq) + ": expected key=value with a parameter file key.";
@@ -194,8 +201,9 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
     }
     if (spec->kind == Kind::kSecret) {
       result.exitCode = 64;
-      result.error = "--set password: a password on the command line is visible to other users; put it in "
-                     "the environment variable ZAREZODUD_PASSWORD instead.";
+      result.error =
+          "--set password: a password on the command line is visible to other users; put it in "
+          "the environment variable ZAREZODUD_PASSWORD instead.";
       return result;
     }
     if (!applyValue(*params, *spec, item.substr(eq + 1), cwd, "--set", result.error)) return result;

@@ -96,7 +96,10 @@ int runPlan(const PlanOptions& options) {
     JsonWriter writer;
     writer.beginObject().key("phase").value(options.phase);
     recorder.writeJson(writer);
-    writer.key("returnCode").value(returnCode).key("statements").value(static_cast<int64_t>(sink->texts().size()));
+    writer.key("returnCode")
+        .value(returnCode)
+        .key("statements")
+        .value(static_cast<int64_t>(sink->texts().size()));
     writer.endObject();
     std::cout << writer.str();
   } else {
@@ -109,8 +112,8 @@ int runPlan(const PlanOptions& options) {
 
 Command addPlanCommand(CLI::App& app) {
   auto options = std::make_shared<PlanOptions>();
-  CLI::App* cmd =
-      app.add_subcommand("plan", "List, in order, every script a phase would run or skip, touching no database");
+  CLI::App* cmd = app.add_subcommand(
+      "plan", "List, in order, every script a phase would run or skip, touching no database");
   cmd->add_option("--params", options->paramsFile, "Parameter file (INI, section [Parameters])")->required();
   cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
   cmd->add_flag("--json", options->json, "Print the plan as JSON");

@@ -15,7 +15,11 @@ std::string baseName(const std::string& path) {
 }  // namespace
 
 ProgressDisplay::ProgressDisplay(std::ostream& out, bool terminal, int64_t total, int64_t done)
-    : m_out(out), m_terminal(terminal), m_total(total), m_done(done), m_started(std::chrono::steady_clock::now()) {}
+    : m_out(out),
+      m_terminal(terminal),
+      m_total(total),
+      m_done(done),
+      m_started(std::chrono::steady_clock::now()) {}
 
 std::string ProgressDisplay::barLine(int64_t done, int64_t total, const std::string& current,
                                      int64_t elapsedSeconds) {
@@ -30,7 +34,8 @@ std::string ProgressDisplay::barLine(int64_t done, int64_t total, const std::str
   std::snprintf(line, sizeof line, "%s %3d%%  %lld/%lld  %-*s  %02lld:%02lld:%02lld", bar.c_str(), percent,
                 static_cast<long long>(done), static_cast<long long>(total), static_cast<int>(kNameWidth),
                 name.c_str(), static_cast<long long>(elapsedSeconds / 3600),
-                static_cast<long long>(elapsedSeconds / 60 % 60), static_cast<long long>(elapsedSeconds % 60));
+                static_cast<long long>(elapsedSeconds / 60 % 60),
+                static_cast<long long>(elapsedSeconds % 60));
   return line;
 }
 

@@ -52,8 +52,9 @@ int runGet(const RegistryOptions& options) {
 int runSet(const RegistryOptions& options, bool isString) {
   zarezodud::RKPlatformInfo registry;
   applyFocus(registry, options);
-  const int stored = isString ? registry.setString(options.key.c_str(), options.value.c_str(), options.text)
-                              : registry.setNumber(options.key.c_str(), options.value.c_str(), options.number);
+  const int stored = isString
+                         ? registry.setString(options.key.c_str(), options.value.c_str(), options.text)
+                         : registry.setNumber(options.key.c_str(), options.value.c_str(), options.number);
   if (!stored) {
     printError(registry.getFilePath() + ": " + registry.getLastErrorMsg());
     return kExitFailure;
@@ -88,9 +89,8 @@ Command addRegistryCommand(CLI::App& app) {
       "per instance; the focus is ZAREZODUD_INSTANCE or \"default\" unless --focus is given.\n"
       "Exit codes: 0 success, 2 failure (value missing, file unwritable), 64 usage error.");
   const auto addFocus = [options](CLI::App* sub) {
-    sub->add_option("--focus", options->focus, "Instance (focus) to address")->each([options](const std::string&) {
-      options->focusGiven = true;
-    });
+    sub->add_option("--focus", options->focus, "Instance (focus) to address")
+        ->each([options](const std::string&) { options->focusGiven = true; });
   };
 
   CLI::App* get = cmd->add_subcommand("get", "Print one value");
@@ -107,13 +107,16 @@ Command addRegistryCommand(CLI::App& app) {
   text->excludes(number);
   number->excludes(text);
   addFocus(set);
-  set->footer("Exactly one of --string and --number.\nExample:\n  zarezodud registry set Database nDBdumpsDaysOlder --number 14");
+  set->footer(
+      "Exactly one of --string and --number.\nExample:\n  zarezodud registry set Database nDBdumpsDaysOlder "
+      "--number 14");
 
   CLI::App* list = cmd->add_subcommand("list", "List the values under a key, or all values");
   CLI::Option* key = list->add_option("KEY", options->key, "Key path (all keys when omitted)");
   addFocus(list);
-  list->footer("Output: key, value name, type and value (strings quoted), tab-separated.\n"
-               "Example:\n  zarezodud registry list Database --focus Instance001");
+  list->footer(
+      "Output: key, value name, type and value (strings quoted), tab-separated.\n"
+      "Example:\n  zarezodud registry list Database --focus Instance001");
 
   auto run = [options, cmd, get, set, list, text, number, key]() -> int {
     if (get->parsed()) return runGet(*options);

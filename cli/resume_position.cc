@@ -28,8 +28,8 @@ std::string configDirectory(const std::string& configFile) {
 // the start of the post-command stage). A sub-module after the first is found by the name of
 // its first list, which the earlier sub-modules pass over; it needs one that the engine can
 // match.
-Advance startSubModule(INIFileProcessor& processor, RKZARezodud::ProcessPhase& record, const PhaseSection& section,
-                       size_t from, bool repair) {
+Advance startSubModule(INIFileProcessor& processor, RKZARezodud::ProcessPhase& record,
+                       const PhaseSection& section, size_t from, bool repair) {
   if (from >= section.subModulePhases.size()) {
     record.dropSubModule();
     record.setStage(3);
@@ -85,7 +85,8 @@ Advance advance(INIFileProcessor& processor, RKZARezodud::ProcessPhase& record, 
 
   const auto list = std::find(lists.begin(), lists.end(), record.getCurrentListFile());
   if (list == lists.end()) return Advance::kUnknown;
-  const std::string directory = configDirectory(processor.getZARezodudParams().configFile()) + "/" + section.directory;
+  const std::string directory =
+      configDirectory(processor.getZARezodudParams().configFile()) + "/" + section.directory;
   std::vector<std::string> entries;
   if (!zarezodud::ListFileReader::readAll(directory + "/" + *list, entries)) return Advance::kUnknown;
   // The engine resumes at the first entry equal to the recorded script.

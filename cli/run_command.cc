@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "database_lock.h"
 #include "engine/ini_file_processor.h"
 #include "engine_support.h"
 #include "json_writer.h"
@@ -51,24 +52,11 @@ std::string fileKey(const std::string& database) {
 // The XML results file beside a JSON report: "x.json" gives "x.xml", anything else gains ".xml".
 std::string xmlBeside(const std::string& report) {
   const std::string suffix = ".json";
-  if (report.size() > suffix.size() && report.compare(report.size() - suffix.size(), suffix.size(), suffix) == 0) {
+  if (report.size() > suffix.size() &&
+      report.compare(report.size() - suffix.size(), suffix.size(), suffix) == 0) {
     return report.substr(0, report.size() - suffix.size()) + ".xml";
   }
   return report + ".xml";
-}
-
-// The lock statement: an exclusive session lock on the database, not waiting.
-std::string applockQuery(const std::string& database) {
-  std::string resource = "zarezodud:" + database;
-  std::string quoted;
-  for (char c : resource) {
-    quoted.push_back(c);
-    if (c == '\'') quoted.push_back('\'');
-  }
-  return "DECLARE @zarezodud_lock int;\n"
-         "EXEC @zarezodud_lock = sp_getapplock @Resource='" + quoted +
-         "', @LockMode='Exclusive', @LockOwner='Session', @LockTimeout=0;\n"
-         "SELECT @zarezodud_lock;\n";
 }
 
 // Persists the position and shows progress as scripts run.
@@ -83,7 +71,8 @@ class RunObserver : public ScriptEventRecorder {
     m_position = record.serialize();
   }
 
-  void onScriptStart(const std::string& phase, const std::string& list, const std::string& scriptPath) override {
+  void onScriptStart(const std::string& phase, const std::string& list,
+                     const std::string& scriptPath) override {
     ScriptEventRecorder::onScriptStart(phase, list, scriptPath);
     std::string hex, error;
     if (!zarezodud::sha256File(scriptPath, hex, error)) hex.clear();
@@ -157,12 +146,18 @@ int64_t recordDelayMs() {
 }
 
 void writeReport(const std::string& path, const RunState& state, const ScriptEventRecorder& events,
-                 bool resumed, unsigned int succeeded, int returnCode, int exitCode, const std::string& xmlPath) {
+                 bool resumed, unsigned int succeeded, int returnCode, int exitCode,
+                 const std::string& xmlPath) {
   JsonWriter w;
   w.beginObject();
   w.key("phase").value(state.identity.phase).key("product").value(state.identity.product);
   w.key("database").value(state.identity.database).key("resumed").value(resumed);
-  w.key("succeeded").value(succeeded != 0).key("returnCode").value(returnCode).key("exitCode").value(exitCode);
+  w.key("succeeded")
+      .value(succeeded != 0)
+      .key("returnCode")
+      .value(returnCode)
+      .key("exitCode")
+      .value(exitCode);
   w.key("scriptResults").value(xmlPath);
   events.writeJson(w);
   w.endObject();
@@ -183,7 +178,8 @@ int runPhase(RunOptions options) {
 
   if (resuming) {
     if (!options.paramsFile.empty() || !options.phase.empty() || !options.overrides.empty()) {
-      return usage("--resume takes its parameters and phase from the state file; drop --params, --set and PHASE");
+      return usage(
+          "--resume takes its parameters and phase from the state file; drop --params, --set and PHASE");
     }
     if (!readRunState(options.resumeFile, state, error)) {
       printError(error);
@@ -238,10 +234,11 @@ int runPhase(RunOptions options) {
       std::string readError;
       const bool readable = zarezodud::sha256File(state.currentScript, now, readError);
       if ((!readable || now != state.currentScriptSha256) && !options.force) {
-        printError(statePath + ": the script to resume from, " + state.currentScript + ", " +
-                   (readable ? "changed" : "can no longer be read") +
-                   " since the interrupted run started it. Check it, then resume with --force to run it as it "
-                   "is now.");
+        printError(
+            statePath + ": the script to resume from, " + state.currentScript + ", " +
+            (readable ? "changed" : "can no longer be read") +
+            " since the interrupted run started it. Check it, then resume with --force to run it as it "
+            "is now.");
         return kExitFailure;
       }
     }
@@ -262,8 +259,8 @@ int runPhase(RunOptions options) {
     case zarezodud::HostLock::Result::kAcquired:
       break;
     case zarezodud::HostLock::Result::kHeldElsewhere:
-      printError("database [" + params.DBname() + "] is being upgraded by another run on this host (" + error +
-                 "). Wait for it to end.");
+      printError("database [" + params.DBname() + "] is being upgraded by another run on this host (" +
+                 error + "). Wait for it to end.");
       return kExitFailure;
     case zarezodud::HostLock::Result::kFailed:
       printError(error + ". Choose a writable --state-dir.");
@@ -316,15 +313,8 @@ int runPhase(RunOptions options) {
                params.logfile() + ".");
     return kExitFailure;
   }
-  int lockResult = 0;
-  if (!processor->getDBObject()->executeSQLQueryAndReturnInt(applockQuery(params.DBname()), lockResult, 0, "ON")) {
-    printError("cannot take the database lock on [" + params.DBname() + "]: " +
-               processor->getDBObject()->getLastError());
-    return kExitFailure;
-  }
-  if (lockResult < 0) {
-    printError("database [" + params.DBname() + "] is locked by another upgrade run (sp_getapplock returned " +
-               std::to_string(lockResult) + "). Wait for it to end.");
+  if (takeDatabaseLock(*processor->getDBObject(), params.DBname(), error) != DatabaseLockResult::kAcquired) {
+    printError(error);
     return kExitFailure;
   }
 
@@ -391,11 +381,12 @@ int runPhase(RunOptions options) {
   processor.reset();
   if (replacedFactory) zarezodud::setSQLConnectionFactory(previousFactory);
 
-  std::cout << "Phase [" << options.phase << "] " << (succeeded ? "finished" : "failed") << " with return code "
-            << returnCode << ": " << observer.ranCount() << " script(s) run, " << observer.skippedCount()
-            << " skipped, " << observer.failedCount() << " failed.\n"
+  std::cout << "Phase [" << options.phase << "] " << (succeeded ? "finished" : "failed")
+            << " with return code " << returnCode << ": " << observer.ranCount() << " script(s) run, "
+            << observer.skippedCount() << " skipped, " << observer.failedCount() << " failed.\n"
             << "Report: " << options.reportFile << "\n";
-  if (!succeeded) std::cout << "To continue after fixing the cause: zarezodud run --resume " << statePath << "\n";
+  if (!succeeded)
+    std::cout << "To continue after fixing the cause: zarezodud run --resume " << statePath << "\n";
   return exitCode;
 }
 
@@ -417,7 +408,8 @@ Command addRunCommand(CLI::App& app) {
                   "appends each executed script's path to JOURNAL and waits ZAREZODUD_RECORD_DELAY_MS per "
                   "script");
   cmd->add_option("--resume", options->resumeFile, "Continue the run recorded in this state file");
-  cmd->add_flag("--force", options->force, "With --resume: resume although the script to resume from changed");
+  cmd->add_flag("--force", options->force,
+                "With --resume: resume although the script to resume from changed");
   cmd->footer(
       "Parameter keys: productName DBname DBServer controlSet SQLInstance DSN userId password\n"
       "  commonScriptsDir databaseScriptsDir logfile phaseLogFile failedSrcLogFile PhaseName\n"
@@ -425,7 +417,8 @@ Command addRunCommand(CLI::App& app) {
       "  configFile productConfigFile xmlOutput. The password may come from ZAREZODUD_PASSWORD.\n"
       "Exit codes: 0 success, 1 warning, 2 failure, 64 usage error.\n"
       "Examples:\n"
-      "  ZAREZODUD_PASSWORD=... zarezodud run --params examples/params.ini UpgradeDB --state-dir /var/lib/zz\n"
+      "  ZAREZODUD_PASSWORD=... zarezodud run --params examples/params.ini UpgradeDB --state-dir "
+      "/var/lib/zz\n"
       "  zarezodud run --resume /var/lib/zz/Corehub.state.json");
   return Command{cmd, [options]() { return runPhase(*options); }};
 }

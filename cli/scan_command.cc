@@ -37,7 +37,8 @@ void writeScriptJson(JsonWriter& w, const RKZARezodud::Script& script) {
     for (std::size_t r = 0; r < rows.size(); ++r) {
       w.beginObject();
       const auto cells = rows.at(r).cells();
-      for (std::size_t c = 0; c < cells.size(); ++c) w.key(cells.at(c).getName()).value(cells.at(c).getValue());
+      for (std::size_t c = 0; c < cells.size(); ++c)
+        w.key(cells.at(c).getName()).value(cells.at(c).getValue());
       w.endObject();
     }
     w.endArray().endObject();
@@ -85,7 +86,8 @@ int runScan(const ScanOptions& options) {
 Command addScanCommand(CLI::App& app) {
   auto options = std::make_shared<ScanOptions>();
   CLI::App* cmd = app.add_subcommand("scan", "Turn a script output file into its result record");
-  cmd->add_option("FILE", options->file, "Script output file (server messages of one script run)")->required();
+  cmd->add_option("FILE", options->file, "Script output file (server messages of one script run)")
+      ->required();
   cmd->add_flag("--json", options->json, "Print JSON instead of the record's XML");
   cmd->footer(
       "Marked messages (###ERROR###, ###WARNING###, ###ADVICE###, ###HEADER###, ###DATA###,\n"

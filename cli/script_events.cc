@@ -22,7 +22,8 @@ void ScriptEventRecorder::onScriptStart(const std::string& phase, const std::str
 }
 
 void ScriptEventRecorder::onScriptEnd(const std::string& phase, const std::string& list,
-                                      const std::string& scriptPath, int code, bool succeeded, double seconds) {
+                                      const std::string& scriptPath, int code, bool succeeded,
+                                      double seconds) {
   ListOutcome& group = listFor(phase, list);
   if (group.scripts.empty() || group.scripts.back().path != scriptPath || group.scripts.back().ended) {
     ScriptOutcome outcome;
@@ -101,7 +102,12 @@ void ScriptEventRecorder::writeJson(JsonWriter& writer) const {
       } else {
         writer.key("action").value("run");
         if (s.ended) {
-          writer.key("succeeded").value(s.succeeded).key("code").value(s.code).key("seconds").value(s.seconds);
+          writer.key("succeeded")
+              .value(s.succeeded)
+              .key("code")
+              .value(s.code)
+              .key("seconds")
+              .value(s.seconds);
           seconds += s.seconds;
         } else {
           writer.key("interrupted").value(true);

@@ -18,8 +18,8 @@ namespace zcli {
 struct ScriptOutcome {
   std::string path;
   bool skipped = false;
-  std::string reason;   // why it was skipped
-  bool ended = false;   // a run script that returned
+  std::string reason;  // why it was skipped
+  bool ended = false;  // a run script that returned
   bool succeeded = false;
   int code = 0;
   double seconds = 0;
@@ -33,7 +33,8 @@ struct ListOutcome {
 
 class ScriptEventRecorder : public ScriptObserver {
  public:
-  void onScriptStart(const std::string& phase, const std::string& list, const std::string& scriptPath) override;
+  void onScriptStart(const std::string& phase, const std::string& list,
+                     const std::string& scriptPath) override;
   void onScriptEnd(const std::string& phase, const std::string& list, const std::string& scriptPath, int code,
                    bool succeeded, double seconds) override;
   void onScriptSkipped(const std::string& phase, const std::string& list, const std::string& scriptPath,

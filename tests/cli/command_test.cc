@@ -107,7 +107,8 @@ TEST(CommandTest, ValidateNamesTheFileOfEachProblem) {
                          "] does not exist."),
             std::string::npos)
       << bad.out;
-  EXPECT_NE(bad.out.find(inst.path("top/main.lst") + ": Invalid filename extension [txt]"), std::string::npos);
+  EXPECT_NE(bad.out.find(inst.path("top/main.lst") + ": Invalid filename extension [txt]"),
+            std::string::npos);
 
   const auto missing = inst.run({"validate", "--params", "params.ini", "Nowhere"});
   EXPECT_EQ(missing.exitCode, 2);
@@ -117,7 +118,8 @@ TEST(CommandTest, ValidateNamesTheFileOfEachProblem) {
 TEST(CommandTest, OverLongParameterValuesAreRefused) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
   makeTree(inst, 1);
-  const auto result = inst.run({"validate", "--params", "params.ini", "--set", "DBname=" + std::string(3000, 'd'), "Top"});
+  const auto result =
+      inst.run({"validate", "--params", "params.ini", "--set", "DBname=" + std::string(3000, 'd'), "Top"});
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_NE(result.err.find("[DBname] is 3000 bytes long"), std::string::npos) << result.err;
   inst.writeParams("ServicePackPrefix = " + std::string(2048, 'p') + "\n");
@@ -154,8 +156,8 @@ TEST(CommandTest, PlanListsEveryScriptInOrderAndLeavesNoTrace) {
 TEST(CommandTest, RunWithTheRecordBackendJournalsScriptsAndWritesReports) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
   const auto paths = makeTree(inst, 4);
-  const auto result =
-      inst.run({"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"});
+  const auto result = inst.run(
+      {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"});
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_EQ(lines(ztest::readFile(inst.path("journal"))), paths);
   EXPECT_NE(result.out.find("[6/6] done"), std::string::npos) << result.out;
@@ -176,7 +178,8 @@ TEST(CommandTest, RunWithTheRecordBackendJournalsScriptsAndWritesReports) {
   // A finished state does not block the next run; resuming it has nothing to do.
   EXPECT_EQ(inst.run({"run", "--resume", "state/Corehub.state.json"}).exitCode, 0);
   EXPECT_EQ(lines(ztest::readFile(inst.path("journal"))).size(), paths.size());
-  EXPECT_EQ(inst.run({"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"})
+  EXPECT_EQ(inst.run({"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend",
+                      "record:journal"})
                 .exitCode,
             0);
   EXPECT_EQ(lines(ztest::readFile(inst.path("journal"))).size(), 2 * paths.size());
@@ -190,8 +193,8 @@ TEST(CommandTest, SecondRunOnTheSameDatabaseIsRefusedAtOnce) {
   std::string error;
   ASSERT_EQ(held.acquire(inst.path("state/Corehub.lock"), error), zarezodud::HostLock::Result::kAcquired);
   const auto started = std::chrono::steady_clock::now();
-  const auto result =
-      inst.run({"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"});
+  const auto result = inst.run(
+      {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"});
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_NE(result.err.find("being upgraded by another run"), std::string::npos) << result.err;
@@ -200,10 +203,10 @@ TEST(CommandTest, SecondRunOnTheSameDatabaseIsRefusedAtOnce) {
 
 // Starts a slow run, kills it once some scripts are journaled, and returns the state path.
 std::string interruptedRun(CliInstallation& inst) {
-  const pid_t pid = ztest::startCommand(
-      inst.spec({"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"},
-                {{"ZAREZODUD_RECORD_DELAY_MS", "20"}}),
-      inst.path("run.out"));
+  const pid_t pid = ztest::startCommand(inst.spec({"run", "--params", "params.ini", "Top", "--state-dir",
+                                                   "state", "--backend", "record:journal"},
+                                                  {{"ZAREZODUD_RECORD_DELAY_MS", "20"}}),
+                                        inst.path("run.out"));
   EXPECT_TRUE(waitForLines(inst.path("journal"), 5, std::chrono::seconds(30)));
   ::kill(pid, SIGKILL);
   EXPECT_EQ(ztest::waitCommand(pid).signal, SIGKILL);
@@ -220,8 +223,8 @@ TEST(CommandTest, ResumeRefusesAChangedScriptUnlessForced) {
   ASSERT_FALSE(state.currentScript.empty());
   EXPECT_EQ(state.status, "running");
 
-  const auto fresh =
-      inst.run({"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"});
+  const auto fresh = inst.run(
+      {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"});
   EXPECT_EQ(fresh.exitCode, 2);
   EXPECT_NE(fresh.err.find("--resume " + statePath), std::string::npos) << fresh.err;
 
@@ -234,7 +237,8 @@ TEST(CommandTest, ResumeRefusesAChangedScriptUnlessForced) {
   const auto forced = inst.run({"run", "--resume", statePath, "--force"});
   ASSERT_EQ(forced.exitCode, 0) << forced.out << forced.err;
   const auto journal = lines(ztest::readFile(inst.path("journal")));
-  for (const std::string& path : paths) EXPECT_NE(std::find(journal.begin(), journal.end(), path), journal.end());
+  for (const std::string& path : paths)
+    EXPECT_NE(std::find(journal.begin(), journal.end(), path), journal.end());
   EXPECT_EQ(journal.back(), paths.back());
 }
 
@@ -275,7 +279,8 @@ TEST(CommandTest, RegistrySetGetAndList) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
   EXPECT_EQ(inst.run({"registry", "set", "Database", "nDBdumpsDaysOlder", "--number", "14"}).exitCode, 0);
   EXPECT_EQ(inst.run({"registry", "set", "Database", "sNote", "--string", "tab\there"}).exitCode, 0);
-  EXPECT_EQ(inst.run({"registry", "set", "Other", "sName", "--string", "x", "--focus", "Instance2"}).exitCode, 0);
+  EXPECT_EQ(inst.run({"registry", "set", "Other", "sName", "--string", "x", "--focus", "Instance2"}).exitCode,
+            0);
   EXPECT_EQ(inst.run({"registry", "get", "Database", "nDBdumpsDaysOlder"}).out, "14\n");
   const auto list = inst.run({"registry", "list", "Database"});
   EXPECT_EQ(list.out, "Database\tnDBdumpsDaysOlder\tnumber\t14\nDatabase\tsNote\tstring\t\"tab\\there\"\n");
@@ -287,8 +292,8 @@ TEST(CommandTest, RegistrySetGetAndList) {
 
 TEST(CommandTest, CredentialsAreStoredEncryptedFromStandardInput) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
-  const auto stored =
-      inst.run({"credentials", "set", "--key", "Database", "--value", "sSQLUser", "--user", "tester"}, "S3cr3t!\n");
+  const auto stored = inst.run(
+      {"credentials", "set", "--key", "Database", "--value", "sSQLUser", "--user", "tester"}, "S3cr3t!\n");
   ASSERT_EQ(stored.exitCode, 0) << stored.err;
   EXPECT_EQ(stored.out.find("S3cr3t!"), std::string::npos);
   EXPECT_EQ(stored.err.find("S3cr3t!"), std::string::npos);

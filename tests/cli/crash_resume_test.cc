@@ -25,8 +25,8 @@ std::vector<std::string> journalLines(const std::string& path) {
   return out;
 }
 
-std::vector<std::string> addScripts(ztest::CliInstallation& inst, const std::string& dir, const std::string& list,
-                                    const std::string& prefix, int count) {
+std::vector<std::string> addScripts(ztest::CliInstallation& inst, const std::string& dir,
+                                    const std::string& list, const std::string& prefix, int count) {
   std::vector<std::string> entries, paths;
   for (int i = 0; i < count; ++i) {
     entries.push_back(prefix + std::to_string(1000 + i) + ".sql");
@@ -39,9 +39,10 @@ std::vector<std::string> addScripts(ztest::CliInstallation& inst, const std::str
 TEST(CrashResumeTest, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
   ztest::CliInstallation inst(ZAREZODUD_CLI_PATH);
   std::vector<std::string> expected;
-  for (const auto& part : {addScripts(inst, "top", "a.lst", "a", 250), addScripts(inst, "top", "b.lst", "b", 150),
-                           addScripts(inst, "s1", "s1.lst", "c", 200), addScripts(inst, "s2", "s2a.lst", "d", 100),
-                           addScripts(inst, "s2", "s2b.lst", "e", 100), addScripts(inst, "top", "p.lst", "f", 200)}) {
+  for (const auto& part :
+       {addScripts(inst, "top", "a.lst", "a", 250), addScripts(inst, "top", "b.lst", "b", 150),
+        addScripts(inst, "s1", "s1.lst", "c", 200), addScripts(inst, "s2", "s2a.lst", "d", 100),
+        addScripts(inst, "s2", "s2b.lst", "e", 100), addScripts(inst, "top", "p.lst", "f", 200)}) {
     expected.insert(expected.end(), part.begin(), part.end());
   }
   ASSERT_EQ(expected.size(), 1000u);
@@ -54,8 +55,8 @@ TEST(CrashResumeTest, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
 
   const std::string journal = inst.path("journal");
   const std::string statePath = inst.path("state/Corehub.state.json");
-  const std::vector<std::string> freshArgs = {"run",         "--params", "params.ini",          "Big",
-                                              "--state-dir", "state",    "--backend", "record:" + journal};
+  const std::vector<std::string> freshArgs = {"run",         "--params", "params.ini", "Big",
+                                              "--state-dir", "state",    "--backend",  "record:" + journal};
   const std::vector<std::pair<std::string, std::string>> env = {{"ZAREZODUD_RECORD_DELAY_MS", "2"}};
   const unsigned seed = static_cast<unsigned>(std::random_device{}());
   SCOPED_TRACE("seed " + std::to_string(seed));
@@ -81,13 +82,14 @@ TEST(CrashResumeTest, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
     ++kills;
     const auto sofar = journalLines(journal);
     if (!sofar.empty()) lastAtKill.insert(sofar.back());
-    killLog += "kill " + std::to_string(kills) + (resume ? " (resumed run)" : " (fresh run)") + " at journal line " +
-               std::to_string(sofar.size()) + (sofar.empty() ? "" : ": " + sofar.back()) + "\n";
+    killLog += "kill " + std::to_string(kills) + (resume ? " (resumed run)" : " (fresh run)") +
+               " at journal line " + std::to_string(sofar.size()) +
+               (sofar.empty() ? "" : ": " + sofar.back()) + "\n";
   }
 
-  const auto final = inst.run(ztest::fileExists(statePath) ? std::vector<std::string>{"run", "--resume", statePath}
-                                                           : freshArgs,
-                              "", env);
+  const auto final = inst.run(
+      ztest::fileExists(statePath) ? std::vector<std::string>{"run", "--resume", statePath} : freshArgs, "",
+      env);
   ASSERT_EQ(final.exitCode, 0) << final.out << final.err;
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(90));
 

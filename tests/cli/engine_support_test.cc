@@ -1,7 +1,8 @@
 // Turning what the engine logs during validation into problems that name a file.
+#include "engine_support.h"
+
 #include <gtest/gtest.h>
 
-#include "engine_support.h"
 #include "log/zarezodud_logger.h"
 
 namespace {

@@ -18,7 +18,8 @@ TEST(JsonWriterTest, QuoteEscapesQuotesBackslashesAndControlCharacters) {
 }
 
 TEST(JsonWriterTest, QuoteKeepsValidUtf8AndReplacesInvalidBytes) {
-  EXPECT_EQ(JsonWriter::quote("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"), "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\"");
+  EXPECT_EQ(JsonWriter::quote("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"),
+            "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\"");
   // A lone continuation byte, a truncated sequence, an overlong form and an encoded surrogate.
   EXPECT_EQ(JsonWriter::quote("a\x80z"), "\"a\\ufffdz\"");
   EXPECT_EQ(JsonWriter::quote("a\xe2\x82"), "\"a\\ufffd\\ufffd\"");
@@ -65,9 +66,8 @@ TEST(JsonReaderTest, DecodesEscapesIncludingSurrogatePairs) {
 
 TEST(JsonReaderTest, RejectsMalformedTextWithAPosition) {
   const char* bad[] = {
-      "{\"a\":1,}",       "[1,]",          "{\"a\" 1}",       "[01]",      "[1.]",
-      "\"\\ud800\"",      "\"tab\tin\"",   "[1] x",           "",          "{\"a\":tru}",
-      "\"unterminated",   "[\"\\q\"]",     "-",               "[1e]",
+      "{\"a\":1,}", "[1,]", "{\"a\" 1}",   "[01]",           "[1.]",      "\"\\ud800\"", "\"tab\tin\"",
+      "[1] x",      "",     "{\"a\":tru}", "\"unterminated", "[\"\\q\"]", "-",           "[1e]",
   };
   for (const char* text : bad) {
     JsonValue v;

@@ -1,9 +1,10 @@
 // Loading the parameter file: keys, path resolution, overrides, limits and the password rules.
+#include "param_file.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "param_file.h"
 #include "support/env_override.h"
 #include "support/temp_dir.h"
 

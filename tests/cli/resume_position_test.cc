@@ -1,11 +1,12 @@
 // Moving a position record past a completed script: within a list, to the next list, into
 // the sub-modules, between sub-modules, into the post-command stage, and the cases left alone.
+#include "resume_position.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "engine/ini_file_processor.h"
-#include "resume_position.h"
 #include "support/cli_installation.h"
 #include "support/log_capture.h"
 
@@ -29,7 +30,8 @@ class ResumePositionTest : public ::testing::Test {
         "PostCommandType = SQL\nPostCommand-CurRelListFileName = p.lst\n"
         "[S1]\nDirectory = s1\nPreCommandType = SQL\nPreCommand-CurRelListFileName = s1.lst\n"
         "PostCommandType = SQL\nPostCommand-CurRelListFileName = s1post.lst\n"
-        "[S2]\nDirectory = s2\nPreCommandType = SQL\nPreCommand-CurRelListFileName = DropDBFunctions.lst, s2.lst\n"
+        "[S2]\nDirectory = s2\nPreCommandType = SQL\nPreCommand-CurRelListFileName = DropDBFunctions.lst, "
+        "s2.lst\n"
         "[Batch]\nDirectory = top\nPreCommandType = BATCH\nPreCommand-CurRelListFileName = a.lst\n");
     ZARezodudParams params;
     params.setConfigFile(inst.path("phases.ini"));
@@ -114,7 +116,8 @@ TEST_F(ResumePositionTest, LeavesUnknownPositionsUnchanged) {
   };
   for (const auto& original : cases) {
     auto record = original;
-    EXPECT_FALSE(zcli::advancePastCompletedScript(*processor, record, false)) << original.getCurrentListFile();
+    EXPECT_FALSE(zcli::advancePastCompletedScript(*processor, record, false))
+        << original.getCurrentListFile();
     EXPECT_EQ(record.serialize(), original.serialize());
   }
 }

@@ -1,11 +1,12 @@
 // The state file: round trip, identity comparison, atomic replacement; and the progress line.
+#include "run_state.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "engine/result_messages.h"
 #include "progress_display.h"
-#include "run_state.h"
 #include "script_events.h"
 #include "support/temp_dir.h"
 

@@ -41,7 +41,8 @@ CommandSpec CliInstallation::spec(const std::vector<std::string>& args,
   spec.program = m_program;
   spec.args = args;
   spec.cwd = root();
-  spec.env = {{"ZAREZODUD_REGISTRY_DIR", path("registry")}, {"ZAREZODUD_OUTPUT_DIR", path("output")},
+  spec.env = {{"ZAREZODUD_REGISTRY_DIR", path("registry")},
+              {"ZAREZODUD_OUTPUT_DIR", path("output")},
               {"ZAREZODUD_INSTANCE", "default"}};
   for (auto& item : env) spec.env.push_back(std::move(item));
   spec.unset = {"ZAREZODUD_PASSWORD"};

@@ -27,7 +27,8 @@ class CliInstallation {
   // Appends a section to phases.ini.
   void addPhase(const std::string& text);
   // Writes <directory>/<list> naming entries and, for each, a one-line SQL script.
-  void addList(const std::string& directory, const std::string& list, const std::vector<std::string>& entries);
+  void addList(const std::string& directory, const std::string& list,
+               const std::vector<std::string>& entries);
   // Writes params.ini with the base keys plus extra lines; returns its path.
   std::string writeParams(const std::string& extra = std::string()) const;
   std::string paramsFile() const { return path("params.ini"); }
