@@ -99,7 +99,8 @@ bool runStateFromJson(const std::string& text, RunState& state, std::string& err
   parsed.scriptRunning = running != nullptr && running->type == JsonValue::Type::kBool && running->flag;
   parsed.journalMark = root.intOr("journalMark", -1);
   const JsonValue* succeeded = root.find("scriptSucceeded");
-  parsed.scriptSucceeded = succeeded != nullptr && succeeded->type == JsonValue::Type::kBool && succeeded->flag;
+  parsed.scriptSucceeded =
+      succeeded != nullptr && succeeded->type == JsonValue::Type::kBool && succeeded->flag;
   parsed.scriptsDone = root.intOr("scriptsDone", 0);
   parsed.scriptsTotal = root.intOr("scriptsTotal", 0);
   parsed.updatedAt = root.intOr("updatedAt", 0);

@@ -256,10 +256,11 @@ TEST(CommandTest, FailedRunExitsWith2AndResumeRetriesTheFailedScript) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
   const auto paths = makeTree(inst, 3);
   // Every journal write fails on /dev/full, so the first script fails and ends the phase.
-  const auto failed =
-      inst.run({"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:/dev/full"});
+  const auto failed = inst.run(
+      {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:/dev/full"});
   EXPECT_EQ(failed.exitCode, 2) << failed.out << failed.err;
-  EXPECT_NE(failed.out.find("zarezodud run --resume " + inst.path("state/Corehub.state.json")), std::string::npos)
+  EXPECT_NE(failed.out.find("zarezodud run --resume " + inst.path("state/Corehub.state.json")),
+            std::string::npos)
       << failed.out;
   zcli::RunState state;
   std::string error;
@@ -268,7 +269,8 @@ TEST(CommandTest, FailedRunExitsWith2AndResumeRetriesTheFailedScript) {
   EXPECT_EQ(state.currentScript, paths[0]);
   EXPECT_FALSE(state.scriptSucceeded);
 
-  const auto resumed = inst.run({"run", "--resume", "state/Corehub.state.json", "--backend", "record:journal"});
+  const auto resumed =
+      inst.run({"run", "--resume", "state/Corehub.state.json", "--backend", "record:journal"});
   ASSERT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
   EXPECT_EQ(lines(ztest::readFile(inst.path("journal"))), paths);
 }
