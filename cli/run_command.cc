@@ -79,6 +79,7 @@ class RunObserver : public ScriptEventRecorder {
     m_state.currentScript = scriptPath;
     m_state.currentScriptSha256 = hex;
     m_state.scriptRunning = true;
+    m_state.scriptSucceeded = false;
     m_state.journalMark = m_sink ? m_sink->journalLines() : -1;
     persist();
     if (m_sink) m_sink->setCurrentScript(scriptPath);
@@ -91,6 +92,7 @@ class RunObserver : public ScriptEventRecorder {
     if (m_sink) m_sink->setCurrentScript(std::string());
     m_progress.scriptEnded(scriptPath, code, succeeded, seconds);
     m_state.scriptRunning = false;
+    m_state.scriptSucceeded = succeeded;
     m_state.scriptsDone = m_progress.done();
     persist();
   }
@@ -330,9 +332,11 @@ int runPhase(RunOptions options) {
     // A script that ended before the interruption is not run again when the record can be
     // pointed past it. The record backend can also prove that an interrupted script ran to
     // its end (its journal grew); over ODBC that is unknown, so such a script runs again.
-    const bool completed = !state.scriptRunning || (!journal.empty() && state.journalMark >= 0 &&
-                                                    zarezodud::RecordingSink::countJournalLines(journal) >
-                                                        state.journalMark);
+    // A script that failed is always run again: resuming is how a failure is retried.
+    const bool provenByJournal = state.scriptRunning && !journal.empty() && state.journalMark >= 0 &&
+                                 zarezodud::RecordingSink::countJournalLines(journal) > state.journalMark;
+    const bool completed =
+        state.status == "running" && ((!state.scriptRunning && state.scriptSucceeded) || provenByJournal);
     if (completed && advancePastCompletedScript(*processor, record, params.isUpgradeRepair())) {
       std::cout << "Resuming after " << state.currentScript << ", which completed before the interruption.\n";
     }

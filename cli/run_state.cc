@@ -53,6 +53,7 @@ std::string runStateToJson(const RunState& state) {
   w.key("currentScript").value(state.currentScript);
   w.key("currentScriptSha256").value(state.currentScriptSha256);
   w.key("scriptRunning").value(state.scriptRunning);
+  w.key("scriptSucceeded").value(state.scriptSucceeded);
   w.key("journalMark").value(state.journalMark);
   w.key("scriptsDone").value(state.scriptsDone);
   w.key("scriptsTotal").value(state.scriptsTotal);
@@ -97,6 +98,9 @@ bool runStateFromJson(const std::string& text, RunState& state, std::string& err
   const JsonValue* running = root.find("scriptRunning");
   parsed.scriptRunning = running != nullptr && running->type == JsonValue::Type::kBool && running->flag;
   parsed.journalMark = root.intOr("journalMark", -1);
+  const JsonValue* succeeded = root.find("scriptSucceeded");
+  parsed.scriptSucceeded =
+      succeeded != nullptr && succeeded->type == JsonValue::Type::kBool && succeeded->flag;
   parsed.scriptsDone = root.intOr("scriptsDone", 0);
   parsed.scriptsTotal = root.intOr("scriptsTotal", 0);
   parsed.updatedAt = root.intOr("updatedAt", 0);

@@ -43,7 +43,8 @@ struct RunState {
   std::string positionXml;
   std::string currentScript;  // full path, "" before the first script
   std::string currentScriptSha256;
-  bool scriptRunning = false;  // started and not yet ended
+  bool scriptRunning = false;    // started and not yet ended
+  bool scriptSucceeded = false;  // when ended: the runner's verdict
   // With the record backend, the journal's line count when the current script started (-1:
   // not known). A journal that grew past it shows that the script completed.
   int64_t journalMark = -1;

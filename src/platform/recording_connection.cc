@@ -1,6 +1,7 @@
 #include "platform/recording_connection.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +42,9 @@ void RecordingSink::record(const std::string& text, bool isScript) {
 }
 
 long long RecordingSink::countJournalLines(const std::string& path) {
+  // Only a regular file has an end to count to (a device such as /dev/zero has none).
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
   std::ifstream in(path, std::ios::binary);
   long long lines = 0;
   char buffer[65536];

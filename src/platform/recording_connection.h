@@ -41,8 +41,8 @@ class RecordingSink {
   // Lines in the journal: those it held when opened plus those appended since.
   long long journalLines() const { return m_journalLines; }
 
-  // Lines in the journal file at path (0 when it cannot be read). A journal that has grown
-  // past the count taken when a script started proves that the script ran to its end.
+  // Lines in the journal file at path (0 when it cannot be read or is not a regular file). A journal that has
+  // grown past the count taken when a script started proves that the script ran to its end.
   static long long countJournalLines(const std::string& path);
 
  private:

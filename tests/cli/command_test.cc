@@ -252,6 +252,29 @@ TEST(CommandTest, ResumeRefusesParametersOfAnotherDatabase) {
   EXPECT_NE(refused.err.find("DBname: [Corehub] now [Elsewhere]"), std::string::npos) << refused.err;
 }
 
+TEST(CommandTest, FailedRunExitsWith2AndResumeRetriesTheFailedScript) {
+  CliInstallation inst(ZAREZODUD_CLI_PATH);
+  const auto paths = makeTree(inst, 3);
+  // Every journal write fails on /dev/full, so the first script fails and ends the phase.
+  const auto failed = inst.run(
+      {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:/dev/full"});
+  EXPECT_EQ(failed.exitCode, 2) << failed.out << failed.err;
+  EXPECT_NE(failed.out.find("zarezodud run --resume " + inst.path("state/Corehub.state.json")),
+            std::string::npos)
+      << failed.out;
+  zcli::RunState state;
+  std::string error;
+  ASSERT_TRUE(zcli::readRunState(inst.path("state/Corehub.state.json"), state, error)) << error;
+  EXPECT_EQ(state.status, "failed");
+  EXPECT_EQ(state.currentScript, paths[0]);
+  EXPECT_FALSE(state.scriptSucceeded);
+
+  const auto resumed =
+      inst.run({"run", "--resume", "state/Corehub.state.json", "--backend", "record:journal"});
+  ASSERT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
+  EXPECT_EQ(lines(ztest::readFile(inst.path("journal"))), paths);
+}
+
 TEST(CommandTest, ScanTurnsOutputIntoAResultRecord) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
   inst.write("out.txt",
