@@ -5,10 +5,7 @@
 #include <memory>
 
 #include "commands.h"
-
-// The sweep lives in the library's maintenance helpers. It is referenced weakly so that this
-// command still builds where the library lacks it; the command then says so and fails.
-extern "C" __attribute__((weak)) int DeleteOldDBDumps_OnTimer(void* unused);
+#include "maint/dump_retention.h"
 
 namespace zcli {
 
@@ -25,10 +22,6 @@ Command addDumpsCommand(CLI::App& app) {
     if (!sweep->parsed()) {
       std::cout << cmd->help();
       return kExitUsage;
-    }
-    if (DeleteOldDBDumps_OnTimer == nullptr) {
-      printError("this build of the library has no dump retention; rebuild with the maintenance helpers.");
-      return kExitFailure;
     }
     DeleteOldDBDumps_OnTimer(nullptr);
     std::cout << "Dump sweep done.\n";

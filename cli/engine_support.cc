@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
 #include "db/return_codes.h"
+#include "engine/ini_file_processor.h"
 #include "log/zarezodud_logger.h"
 
 namespace zcli {
@@ -113,6 +115,24 @@ int exitCodeFor(unsigned int succeeded, int returnCode) {
   if (!succeeded || isErrorCode(returnCode)) return 2;
   if (isWarningCode(returnCode)) return 1;
   return 0;
+}
+
+void loadServicePackState(INIFileProcessor& processor, const ZARezodudParams& params, int servicePack) {
+  if (!params.isServicePackUpgrade()) return;
+  const auto warn = [](const std::string& what) {
+    std::cerr << "zarezodud: warning: " << what << "; the scripts it would let skip will run.\n";
+  };
+  if (servicePack < 0) {
+    warn("no --service-pack given, so no recut time");
+  } else if (!processor.getRecutTimeFromDVDInfo(params.currentReleaseId(), servicePack)) {
+    warn("the recut time could not be read from the media description beside " + params.databaseScriptsDir());
+  }
+  if (!processor.populateCommonSQLFilesList()) {
+    warn("CommonSQLFiles.lst could not be read in " + params.commonScriptsDir());
+  }
+  if (!processor.populateFuncMapINI(params.DBname()) || !processor.populateSPMapINI(params.DBname())) {
+    warn("the database's function and procedure lists could not be read");
+  }
 }
 
 }  // namespace zcli

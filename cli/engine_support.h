@@ -13,6 +13,8 @@
 
 #include "engine/zarezodud_params.h"
 
+class INIFileProcessor;
+
 namespace zcli {
 
 // While alive, records every upgrade-log line (context, message).
@@ -62,6 +64,13 @@ class ScratchDir {
 // placeholders, so that the engine builds its database object without the registry. Only for
 // the recording connection, which sends nothing anywhere.
 void supplyPlaceholders(ZARezodudParams& params);
+
+// On a service-pack upgrade (isServicePackUpgrade) loads what the script selection needs, as an
+// upgrade program does before processing: the recut time of servicePack from the media
+// description files beside databaseScriptsDir, CommonSQLFiles.lst, and the database's function
+// and procedure maps. Call after validation (which records the scripts' times). Whatever cannot
+// be loaded is reported on standard error and left empty, so those scripts run.
+void loadServicePackState(INIFileProcessor& processor, const ZARezodudParams& params, int servicePack);
 
 // The exit code for an engine outcome: 2 when the call failed or the code is an error, 1 for
 // a warning code, else 0.

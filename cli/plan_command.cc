@@ -25,6 +25,7 @@ struct PlanOptions {
   std::vector<std::string> overrides;
   std::string phase;
   bool json = false;
+  int servicePack = -1;
 };
 
 int runPlan(const PlanOptions& options) {
@@ -73,6 +74,7 @@ int runPlan(const PlanOptions& options) {
     }
   }
   if (exitCode == kExitSuccess) {
+    loadServicePackState(*processor, params, options.servicePack);
     processor->setScriptObserver(&recorder);
     RKZARezodud::ProcessPhase record;
     record.setPhaseName(options.phase);
@@ -117,6 +119,9 @@ Command addPlanCommand(CLI::App& app) {
   cmd->add_option("--params", options->paramsFile, "Parameter file (INI, section [Parameters])")->required();
   cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
   cmd->add_flag("--json", options->json, "Print the plan as JSON");
+  cmd->add_option("--service-pack", options->servicePack,
+                  "Service pack being applied: its recut time decides which unchanged scripts a "
+                  "service-pack upgrade (isServicePackUpgrade) skips");
   cmd->add_option("PHASE", options->phase, "Phase section to plan")->required();
   cmd->footer(
       "The phase runs against a recording connection: every script is answered with success\n"

@@ -36,6 +36,7 @@ struct RunOptions {
   std::string backend;
   std::string resumeFile;
   bool force = false;
+  int servicePack = -1;
 };
 
 // A database name made safe for a file name.
@@ -320,6 +321,7 @@ int runPhase(RunOptions options) {
     printError(error);
     return kExitFailure;
   }
+  loadServicePackState(*processor, params, options.servicePack);
 
   RKZARezodud::ProcessPhase record;
   if (resuming && !state.currentScript.empty()) {
@@ -417,6 +419,9 @@ Command addRunCommand(CLI::App& app) {
                   "appends each executed script's path to JOURNAL and waits ZAREZODUD_RECORD_DELAY_MS per "
                   "script");
   cmd->add_option("--resume", options->resumeFile, "Continue the run recorded in this state file");
+  cmd->add_option("--service-pack", options->servicePack,
+                  "Service pack being applied: its recut time decides which unchanged scripts a "
+                  "service-pack upgrade (isServicePackUpgrade) skips");
   cmd->add_flag("--force", options->force,
                 "With --resume: resume although the script to resume from changed");
   cmd->footer(
