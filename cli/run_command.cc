@@ -14,6 +14,7 @@
 #include "engine/ini_file_processor.h"
 #include "engine_support.h"
 #include "json_writer.h"
+#include "result_json.h"
 #include "param_file.h"
 #include "platform/host_lock.h"
 #include "platform/recording_connection.h"
@@ -151,7 +152,7 @@ int64_t recordDelayMs() {
 
 void writeReport(const std::string& path, const RunState& state, const ScriptEventRecorder& events,
                  bool resumed, unsigned int succeeded, int returnCode, int exitCode,
-                 const std::string& xmlPath) {
+                 const std::string& xmlPath, const RKZARezodud::UpgradePhase& results) {
   JsonWriter w;
   w.beginObject();
   w.key("phase").value(state.identity.phase).key("product").value(state.identity.product);
@@ -163,6 +164,11 @@ void writeReport(const std::string& path, const RunState& state, const ScriptEve
       .key("exitCode")
       .value(exitCode);
   w.key("scriptResults").value(xmlPath);
+  // The same per-script results as the XML file, for readers of JSON.
+  w.key("results").beginArray();
+  const auto scripts = results.scripts();
+  for (std::size_t i = 0; i < scripts.size(); ++i) writeScriptJson(w, scripts.at(i));
+  w.endArray();
   events.writeJson(w);
   w.endObject();
   std::string error;
@@ -388,7 +394,8 @@ int runPhase(RunOptions options) {
   if (!writeFileAtomically(xmlPath, processor->getUpgradePhase().serialize(), error)) {
     printError("cannot write the script results: " + error);
   }
-  writeReport(options.reportFile, state, observer, resuming, succeeded, returnCode, exitCode, xmlPath);
+  writeReport(options.reportFile, state, observer, resuming, succeeded, returnCode, exitCode, xmlPath,
+              processor->getUpgradePhase());
   processor.reset();
   if (replacedFactory) zarezodud::setSQLConnectionFactory(previousFactory);
 
