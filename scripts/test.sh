@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the engine twice and runs the tests:
-#   build/       normal build, every test (unit and integration)
+#   build/       normal build, static analysis (scripts/static-analysis.sh), every test
 #   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer build, unit tests
+#   build-fuzz/  libFuzzer programs (scripts/fuzz.sh), only when CI=true or FUZZ=1
 # Exits non-zero on any failure. In CI (CI=true) a skipped integration test is a failure.
+# STATIC_ANALYSIS=0 skips the static analysis stage.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -10,6 +12,10 @@ scripts/install-deps.sh
 
 jobs=$(nproc)
 scripts/build.sh build -DZAREZODUD_BUILD_BENCH=ON
+if [[ "${STATIC_ANALYSIS:-1}" != "0" ]]; then
+  echo "== static analysis (build/)"
+  TIDY_JOBS=$jobs scripts/static-analysis.sh
+fi
 scripts/build.sh build-asan -DZAREZODUD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -27,4 +33,8 @@ fi
 echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)"
 (cd build-asan && ctest --output-on-failure -j"$jobs" -L unit --timeout 900 2>&1 | tee ctest.log)
 [[ ${PIPESTATUS[0]} -eq 0 ]] || { echo "sanitizer tests failed"; exit 1; }
+if [[ "${CI:-}" == "true" || "${FUZZ:-}" == "1" ]]; then
+  echo "== fuzzing (build-fuzz/)"
+  FUZZ_JOBS=$jobs scripts/fuzz.sh
+fi
 echo "all tests passed"

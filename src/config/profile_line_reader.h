@@ -38,7 +38,7 @@ class ProfileLineReader {
 
  private:
   FILE* file_;
-  char piece_[kProfileLineBuffer];
+  char piece_[kProfileLineBuffer] = {};
   std::string long_;
   std::string_view line_;
 };

@@ -30,7 +30,7 @@ bool ListFileReader::open(const std::string& path) {
     m_error = formatMessage("List file [%s] cannot be opened: %s.", path.c_str(), std::strerror(errno));
     return false;
   }
-  m_buffer.resize(64 * 1024);
+  m_buffer.resize(std::size_t{64} * 1024);
   return true;
 }
 

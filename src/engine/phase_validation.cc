@@ -157,6 +157,10 @@ unsigned int INIFileProcessor::checkFileExists(std::string phaseName, std::strin
     if (!facts.exists) {
       logCheck(formatMessage("Script File [%s] does not exist.", scriptPath.c_str()));
       result = 0;
+    } else if (facts.isDirectory) {
+      // A directory would pass for an existing script here and fail only when it is run.
+      logCheck(formatMessage("Script File [%s] is a directory.", scriptPath.c_str()));
+      result = 0;
     } else {
       int64_t modified = facts.seconds;
       if (!facts.hasTime && !getFileModifiedTime(scriptPath, modified)) {

@@ -23,6 +23,7 @@ FileFacts fileFacts(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) {
     facts.exists = true;
+    facts.isDirectory = S_ISDIR(st.st_mode);
     facts.hasTime = true;
     facts.seconds = static_cast<int64_t>(st.st_mtime);
   } else {

@@ -14,9 +14,11 @@ bool pathExists(const std::string& path);
 bool fileModificationTime(const std::string& path, int64_t& seconds);
 
 // Existence and modification time from one look at the file: exists tells whether something
-// is there; hasTime whether its time could be read (then in seconds).
+// is there; hasTime whether its time could be read (then in seconds); isDirectory whether it
+// is a directory (after following links).
 struct FileFacts {
   bool exists = false;
+  bool isDirectory = false;
   bool hasTime = false;
   int64_t seconds = 0;
 };

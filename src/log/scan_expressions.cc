@@ -42,8 +42,10 @@ const DigitTable& digitTable() {
 }
 
 // The characters after which '^' matches (the regex engine's own line separators).
+// The widening of a plain (signed) char is the regex engine's own test, under which a 0x85
+// byte is no separator; converting through unsigned char would make '^' match where it does not.
 bool isLineSeparator(char c) {
-  const auto wide = static_cast<std::uint16_t>(c);
+  const auto wide = static_cast<std::uint16_t>(c);  // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
   return c == '\n' || c == '\r' || c == '\f' || wide == 0x2028u || wide == 0x2029u || wide == 0x85u;
 }
 

@@ -105,7 +105,7 @@ bool decryptCredentialWithKey(const SecretBytes& key, std::string_view text, Sec
     *error = "the encrypted credential does not match this host's key or has been altered";
     return false;  // out is wiped by its destructor
   }
-  out.shrink(static_cast<size_t>(length + finalLength));
+  out.shrink(static_cast<size_t>(length) + static_cast<size_t>(finalLength));
   *plain = std::move(out);
   return true;
 }

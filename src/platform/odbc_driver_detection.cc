@@ -16,7 +16,7 @@ const std::vector<std::string>& preferredSqlServerDrivers() {
 }
 
 std::string chooseSqlServerDriver(const std::vector<std::string>& installed, const std::string& overrideName) {
-  const std::string chosen = trimCopy(overrideName);
+  std::string chosen = trimCopy(overrideName);
   if (!chosen.empty()) return chosen;
   for (const std::string& preferred : preferredSqlServerDrivers()) {
     for (const std::string& name : installed) {

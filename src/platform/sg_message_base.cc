@@ -268,9 +268,8 @@ SGMessageBase* SGMessageBase::getObjectAccessor(bool, bool create, int, int fiel
   SGMessageField field;
   field.type = SGFieldType::kObject;
   field.object = zarezodud::makeMessage(group, kind);
-  SGMessageBase* made = field.object.get();
-  m_fields->byNumber[fieldNo] = std::move(field);
-  return made;
+  SGMessageField& stored = m_fields->byNumber[fieldNo] = std::move(field);
+  return stored.object.get();
 }
 
 const SGMessageBase* SGMessageBase::getObjectAccessor(int, int fieldNo, int, int, int group, int kind) const {
@@ -299,9 +298,8 @@ SGMessageBase* SGMessageBase::setObjectAccessor(const SGMessageBase* record, int
   SGMessageField field;
   field.type = SGFieldType::kObject;
   field.object = cloneMessage(*record);
-  SGMessageBase* stored = field.object.get();
-  m_fields->byNumber[fieldNo] = std::move(field);
-  return stored;
+  SGMessageField& stored = m_fields->byNumber[fieldNo] = std::move(field);
+  return stored.object.get();
 }
 
 SGMessageList* SGMessageBase::getlistobject(int, int fieldNo, int, int, bool forWriting) {
@@ -314,9 +312,8 @@ SGMessageList* SGMessageBase::getlistobject(int, int fieldNo, int, int, bool for
   field.type = SGFieldType::kList;
   field.list = std::make_unique<SGMessageList>();
   if (declared) SGMessageAccess::restrictList(*field.list, declared->group, declared->kind);
-  SGMessageList* made = field.list.get();
-  m_fields->byNumber[fieldNo] = std::move(field);
-  return made;
+  SGMessageField& stored = m_fields->byNumber[fieldNo] = std::move(field);
+  return stored.list.get();
 }
 
 const SGMessageList* SGMessageBase::getlistobject(int, int fieldNo, int, int) const {

@@ -6,7 +6,7 @@ std::string CZuPath::Append(const std::string& dir, const std::string& name) {
   if (dir.empty()) return name;
   if (name.empty()) return dir;
   std::size_t start = name.find_first_not_of('/');
-  const std::string tail = start == std::string::npos ? std::string() : name.substr(start);
+  std::string tail = start == std::string::npos ? std::string() : name.substr(start);
   std::size_t end = dir.find_last_not_of('/');
   std::string head;
   if (end != std::string::npos) {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -149,7 +150,11 @@ TEST(BadListFile, NamesLeavingThePhaseDirectoryOrNamingDirectoriesAreReported) {
   EXPECT_TRUE(log.contains("Script File [" + phase + "/../../etc/passwd.sql] does not exist."));
   EXPECT_TRUE(log.contains("Script File [" + phase + "//nowhere/abs.sql] does not exist."));
 
-  tree.write("phase1/dir.lst", "folder.sql\n");
+  // A directory named as a script fails validation instead of failing when it is run.
+  tree.write("phase1/dir.lst", "ok.sql\nfolder.sql\n");
+  EXPECT_EQ(processor.checkFileExists("Phase1", "SQL", phase, "dir.lst"), 0u);
+  EXPECT_TRUE(log.contains("Script File [" + phase + "/folder.sql] is a directory."));
+  // A directory named as the list file itself.
   EXPECT_EQ(processor.checkFileExists("Phase1", "SQL", phase, "folder.sql"), 0u);
   EXPECT_TRUE(log.contains("List file [" + phase + "/folder.sql] is a directory."));
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "db/rows/db_error_log.h"
 #include "db/rows/db_tran.h"
@@ -25,7 +26,6 @@ AppIfaUpgrade_UninstalledClients_t::AppIfaUpgrade_UninstalledClients_t() {
   copyRecordText(errString, sizeof(errString), "");
 }
 
-AppIfaUpgrade_UninstalledClients_t::~AppIfaUpgrade_UninstalledClients_t() = default;
 
 AppIfaUpgrade_UninstalledClients_t2::AppIfaUpgrade_UninstalledClients_t2() = default;
 
@@ -88,8 +88,8 @@ AppIfaUpgrade_UninstalledClients::~AppIfaUpgrade_UninstalledClients() {
 
 void AppIfaUpgrade_UninstalledClients::setValues(int first, int second) {
   if (DBtable::b_newDBBase.load()) {
-    m_firstInput.reset(new RKDB_int(first));
-    m_secondInput.reset(new RKDB_int(second));
+    m_firstInput = std::make_unique<RKDB_int>(first);
+    m_secondInput = std::make_unique<RKDB_int>(second);
     setRKDBValues(m_firstInput.get(), m_secondInput.get());
     setHasBoundInputs(true);
   } else {

@@ -23,7 +23,7 @@ namespace zarezodud {
 // Integers 0, texts empty, date-times cleared at construction.
 struct AppIfaUpgrade_UninstalledClients_t {
   AppIfaUpgrade_UninstalledClients_t();
-  ~AppIfaUpgrade_UninstalledClients_t();
+  ~AppIfaUpgrade_UninstalledClients_t() = default;
   AppIfaUpgrade_UninstalledClients_t(const AppIfaUpgrade_UninstalledClients_t&) = delete;
   AppIfaUpgrade_UninstalledClients_t& operator=(const AppIfaUpgrade_UninstalledClients_t&) = delete;
 

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <memory>
 
 #include "db/rows/db_table_sql.h"
 #include "db/rows/db_tran.h"
@@ -98,7 +99,7 @@ void DBtable::setColumnList(const char* columns) {
 
 void DBtable::setStructDef(const char* schema) {
   m_schema = schema != nullptr ? schema : "";
-  m_layout.reset(new RecordLayout(m_schema));
+  m_layout = std::make_unique<RecordLayout>(m_schema);
   m_ownValues.clear();
 }
 

@@ -39,6 +39,8 @@ void RKDB_datetime::setValue(const RKTIMESTAMP_STRUCT& ts) {
   setString();
 }
 
+// clone() copies the base's fields as well as the value, so the base is default-constructed.
+// NOLINTNEXTLINE(bugprone-copy-constructor-init)
 RKDB_string::RKDB_string(const RKDB_string& other) : RKDBCompositeType() { clone(&other); }
 
 RKDB_string::~RKDB_string() = default;

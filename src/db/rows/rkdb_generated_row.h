@@ -73,12 +73,15 @@ class RKDBGeneratedRow : public RKDBRowBase {
     return values;
   }
   std::string getStructDef() override { return structSchema; }
+  // Called while the class schema is built in the constructor; the row's own version is the
+  // one meant there, so the missing dynamic binding is intended.
+  // cppcheck-suppress virtualCallInConstructor
   void setTableName(std::string name) override { m_name = std::move(name); }
   std::string getColumnName_t2(const int& i) const override {
     if (i < 0 || static_cast<std::size_t>(i) >= m_staticColumnVec.size()) return std::string();
     return m_staticColumnVec[static_cast<std::size_t>(i)];
   }
-  void pushColumnName(const char* name) override { m_staticColumnVec.push_back(name != nullptr ? name : ""); }
+  void pushColumnName(const char* name) override { m_staticColumnVec.emplace_back(name != nullptr ? name : ""); }
   int getHeaderType() override { return m_type; }
   // A copy of the foreign keys: referenced table -> (local column -> referenced column).
   virtual RKDBForeignKeyMap getForeignKeyMap() { return m_foreignKeyMap; }

@@ -30,6 +30,8 @@ bool RKDBRowBase::searchForeignKey(std::string name) {
   return false;
 }
 
+// Copies nothing (a row's columns belong to its own class), so self-assignment is harmless.
+// NOLINTNEXTLINE(cert-oop54-cpp)
 RKDBRowBase& RKDBRowBase::operator=(RKDBRowBase& other) {
   static_cast<void>(other);
   return *this;

@@ -32,7 +32,6 @@ SMArrayCtrlHostMap_t::SMArrayCtrlHostMap_t() {
   copyRecordText(ReserveFieldStr, sizeof(ReserveFieldStr), "");
 }
 
-SMArrayCtrlHostMap_t::~SMArrayCtrlHostMap_t() = default;
 
 SMArrayCtrlHostMap_t2::SMArrayCtrlHostMap_t2() = default;
 

@@ -22,7 +22,7 @@ namespace zarezodud {
 // Integers 0, texts empty, date-times cleared at construction.
 struct SMArrayCtrlHostMap_t {
   SMArrayCtrlHostMap_t();
-  ~SMArrayCtrlHostMap_t();
+  ~SMArrayCtrlHostMap_t() = default;
   SMArrayCtrlHostMap_t(const SMArrayCtrlHostMap_t&) = delete;
   SMArrayCtrlHostMap_t& operator=(const SMArrayCtrlHostMap_t&) = delete;
 
