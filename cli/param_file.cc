@@ -63,8 +63,8 @@ const std::vector<KeySpec>& keySpecs() {
 #undef ZZ_INT
 
 const KeySpec* findKey(const std::string& name) {
-  for (const KeySpec& spec : keySpecs()) {
-    if (zarezodud::equalsIgnoreCase(name, spec.name)) return &spec;
+  for (const KeySpec& keySpec : keySpecs()) {
+    if (zarezodud::equalsIgnoreCase(name, keySpec.name)) return &keySpec;
   }
   return nullptr;
 }
@@ -92,35 +92,35 @@ bool parseBool(const std::string& text, int32_t& out) {
 }
 
 // Applies one key. where names the origin for messages ("<file>:<line>" or "--set").
-bool applyValue(ZARezodudParams& params, const KeySpec& spec, std::string value, const std::string& baseDir,
+bool applyValue(ZARezodudParams& params, const KeySpec& keySpec, std::string value, const std::string& baseDir,
                 const std::string& where, std::string& error) {
-  if (spec.setText) {
+  if (keySpec.setText) {
     if (value.size() >= zarezodud::kParamTextSize) {
-      error = where + ": the value of [" + spec.name + "] is " + std::to_string(value.size()) +
+      error = where + ": the value of [" + keySpec.name + "] is " + std::to_string(value.size()) +
               " bytes long; at most " + std::to_string(zarezodud::kParamTextSize - 1) +
               " are allowed. Shorten it (values are never cut).";
       return false;
     }
-    if (spec.kind == Kind::kPath && !value.empty() && value[0] != '/') {
+    if (keySpec.kind == Kind::kPath && !value.empty() && value[0] != '/') {
       value = (std::filesystem::path(baseDir) / value).lexically_normal().string();
       if (value.size() >= zarezodud::kParamTextSize) {
-        error = where + ": the path of [" + spec.name + "] is longer than " +
+        error = where + ": the path of [" + keySpec.name + "] is longer than " +
                 std::to_string(zarezodud::kParamTextSize - 1) + " bytes once made absolute. Shorten it.";
         return false;
       }
     }
-    spec.setText(params, value);
+    keySpec.setText(params, value);
     return true;
   }
   int32_t number = 0;
-  const bool parsed = spec.kind == Kind::kBool ? parseBool(value, number) : parseInt(value, number);
+  const bool parsed = keySpec.kind == Kind::kBool ? parseBool(value, number) : parseInt(value, number);
   if (!parsed) {
-    error = where + ": [" + spec.name + "] must be " +
-            (spec.kind == Kind::kBool ? std::string("true or false") : std::string("a whole number")) +
+    error = where + ": [" + keySpec.name + "] must be " +
+            (keySpec.kind == Kind::kBool ? std::string("true or false") : std::string("a whole number")) +
             ", not [" + value + "].";
     return false;
   }
-  spec.setInt(params, number);
+  keySpec.setInt(params, number);
   return true;
 }
 
@@ -128,7 +128,7 @@ bool applyValue(ZARezodudParams& params, const KeySpec& spec, std::string value,
 
 std::vector<std::string> paramKeyNames() {
   std::vector<std::string> names;
-  for (const KeySpec& spec : keySpecs()) names.emplace_back(spec.name);
+  for (const KeySpec& keySpec : keySpecs()) names.emplace_back(keySpec.name);
   return names;
 }
 
@@ -171,14 +171,14 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
       return result;
     }
     const std::string key = zarezodud::trimCopy(trimmed.substr(0, eq));
-    const KeySpec* spec = findKey(key);
-    if (spec == nullptr) {
+    const KeySpec* keySpec = findKey(key);
+    if (keySpec == nullptr) {
       result.error = where + ": unknown key [" + key +
                      "]. Known keys: productName, DBname, ..., xmlOutput "
                      "(see zarezodud run --help).";
       return result;
     }
-    if (!applyValue(*params, *spec, zarezodud::trimCopy(trimmed.substr(eq + 1)), baseDir, where,
+    if (!applyValue(*params, *keySpec, zarezodud::trimCopy(trimmed.substr(eq + 1)), baseDir, where,
                     result.error)) {
       return result;
     }
@@ -192,21 +192,21 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
   const std::string cwd = std::filesystem::current_path(cwdError).string();
   for (const std::string& item : overrides) {
     const size_t eq = item.find('=');
-    const KeySpec* spec =
+    const KeySpec* keySpec =
         eq == std::string::npos ? nullptr : findKey(zarezodud::trimCopy(item.substr(0, eq)));
-    if (spec == nullptr) {
+    if (keySpec == nullptr) {
       result.exitCode = 64;
       result.error = "--set " + item.substr(0, eq) + ": expected key=value with a parameter file key.";
       return result;
     }
-    if (spec->kind == Kind::kSecret) {
+    if (keySpec->kind == Kind::kSecret) {
       result.exitCode = 64;
       result.error =
           "--set password: a password on the command line is visible to other users; put it in "
           "the environment variable ZAREZODUD_PASSWORD instead.";
       return result;
     }
-    if (!applyValue(*params, *spec, item.substr(eq + 1), cwd, "--set", result.error)) return result;
+    if (!applyValue(*params, *keySpec, item.substr(eq + 1), cwd, "--set", result.error)) return result;
   }
 
   if (const char* password = std::getenv("ZAREZODUD_PASSWORD")) {
