@@ -31,7 +31,7 @@ std::string bracketedPath(const std::string& message) {
     if (open == std::string::npos) return std::string();
     const size_t close = message.find(']', open);
     if (close == std::string::npos) return std::string();
-    const std::string inside = message.substr(open + 1, close - open - 1);
+    std::string inside = message.substr(open + 1, close - open - 1);
     if (inside.find('/') != std::string::npos) return inside;
     from = close + 1;
   }

@@ -240,10 +240,10 @@ class Parser {
           out.push_back('\t');
           break;
         case 'u': {
-          unsigned int cp;
+          unsigned int cp = 0;
           if (!hex4(cp)) return false;
           if (cp >= 0xD800 && cp <= 0xDBFF) {
-            unsigned int low;
+            unsigned int low = 0;
             if (m_text.compare(m_pos, 2, "\\u") != 0) return fail("lone surrogate");
             m_pos += 2;
             if (!hex4(low)) return false;

@@ -19,7 +19,7 @@ using DigestContext = std::unique_ptr<EVP_MD_CTX, DigestContextDeleter>;
 std::string toHex(const unsigned char* bytes, unsigned int length) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
-  hex.reserve(length * 2);
+  hex.reserve(static_cast<std::size_t>(length) * 2);
   for (unsigned int i = 0; i < length; ++i) {
     hex.push_back(kDigits[bytes[i] >> 4]);
     hex.push_back(kDigits[bytes[i] & 0x0f]);
