@@ -9,6 +9,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/install-deps.sh
+# Paths below the checkout are hashed relative to it, so a fresh clone elsewhere reuses the
+# compiler cache of an earlier one.
+export CCACHE_BASEDIR="$root"
 
 jobs=$(nproc)
 scripts/build.sh build -DZAREZODUD_BUILD_BENCH=ON
