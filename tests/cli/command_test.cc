@@ -203,7 +203,7 @@ TEST(CommandTest, SecondRunOnTheSameDatabaseIsRefusedAtOnce) {
 
 // Starts a slow run, kills it once some scripts are journaled, and returns the state path.
 std::string interruptedRun(CliInstallation& inst) {
-  const pid_t pid = ztest::startCommand(inst.spec({"run", "--params", "params.ini", "Top", "--state-dir",
+  const pid_t pid = ztest::startCommand(inst.invocation({"run", "--params", "params.ini", "Top", "--state-dir",
                                                    "state", "--backend", "record:journal"},
                                                   {{"ZAREZODUD_RECORD_DELAY_MS", "20"}}),
                                         inst.path("run.out"));

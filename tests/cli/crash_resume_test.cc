@@ -70,7 +70,7 @@ TEST(CrashResumeTest, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
   for (int round = 0; round < 20; ++round) {
     const bool resume = ztest::fileExists(statePath);
     const auto args = resume ? std::vector<std::string>{"run", "--resume", statePath} : freshArgs;
-    const pid_t pid = ztest::startCommand(inst.spec(args, env), inst.path("runs.out"));
+    const pid_t pid = ztest::startCommand(inst.invocation(args, env), inst.path("runs.out"));
     ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
     ::kill(pid, SIGKILL);

@@ -120,7 +120,7 @@ TEST_F(PeerFailures, ServerStoppingMidRunFailsClearlyAndTheRunResumesWhenItIsBac
   const std::vector<std::string> steps = addSteps(inst_, 20);
   const int port = peer_.port();
   const pid_t pid =
-      ztest::startCommand(inst_.spec(ztest::PeerUpgrade::runArgs("Steps", port), peer_.options().password),
+      ztest::startCommand(inst_.invocation(ztest::PeerUpgrade::runArgs("Steps", port), peer_.options().password),
                           inst_.path("run.out"));
   ASSERT_GT(pid, 0);
   // Stop the server once a few steps are in.
@@ -164,7 +164,7 @@ TEST_F(PeerFailures, ServerThatNeverAnswersIsBoundedByTheLoginTimeout) {
   start(options);
   const auto started = Clock::now();
   const pid_t pid =
-      ztest::startCommand(inst_.spec(ztest::PeerUpgrade::runArgs("UpgradeDB", peer_.port()),
+      ztest::startCommand(inst_.invocation(ztest::PeerUpgrade::runArgs("UpgradeDB", peer_.port()),
                                      peer_.options().password, {{"ZAREZODUD_LOGIN_TIMEOUT", "2"}}),
                           inst_.path("run.out"));
   ASSERT_GT(pid, 0);

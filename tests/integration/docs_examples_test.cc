@@ -101,11 +101,11 @@ bool isContiguousRun(const std::vector<std::string>& part, const std::vector<std
 }
 
 ztest::CommandResult runCommand(const std::vector<std::string>& args) {
-  ztest::CommandSpec spec;
-  spec.program = kCommand;
-  spec.args = args;
-  spec.cwd = kSource;
-  return ztest::runCommand(spec);
+  ztest::CommandSpec invocation;
+  invocation.program = kCommand;
+  invocation.args = args;
+  invocation.cwd = kSource;
+  return ztest::runCommand(invocation);
 }
 
 // The subcommand words of a "zarezodud ..." line: the lower-case words right after the name.

@@ -36,12 +36,12 @@ const char kPhases[] =
 // Runs program (a path, or a name looked up on the PATH) with args and extra environment.
 ztest::CommandResult run(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::pair<std::string, std::string>>& env = {}) {
-  ztest::CommandSpec spec;
-  spec.program = "/usr/bin/env";
-  spec.args = {program};
-  spec.args.insert(spec.args.end(), args.begin(), args.end());
-  spec.env = env;
-  return ztest::runCommand(spec);
+  ztest::CommandSpec invocation;
+  invocation.program = "/usr/bin/env";
+  invocation.args = {program};
+  invocation.args.insert(invocation.args.end(), args.begin(), args.end());
+  invocation.env = env;
+  return ztest::runCommand(invocation);
 }
 
 std::string describe(const ztest::CommandResult& r) { return "stdout:\n" + r.out + "\nstderr:\n" + r.err; }

@@ -12,11 +12,11 @@
 namespace {
 
 ztest::CommandResult shell(const std::string& command, const std::string& cwd = std::string()) {
-  ztest::CommandSpec spec;
-  spec.program = "/bin/sh";
-  spec.args = {"-c", command};
-  spec.cwd = cwd;
-  return ztest::runCommand(spec);
+  ztest::CommandSpec invocation;
+  invocation.program = "/bin/sh";
+  invocation.args = {"-c", command};
+  invocation.cwd = cwd;
+  return ztest::runCommand(invocation);
 }
 
 std::string findDeb(const std::string& dir) {

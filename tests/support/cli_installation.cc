@@ -35,23 +35,23 @@ std::string CliInstallation::writeParams(const std::string& extra) const {
                    extra);
 }
 
-CommandSpec CliInstallation::spec(const std::vector<std::string>& args,
+CommandSpec CliInstallation::invocation(const std::vector<std::string>& args,
                                   std::vector<std::pair<std::string, std::string>> env) const {
-  CommandSpec spec;
-  spec.program = m_program;
-  spec.args = args;
-  spec.cwd = root();
-  spec.env = {{"ZAREZODUD_REGISTRY_DIR", path("registry")},
+  CommandSpec invocation;
+  invocation.program = m_program;
+  invocation.args = args;
+  invocation.cwd = root();
+  invocation.env = {{"ZAREZODUD_REGISTRY_DIR", path("registry")},
               {"ZAREZODUD_OUTPUT_DIR", path("output")},
               {"ZAREZODUD_INSTANCE", "default"}};
-  for (auto& item : env) spec.env.push_back(std::move(item));
-  spec.unset = {"ZAREZODUD_PASSWORD"};
-  return spec;
+  for (auto& item : env) invocation.env.push_back(std::move(item));
+  invocation.unset = {"ZAREZODUD_PASSWORD"};
+  return invocation;
 }
 
 CommandResult CliInstallation::run(const std::vector<std::string>& args, const std::string& input,
                                    std::vector<std::pair<std::string, std::string>> env) const {
-  CommandSpec s = spec(args, std::move(env));
+  CommandSpec s = invocation(args, std::move(env));
   s.input = input;
   return runCommand(s);
 }

@@ -37,7 +37,7 @@ class CliInstallation {
   // kept inside the tree).
   CommandResult run(const std::vector<std::string>& args, const std::string& input = std::string(),
                     std::vector<std::pair<std::string, std::string>> env = {}) const;
-  CommandSpec spec(const std::vector<std::string>& args,
+  CommandSpec invocation(const std::vector<std::string>& args,
                    std::vector<std::pair<std::string, std::string>> env = {}) const;
 
  private:

@@ -14,15 +14,15 @@ namespace ztest {
 namespace {
 
 // In the child: environment, directory, exec. Never returns.
-[[noreturn]] void execChild(const CommandSpec& spec) {
-  for (const std::string& name : spec.unset) ::unsetenv(name.c_str());
-  for (const auto& item : spec.env) ::setenv(item.first.c_str(), item.second.c_str(), 1);
-  if (!spec.cwd.empty() && ::chdir(spec.cwd.c_str()) != 0) ::_exit(125);
+[[noreturn]] void execChild(const CommandSpec& invocation) {
+  for (const std::string& name : invocation.unset) ::unsetenv(name.c_str());
+  for (const auto& item : invocation.env) ::setenv(item.first.c_str(), item.second.c_str(), 1);
+  if (!invocation.cwd.empty() && ::chdir(invocation.cwd.c_str()) != 0) ::_exit(125);
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(spec.program.c_str()));
-  for (const std::string& arg : spec.args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(const_cast<char*>(invocation.program.c_str()));
+  for (const std::string& arg : invocation.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-  ::execv(spec.program.c_str(), argv.data());
+  ::execv(invocation.program.c_str(), argv.data());
   ::_exit(127);
 }
 
@@ -38,7 +38,7 @@ CommandResult waitCommand(pid_t pid) {
   return result;
 }
 
-CommandResult runCommand(const CommandSpec& spec) {
+CommandResult runCommand(const CommandSpec& invocation) {
   int in[2], out[2], err[2];
   if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
     return CommandResult();
@@ -48,7 +48,7 @@ CommandResult runCommand(const CommandSpec& spec) {
     ::dup2(in[0], 0);
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
-    execChild(spec);
+    execChild(invocation);
   }
   ::close(in[0]);
   ::close(out[1]);
@@ -56,8 +56,8 @@ CommandResult runCommand(const CommandSpec& spec) {
   // Feed the input, then read both outputs until they close, never blocking on one of them.
   ::signal(SIGPIPE, SIG_IGN);
   size_t written = 0;
-  while (written < spec.input.size()) {
-    const ssize_t n = ::write(in[1], spec.input.data() + written, spec.input.size() - written);
+  while (written < invocation.input.size()) {
+    const ssize_t n = ::write(in[1], invocation.input.data() + written, invocation.input.size() - written);
     if (n <= 0) break;
     written += static_cast<size_t>(n);
   }
@@ -90,7 +90,7 @@ CommandResult runCommand(const CommandSpec& spec) {
   return result;
 }
 
-pid_t startCommand(const CommandSpec& spec, const std::string& outputFile) {
+pid_t startCommand(const CommandSpec& invocation, const std::string& outputFile) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int devNull = ::open("/dev/null", O_RDONLY);
@@ -99,7 +99,7 @@ pid_t startCommand(const CommandSpec& spec, const std::string& outputFile) {
     ::dup2(devNull, 0);
     ::dup2(output, 1);
     ::dup2(output, 2);
-    execChild(spec);
+    execChild(invocation);
   }
   return pid;
 }

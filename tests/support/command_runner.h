@@ -31,11 +31,11 @@ struct CommandResult {
 };
 
 // Runs the command to its end.
-CommandResult runCommand(const CommandSpec& spec);
+CommandResult runCommand(const CommandSpec& invocation);
 
 // Starts the command with standard input empty and both outputs appended to outputFile; returns
 // the child's pid (-1 on failure).
-pid_t startCommand(const CommandSpec& spec, const std::string& outputFile);
+pid_t startCommand(const CommandSpec& invocation, const std::string& outputFile);
 
 // Waits for a started child; fills exitCode or signal.
 CommandResult waitCommand(pid_t pid);

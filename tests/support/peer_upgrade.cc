@@ -27,23 +27,23 @@ std::vector<std::string> PeerUpgrade::runArgs(const std::string& phase, int port
           "--state-dir", "state"};
 }
 
-CommandSpec PeerUpgrade::spec(const std::vector<std::string>& args, const std::string& password,
+CommandSpec PeerUpgrade::invocation(const std::vector<std::string>& args, const std::string& password,
                               std::vector<std::pair<std::string, std::string>> env) const {
-  CommandSpec spec;
-  spec.program = m_program;
-  spec.args = args;
-  spec.cwd = m_dir.file("inst");
-  spec.env = {{"ZAREZODUD_REGISTRY_DIR", registryDir()}, {"ZAREZODUD_OUTPUT_DIR", m_dir.file("output")},
+  CommandSpec invocation;
+  invocation.program = m_program;
+  invocation.args = args;
+  invocation.cwd = m_dir.file("inst");
+  invocation.env = {{"ZAREZODUD_REGISTRY_DIR", registryDir()}, {"ZAREZODUD_OUTPUT_DIR", m_dir.file("output")},
               {"ZAREZODUD_INSTANCE", "default"},         {"ZAREZODUD_ODBC_DRIVER", "FreeTDS"},
               {"ZAREZODUD_PASSWORD", password},          {"ZAREZODUD_LOGIN_TIMEOUT", "10"}};
-  for (auto& item : env) spec.env.push_back(std::move(item));
-  spec.unset = {"ZAREZODUD_ODBC_ATTRIBUTES"};
-  return spec;
+  for (auto& item : env) invocation.env.push_back(std::move(item));
+  invocation.unset = {"ZAREZODUD_ODBC_ATTRIBUTES"};
+  return invocation;
 }
 
 CommandResult PeerUpgrade::run(const std::vector<std::string>& args, const std::string& password,
                                std::vector<std::pair<std::string, std::string>> env) const {
-  return runCommand(spec(args, password, std::move(env)));
+  return runCommand(invocation(args, password, std::move(env)));
 }
 
 std::vector<std::string> PeerUpgrade::queryPeer(const TdsPeer& peer, const std::string& database,
@@ -53,15 +53,15 @@ std::vector<std::string> PeerUpgrade::queryPeer(const TdsPeer& peer, const std::
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const std::string file = peer.stateDir() + "/db_" + lower + ".sqlite";
   // The query and the path travel as arguments, never inside the program text.
-  CommandSpec spec;
-  spec.program = "/usr/bin/env";
-  spec.args = {"python3", "-c",
+  CommandSpec invocation;
+  invocation.program = "/usr/bin/env";
+  invocation.args = {"python3", "-c",
                "import sqlite3, sys\n"
                "c = sqlite3.connect(sys.argv[1])\n"
                "for r in c.execute(sys.argv[2]):\n"
                "    print('' if r[0] is None else r[0])\n",
                file, query};
-  const CommandResult result = runCommand(spec);
+  const CommandResult result = runCommand(invocation);
   if (result.exitCode != 0 && error != nullptr) *error = result.err;
   std::istringstream in(result.out);
   std::string line;

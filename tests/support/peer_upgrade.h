@@ -39,7 +39,7 @@ class PeerUpgrade {
 
   // The command with args, started in the installation directory, with the private
   // environment, the driver FreeTDS and password (the peer's unless overridden by env).
-  CommandSpec spec(const std::vector<std::string>& args, const std::string& password,
+  CommandSpec invocation(const std::vector<std::string>& args, const std::string& password,
                    std::vector<std::pair<std::string, std::string>> env = {}) const;
   CommandResult run(const std::vector<std::string>& args, const std::string& password,
                     std::vector<std::pair<std::string, std::string>> env = {}) const;
