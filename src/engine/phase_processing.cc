@@ -17,10 +17,6 @@ namespace {
 
 const char kContext[] = "INIFileProcessor::processPhase";
 
-bool isKnownCommandType(const std::string& type) {
-  return zarezodud::equalsIgnoreCase(type, "SQL") || zarezodud::equalsIgnoreCase(type, "BATCH") ||
-         zarezodud::equalsIgnoreCase(type, "EXE");
-}
 
 }  // namespace
 
@@ -43,7 +39,7 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
                                        const std::string& quotedIdentifier, int& returnCode,
                                        unsigned int& success, RKZARezodud::ProcessPhase& record) {
   const std::string phaseLog = m_params.phaseLogFile();
-  if (!lists.empty() && !isKnownCommandType(commandType)) {
+  if (!lists.empty() && !zarezodud::isKnownCommandType(commandType)) {
     const std::string message = formatMessage(
         "Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
         commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");

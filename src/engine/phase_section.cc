@@ -28,6 +28,10 @@ void PhaseSection::clear() {
   postCommandCheckReturnValue = 0;
 }
 
+bool zarezodud::isKnownCommandType(const std::string& type) {
+  return equalsIgnoreCase(type, "SQL") || equalsIgnoreCase(type, "BATCH") || equalsIgnoreCase(type, "EXE");
+}
+
 namespace {
 
 // The names that a service-pack upgrade of release 16 prefixes when they stand in a

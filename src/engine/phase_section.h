@@ -52,4 +52,9 @@ class ZAREZODUD_API PhaseSection {
   std::vector<std::string> subModulePhases;         // from "SubModuleSections"
 };
 
+namespace zarezodud {
+// True for the command types a phase's lists may have: "SQL", "BATCH" or "EXE", any case.
+bool isKnownCommandType(const std::string& type);
+}  // namespace zarezodud
+
 #endif

@@ -21,10 +21,6 @@ const char kCheckContext[] = "INIFileProcessor::checkFileExists";
 void logValidate(const std::string& message) { ZARezodudLogger::LogLine(kValidateContext, "%s", message.c_str()); }
 void logCheck(const std::string& message) { ZARezodudLogger::LogLine(kCheckContext, "%s", message.c_str()); }
 
-bool isKnownCommandType(const std::string& type) {
-  return zarezodud::equalsIgnoreCase(type, "SQL") || zarezodud::equalsIgnoreCase(type, "BATCH") ||
-         zarezodud::equalsIgnoreCase(type, "EXE");
-}
 
 }  // namespace
 
@@ -90,7 +86,7 @@ unsigned int INIFileProcessor::validateCommandPart(const std::string& phaseName,
                                                    const std::vector<std::string>& environmentFiles,
                                                    const std::vector<std::string>& listFiles,
                                                    const std::string& directory) {
-  if (!listFiles.empty() && !isKnownCommandType(commandType)) {
+  if (!listFiles.empty() && !zarezodud::isKnownCommandType(commandType)) {
     logValidate(formatMessage(
         "Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
         commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE"));

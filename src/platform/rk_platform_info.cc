@@ -81,39 +81,45 @@ int RKPlatformInfo::getString(const char* keyPath, const char* valueName, char* 
   return 1;
 }
 
-int RKPlatformInfo::getString(const char* keyPath, const char* valueName, std::string* out) {
-  if (keyPath == nullptr || valueName == nullptr || out == nullptr) {
+bool RKPlatformInfo::readValue(const char* keyPath, const char* valueName, RegistryValue::Type type,
+                               RegistryValue* out) {
+  if (keyPath == nullptr || valueName == nullptr) {
     lastError_ = kInvalidArgument;
-    return 0;
+    return false;
   }
   RegistryContent content;
   std::string path;
-  if (!loadCurrent(&content, &path)) return 0;
+  if (!loadCurrent(&content, &path)) return false;
   const RegistryValue* value = findValue(content, path, keyPath, valueName);
-  if (value == nullptr) return 0;
-  if (value->type != RegistryValue::Type::kString) {
-    lastError_ = "value " + describe(keyPath, valueName) + " is a number, not a string";
+  if (value == nullptr) return false;
+  if (value->type != type) {
+    lastError_ = "value " + describe(keyPath, valueName) +
+                 (type == RegistryValue::Type::kString ? " is a number, not a string" : " is a string, not a number");
+    return false;
+  }
+  *out = *value;
+  return true;
+}
+
+int RKPlatformInfo::getString(const char* keyPath, const char* valueName, std::string* out) {
+  if (out == nullptr) {
+    lastError_ = kInvalidArgument;
     return 0;
   }
-  *out = value->text;
+  RegistryValue value;
+  if (!readValue(keyPath, valueName, RegistryValue::Type::kString, &value)) return 0;
+  *out = value.text;
   return 1;
 }
 
 int RKPlatformInfo::getNumber(const char* keyPath, const char* valueName, unsigned long long* out) {
-  if (keyPath == nullptr || valueName == nullptr || out == nullptr) {
+  if (out == nullptr) {
     lastError_ = kInvalidArgument;
     return 0;
   }
-  RegistryContent content;
-  std::string path;
-  if (!loadCurrent(&content, &path)) return 0;
-  const RegistryValue* value = findValue(content, path, keyPath, valueName);
-  if (value == nullptr) return 0;
-  if (value->type != RegistryValue::Type::kNumber) {
-    lastError_ = "value " + describe(keyPath, valueName) + " is a string, not a number";
-    return 0;
-  }
-  *out = value->number;
+  RegistryValue value;
+  if (!readValue(keyPath, valueName, RegistryValue::Type::kNumber, &value)) return 0;
+  *out = value.number;
   return 1;
 }
 

@@ -76,6 +76,9 @@ class RKPlatformInfo {
  private:
   bool resolvePath(std::string* path);
   bool loadCurrent(RegistryContent* content, std::string* path);
+  // Copies the value of keyPath/valueName into out when it exists and has the given type;
+  // false with lastError_ set otherwise.
+  bool readValue(const char* keyPath, const char* valueName, RegistryValue::Type type, RegistryValue* out);
   const RegistryValue* findValue(const RegistryContent& content, const std::string& path, const char* keyPath,
                                  const char* valueName);
   int store(const char* keyPath, const char* valueName, const RegistryValue& value);
