@@ -2,13 +2,12 @@
 // the session-setting preamble in front of the caller's text and hands the whole text, GO lines
 // included, to the connection service in one call.
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "db/db_queries.h"
 #include "db/return_codes.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
+#include "platform/regular_file.h"
 #include "platform/rk_platform_info.h"
 #include "platform/rk_simple_db_conn_object.h"
 
@@ -25,7 +24,8 @@ std::string untilNul(std::string text) {
   return text;
 }
 
-std::string composeForProduct(const std::string& query, int transactionAbort, const std::string& quotedIdentifier) {
+std::string composeForProduct(const std::string& query, int transactionAbort,
+                              const std::string& quotedIdentifier) {
   std::string text;
   if (transactionAbort != 0) text += kXactAbortPreamble;
   text += "SET QUOTED_IDENTIFIER " + quotedIdentifier + "\nGO\n";
@@ -43,18 +43,24 @@ std::string composeForMaster(const std::string& query, int transactionAbort) {
 }  // namespace
 
 bool DBQueries::readScriptFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::in | std::ios::binary);
-  if (!in) {
-    m_lastError = formatMessage("Cannot open file [%s].", path.c_str());
-    return false;
+  // Only a regular file is read: a FIFO or a link to a device would block or never end.
+  std::string error;
+  switch (zarezodud::readRegularFile(path, text, nullptr, error)) {
+    case zarezodud::FileReadResult::kRead:
+      return true;
+    case zarezodud::FileReadResult::kCannotOpen:
+      m_lastError = formatMessage("Cannot open file [%s].", path.c_str());
+      return false;
+    case zarezodud::FileReadResult::kNotRegular:
+    case zarezodud::FileReadResult::kReadFailed:
+      break;
   }
-  std::ostringstream content;
-  content << in.rdbuf();
-  text = content.str();
-  return true;
+  m_lastError = formatMessage("Cannot open file [%s]. %s", path.c_str(), error.c_str());
+  return false;
 }
 
-unsigned int DBQueries::executeSQLQuery(std::string query, int transactionAbort, std::string quotedIdentifier) {
+unsigned int DBQueries::executeSQLQuery(std::string query, int transactionAbort,
+                                        std::string quotedIdentifier) {
   if (!ensureDBConnection()) return 0;
   const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
   if (m_dbConnection->executeQueryForZARezodud(text, nullptr) == 0) {
@@ -75,8 +81,8 @@ unsigned int DBQueries::executeSQLQueryAndReturnInt(std::string query, int& resu
   return 1;
 }
 
-unsigned int DBQueries::executeSQLQueryAndReturnString(std::string query, std::string& result, int transactionAbort,
-                                                       std::string quotedIdentifier) {
+unsigned int DBQueries::executeSQLQueryAndReturnString(std::string query, std::string& result,
+                                                       int transactionAbort, std::string quotedIdentifier) {
   if (!ensureDBConnection()) return 0;
   const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
   if (m_dbConnection->executeQuery(text, false) != 0) {
@@ -108,8 +114,8 @@ unsigned int DBQueries::executeSQLFile(std::string filePath, int& returnCode, in
     }
     const auto end = std::chrono::system_clock::now();
     if (isWarningCode(returnCode)) {
-      m_lastError =
-          formatMessage("Warning occurred while executing File [%s]. ExitCode [%d]", filePath.c_str(), returnCode);
+      m_lastError = formatMessage("Warning occurred while executing File [%s]. ExitCode [%d]",
+                                  filePath.c_str(), returnCode);
       return 1;
     }
     if (isErrorCode(returnCode)) {

@@ -44,6 +44,33 @@ std::string digest(Source next) {
 
 }  // namespace
 
+struct Sha256::State {
+  DigestContext context{EVP_MD_CTX_new()};
+  bool ok = false;
+};
+
+Sha256::Sha256() : state_(std::make_unique<State>()) {
+  state_->ok = state_->context && EVP_DigestInit_ex(state_->context.get(), EVP_sha256(), nullptr) == 1;
+}
+
+Sha256::~Sha256() = default;
+Sha256::Sha256(Sha256&&) noexcept = default;
+Sha256& Sha256::operator=(Sha256&&) noexcept = default;
+
+void Sha256::update(std::string_view data) {
+  if (!state_->ok || data.empty()) return;
+  state_->ok = EVP_DigestUpdate(state_->context.get(), data.data(), data.size()) == 1;
+}
+
+std::string Sha256::finishHex() {
+  if (!state_->ok) return std::string();
+  state_->ok = false;
+  unsigned char out[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_DigestFinal_ex(state_->context.get(), out, &length) != 1) return std::string();
+  return toHex(out, length);
+}
+
 std::string sha256Hex(std::string_view data) {
   bool given = false;
   return digest([&](std::string_view& chunk) {
