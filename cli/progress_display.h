@@ -21,6 +21,8 @@ class ProgressDisplay {
   void scriptStarted(const std::string& path);
   void scriptEnded(const std::string& path, int code, bool succeeded, double seconds);
   void scriptSkipped(const std::string& path, const std::string& reason);
+  // A script that finished in an earlier run: counted, not shown.
+  void scriptDoneEarlier() { ++m_done; }
   // Ends the bar line on a terminal.
   void finish();
 

@@ -1,22 +1,33 @@
-// Moving a position record past a script that is known to have completed, so that resuming
-// does not run that script a second time. The engine resumes by running the recorded script
-// again; when the state file says that script ended before the interruption, the front end
-// points the record at what comes next instead: the next entry of the same list, or the
-// start of the next list of the same stage. Other cases (the script ended a stage, lists of
-// batch files or executables) are left alone and the script runs again.
+// What a resume checks in a journal before it runs anything, beyond the run's identity: that
+// the scripts it would run again are the files the interrupted run read (their SHA-256), and
+// how to name the recorded positions that the phase, as configured now, no longer has.
 //
-// Thread-safety: uses the processor, so the caller's thread only.
+// Thread-safety: stateless functions.
 #ifndef ZAREZODUD_CLI_RESUME_POSITION_H
 #define ZAREZODUD_CLI_RESUME_POSITION_H
 
-#include "engine/ini_file_processor.h"
-#include "engine/result_messages.h"
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/run_journal.h"
+#include "engine/script_position.h"
 
 namespace zcli {
 
-// True when record (whose phase name is set) now points past its innermost current script.
-// False leaves it unchanged. repair: the run is an upgrade repair (drop lists then run).
-bool advancePastCompletedScript(INIFileProcessor& processor, RKZARezodud::ProcessPhase& record, bool repair);
+// The positions, one per line ("  UpgradeDB > stage 1 > list a.lst > k.sql (2nd)"), at most
+// limit of them and then "  ... and <n> more".
+std::string describePositions(const std::vector<ScriptPosition>& positions, std::size_t limit = 5);
+
+// A script that the resume would run again whose file is no longer what the journal recorded.
+struct ChangedScript {
+  std::string path;
+  bool readable = true;  // false: it can no longer be read
+};
+
+// The scripts of replay that have no successful finished record and a recorded digest, whose
+// file now has another digest or cannot be read.
+std::vector<ChangedScript> changedScripts(const RunJournalReplay& replay);
 
 }  // namespace zcli
 

@@ -1,7 +1,7 @@
 // zarezodud run: validates and processes a phase against the database, with a progress
-// display, a state file rewritten atomically before and after every script (so that
-// --resume can continue after a crash), per-database locks on the host and on the server,
-// and a JSON run report beside the XML script results.
+// display, a run journal that the engine keeps (one durable record per finished script, so
+// that --resume continues exactly where an interrupted or failed run stopped), per-database
+// locks on the host and on the server, and a JSON run report beside the XML script results.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,17 +12,18 @@
 #include "commands.h"
 #include "database_lock.h"
 #include "engine/ini_file_processor.h"
+#include "engine/run_journal.h"
 #include "engine_support.h"
 #include "json_writer.h"
-#include "result_json.h"
 #include "param_file.h"
 #include "platform/host_lock.h"
 #include "platform/recording_connection.h"
-#include "platform/sha256.h"
 #include "progress_display.h"
+#include "result_json.h"
 #include "resume_position.h"
 #include "run_state.h"
 #include "script_events.h"
+#include "state_directory.h"
 
 namespace zcli {
 
@@ -61,29 +62,15 @@ std::string xmlBeside(const std::string& report) {
   return report + ".xml";
 }
 
-// Persists the position and shows progress as scripts run.
+// Shows progress as scripts run and keeps them for the report.
 class RunObserver : public ScriptEventRecorder {
  public:
-  RunObserver(RunState& state, std::string statePath, ProgressDisplay& progress,
-              std::shared_ptr<zarezodud::RecordingSink> sink)
-      : m_state(state), m_statePath(std::move(statePath)), m_progress(progress), m_sink(std::move(sink)) {}
-
-  void onPositionChanged(const RKZARezodud::ProcessPhase& record) override {
-    ScriptEventRecorder::onPositionChanged(record);
-    m_position = record.serialize();
-  }
+  RunObserver(ProgressDisplay& progress, std::shared_ptr<zarezodud::RecordingSink> sink)
+      : m_progress(progress), m_sink(std::move(sink)) {}
 
   void onScriptStart(const std::string& phase, const std::string& list,
                      const std::string& scriptPath) override {
     ScriptEventRecorder::onScriptStart(phase, list, scriptPath);
-    std::string hex, error;
-    if (!zarezodud::sha256File(scriptPath, hex, error)) hex.clear();
-    m_state.currentScript = scriptPath;
-    m_state.currentScriptSha256 = hex;
-    m_state.scriptRunning = true;
-    m_state.scriptSucceeded = false;
-    m_state.journalMark = m_sink ? m_sink->journalLines() : -1;
-    persist();
     if (m_sink) m_sink->setCurrentScript(scriptPath);
     m_progress.scriptStarted(scriptPath);
   }
@@ -93,37 +80,23 @@ class RunObserver : public ScriptEventRecorder {
     ScriptEventRecorder::onScriptEnd(phase, list, scriptPath, code, succeeded, seconds);
     if (m_sink) m_sink->setCurrentScript(std::string());
     m_progress.scriptEnded(scriptPath, code, succeeded, seconds);
-    m_state.scriptRunning = false;
-    m_state.scriptSucceeded = succeeded;
-    m_state.scriptsDone = m_progress.done();
-    persist();
   }
 
   void onScriptSkipped(const std::string& phase, const std::string& list, const std::string& scriptPath,
                        const std::string& reason) override {
     ScriptEventRecorder::onScriptSkipped(phase, list, scriptPath, reason);
     m_progress.scriptSkipped(scriptPath, reason);
-    m_state.scriptsDone = m_progress.done();
   }
 
-  const std::string& stateError() const { return m_stateError; }
+  void onScriptDoneEarlier(const std::string& phase, const std::string& list, const std::string& scriptPath,
+                           int code) override {
+    ScriptEventRecorder::onScriptDoneEarlier(phase, list, scriptPath, code);
+    m_progress.scriptDoneEarlier();
+  }
 
  private:
-  void persist() {
-    if (!m_position.empty()) m_state.positionXml = m_position;
-    std::string error;
-    if (!writeRunState(m_statePath, m_state, error) && m_stateError.empty()) {
-      m_stateError = error;
-      printError("cannot update the state file: " + error + "; a crash now could not be resumed.");
-    }
-  }
-
-  RunState& m_state;
-  std::string m_statePath;
   ProgressDisplay& m_progress;
   std::shared_ptr<zarezodud::RecordingSink> m_sink;
-  std::string m_position;
-  std::string m_stateError;
 };
 
 std::string absolutePath(const std::string& path) {
@@ -133,10 +106,10 @@ std::string absolutePath(const std::string& path) {
 }
 
 // Parses --backend; false for an unknown form.
-bool parseBackend(const std::string& text, std::string& journal) {
+bool parseBackend(const std::string& text, std::string& recordFile) {
   if (text.empty() || text == "odbc") return true;
   if (text.rfind("record:", 0) == 0 && text.size() > 7) {
-    journal = text.substr(7);
+    recordFile = text.substr(7);
     return true;
   }
   return false;
@@ -150,13 +123,14 @@ int64_t recordDelayMs() {
   return (*end == '\0' && value > 0 && value < 60000) ? value : 0;
 }
 
-void writeReport(const std::string& path, const RunState& state, const ScriptEventRecorder& events,
-                 bool resumed, unsigned int succeeded, int returnCode, int exitCode,
-                 const std::string& xmlPath, const RKZARezodud::UpgradePhase& results) {
+// Writes the JSON report; false (with the reason printed) when it could not be written.
+bool writeReport(const std::string& path, const RunJournalIdentity& identity,
+                 const ScriptEventRecorder& events, bool resumed, unsigned int succeeded, int returnCode,
+                 int exitCode, const std::string& xmlPath, const RKZARezodud::UpgradePhase& results) {
   JsonWriter w;
   w.beginObject();
-  w.key("phase").value(state.identity.phase).key("product").value(state.identity.product);
-  w.key("database").value(state.identity.database).key("resumed").value(resumed);
+  w.key("phase").value(identity.phase).key("product").value(identity.product);
+  w.key("database").value(identity.database).key("resumed").value(resumed);
   w.key("succeeded")
       .value(succeeded != 0)
       .key("returnCode")
@@ -172,7 +146,11 @@ void writeReport(const std::string& path, const RunState& state, const ScriptEve
   events.writeJson(w);
   w.endObject();
   std::string error;
-  if (!writeFileAtomically(path, w.str(), error)) printError("cannot write the run report: " + error);
+  if (!writeFileAtomically(path, w.str(), error)) {
+    printError("cannot write the run report: " + error);
+    return false;
+  }
+  return true;
 }
 
 int usage(const std::string& message) {
@@ -180,47 +158,61 @@ int usage(const std::string& message) {
   return kExitUsage;
 }
 
+// The instance the database object reached (the parameters' or the registry's).
+std::string connectedInstance(DBQueries& db) {
+  std::string server, user, password;
+  unsigned int authType = 0;
+  if (!db.getConnectionInfo(server, user, password, authType)) server.clear();
+  password.assign(password.size(), '\0');
+  return server;
+}
+
 int runPhase(RunOptions options) {
   const bool resuming = !options.resumeFile.empty();
-  RunState state;
   std::string statePath;
   std::string error;
+  RunJournalReplay replay;
 
   if (resuming) {
     if (!options.paramsFile.empty() || !options.phase.empty() || !options.overrides.empty()) {
       return usage(
-          "--resume takes its parameters and phase from the state file; drop --params, --set and PHASE");
+          "--resume takes its parameters and phase from the run journal; drop --params, --set and PHASE");
     }
-    if (!readRunState(options.resumeFile, state, error)) {
-      printError(error);
+    statePath = absolutePath(options.resumeFile);
+    options.stateDir = std::filesystem::path(statePath).parent_path().string();
+    if (!RunJournal::checkDirectory(options.stateDir, error)) {
+      printError(statePath + ": not resumed: the directory cannot be trusted: " + error +
+                 ". Another user could have written the journal.");
       return kExitFailure;
     }
-    if (state.status == "finished") {
-      std::cout << "Nothing to resume: the run recorded in " << options.resumeFile << " finished.\n";
+    if (!RunJournal::read(statePath, replay, error)) {
+      printError(statePath + ": not resumed: " + error);
+      return kExitFailure;
+    }
+    if (replay.runFinished && replay.runSucceeded) {
+      std::cout << "Nothing to resume: the run recorded in " << statePath << " finished.\n";
       return kExitSuccess;
     }
-    statePath = options.resumeFile;
-    options.paramsFile = state.paramsFile;
-    options.overrides = state.overrides;
-    options.phase = state.identity.phase;
-    options.stateDir = std::filesystem::path(statePath).parent_path().string();
-    if (options.stateDir.empty()) options.stateDir = ".";
-    if (options.reportFile.empty()) options.reportFile = state.reportFile;
-    if (options.backend.empty()) options.backend = state.backend;
+    const RunSettings settings = RunSettings::fromReplay(replay);
+    options.paramsFile = replay.identity.paramsFile;
+    options.overrides = settings.overrides;
+    options.phase = replay.identity.phase;
+    if (options.reportFile.empty()) options.reportFile = settings.reportFile;
+    if (options.backend.empty()) options.backend = settings.backend;
   } else {
     if (options.paramsFile.empty() || options.phase.empty()) {
-      return usage("run needs --params FILE and PHASE, or --resume STATE");
+      return usage("run needs --params FILE and PHASE, or --resume JOURNAL");
     }
     if (options.force) return usage("--force applies only with --resume");
   }
-  std::string journal;
-  if (!parseBackend(options.backend, journal)) {
-    return usage("--backend must be odbc or record:JOURNAL, not [" + options.backend + "]");
+  std::string recordFile;
+  if (!parseBackend(options.backend, recordFile)) {
+    return usage("--backend must be odbc or record:FILE, not [" + options.backend + "]");
   }
-  // The state file keeps absolute paths so that a resume works from any directory.
-  if (!journal.empty()) {
-    journal = absolutePath(journal);
-    options.backend = "record:" + journal;
+  // The journal keeps absolute paths so that a resume works from any directory.
+  if (!recordFile.empty()) {
+    recordFile = absolutePath(recordFile);
+    options.backend = "record:" + recordFile;
   }
 
   ParamLoadResult loaded = loadParamFile(options.paramsFile, options.overrides);
@@ -230,36 +222,28 @@ int runPhase(RunOptions options) {
   }
   ZARezodudParams& params = *loaded.params;
   // The rehearsal backend needs no credentials; the identity is taken before placeholders.
-  const RunIdentity identity = RunIdentity::of(params, options.phase);
-
+  RunJournalIdentity identity = identityOf(params, loaded.file, options.phase);
   if (resuming) {
-    const std::string difference = identity.differenceFrom(state.identity);
+    // A resume continues the same run: against another product, server or database it
+    // would skip there what ran elsewhere. --force does not override this.
+    const std::string difference = identity.differenceFrom(replay.identity);
     if (!difference.empty()) {
       printError(statePath + ": the parameters no longer match the interrupted run (" + difference +
-                 "). Restore them, or start a new run after removing the state file.");
+                 "). Restore them, or start a new run after removing the journal.");
       return kExitFailure;
-    }
-    if (!state.currentScript.empty() && !state.currentScriptSha256.empty()) {
-      std::string now;
-      std::string readError;
-      const bool readable = zarezodud::sha256File(state.currentScript, now, readError);
-      if ((!readable || now != state.currentScriptSha256) && !options.force) {
-        printError(
-            statePath + ": the script to resume from, " + state.currentScript + ", " +
-            (readable ? "changed" : "can no longer be read") +
-            " since the interrupted run started it. Check it, then resume with --force to run it as it "
-            "is now.");
-        return kExitFailure;
-      }
     }
   }
 
-  if (options.stateDir.empty()) options.stateDir = ".";
-  options.stateDir = absolutePath(options.stateDir);
-  std::error_code ec;
-  std::filesystem::create_directories(options.stateDir, ec);
+  if (!resuming) {
+    if (options.stateDir.empty()) options.stateDir = defaultStateDirectory();
+    options.stateDir = absolutePath(options.stateDir);
+    if (!prepareStateDirectory(options.stateDir, error)) {
+      printError(error + ". Choose another --state-dir.");
+      return kExitFailure;
+    }
+  }
   const std::string key = fileKey(params.DBname());
-  if (!resuming) statePath = options.stateDir + "/" + key + ".state.json";
+  if (!resuming) statePath = options.stateDir + "/" + key + ".journal";
   if (options.reportFile.empty()) options.reportFile = options.stateDir + "/" + key + "-report.json";
   options.reportFile = absolutePath(options.reportFile);
 
@@ -277,23 +261,28 @@ int runPhase(RunOptions options) {
       return kExitFailure;
   }
 
-  if (!resuming && std::filesystem::exists(statePath, ec)) {
-    RunState previous;
-    std::string readError;
-    if (!readRunState(statePath, previous, readError) || previous.status != "finished") {
+  std::error_code ec;
+  if (!resuming &&
+      std::filesystem::symlink_status(statePath, ec).type() != std::filesystem::file_type::not_found) {
+    RunJournalReplay previous;
+    if (!RunJournal::read(statePath, previous, error)) {
+      printError(statePath + " cannot be used: " + error + ". Remove it to start afresh.");
+      return kExitFailure;
+    }
+    if (!previous.runFinished || !previous.runSucceeded) {
       printError(statePath + " holds an unfinished run. Resume it with: zarezodud run --resume " + statePath +
                  " (or remove the file to start afresh).");
       return kExitFailure;
     }
   }
 
-  if (!journal.empty()) supplyPlaceholders(params);
+  if (!recordFile.empty()) supplyPlaceholders(params);
   std::shared_ptr<zarezodud::RecordingSink> sink;
   zarezodud::SQLConnectionFactory previousFactory;
   bool replacedFactory = false;
-  if (!journal.empty()) {
+  if (!recordFile.empty()) {
     sink = std::make_shared<zarezodud::RecordingSink>();
-    if (!sink->openJournal(journal, error)) {
+    if (!sink->openJournal(recordFile, error)) {
       printError(error);
       return kExitFailure;
     }
@@ -327,83 +316,103 @@ int runPhase(RunOptions options) {
     printError(error);
     return kExitFailure;
   }
-  loadServicePackState(*processor, params, options.servicePack);
+  identity.instance = connectedInstance(*processor->getDBObject());
 
-  RKZARezodud::ProcessPhase record;
-  if (resuming && !state.currentScript.empty()) {
-    if (!record.unserialize(state.positionXml, &error)) {
-      printError(statePath + ": the position record cannot be read: " + error);
+  if (resuming) {
+    const std::string difference = identity.differenceFrom(replay.identity);
+    if (!difference.empty()) {
+      printError(statePath + ": the parameters no longer match the interrupted run (" + difference +
+                 "). Restore them, or start a new run after removing the journal.");
       return kExitFailure;
     }
-    record.setResumeFlag(1);
-    record.setPhaseName(options.phase);
-    // A script that ended before the interruption is not run again when the record can be
-    // pointed past it. The record backend can also prove that an interrupted script ran to
-    // its end (its journal grew); over ODBC that is unknown, so such a script runs again.
-    // A script that failed is always run again: resuming is how a failure is retried.
-    const bool provenByJournal = state.scriptRunning && !journal.empty() && state.journalMark >= 0 &&
-                                 zarezodud::RecordingSink::countJournalLines(journal) > state.journalMark;
-    const bool completed =
-        state.status == "running" && ((!state.scriptRunning && state.scriptSucceeded) || provenByJournal);
-    if (completed && advancePastCompletedScript(*processor, record, params.isUpgradeRepair())) {
-      std::cout << "Resuming after " << state.currentScript << ", which completed before the interruption.\n";
+    std::vector<ScriptPosition> missing;
+    if (!RunJournal::missingPositions(replay, *processor, options.phase, missing, error)) {
+      printError(statePath + ": cannot compare the journal with phase [" + options.phase + "]: " + error);
+      return kExitFailure;
     }
-  } else if (resuming) {
-    // Interrupted before its first script: there is no position to go to, so the phase
-    // starts from its beginning (a resume flag would make the engine skip every stage).
-    state.scriptsDone = 0;
-  } else {
-    state = RunState();
-    state.paramsFile = loaded.file;
-    state.overrides = options.overrides;
-    state.reportFile = options.reportFile;
-    state.backend = options.backend.empty() ? "odbc" : options.backend;
-    state.identity = identity;
+    if (!missing.empty() && !options.force) {
+      printError(statePath + ": phase [" + options.phase + "] as configured now no longer has " +
+                 std::to_string(missing.size()) + " script position(s) that the interrupted run recorded:\n" +
+                 describePositions(missing) +
+                 "Nothing was run. Restore the configuration (lists, release), or resume with --force to run "
+                 "every script that has not finished.");
+      return kExitFailure;
+    }
+    const std::vector<ChangedScript> changed = changedScripts(replay);
+    if (!changed.empty() && !options.force) {
+      const ChangedScript& first = changed.front();
+      printError(statePath + ": the script to run again, " + first.path + ", " +
+                 (first.readable ? "changed" : "can no longer be read") +
+                 " since the interrupted run read it. Check it, then resume with --force to run it as it is "
+                 "now.");
+      return kExitFailure;
+    }
+    if (!missing.empty()) {
+      std::cout << "Resuming although " << missing.size()
+                << " recorded script position(s) are gone (--force); every script without a successful "
+                   "finished record runs.\n";
+    }
+    if (replay.ignoredBytes > 0) {
+      std::cout << "The journal ended with a record torn by the interruption (" << replay.ignoredBytes
+                << " bytes); it was left out.\n";
+    }
   }
-  record.setPhaseName(options.phase);
-  // A resumed run keeps the stored position until its first script starts, so that a crash
-  // before then resumes from the same place again.
-  if (!resuming) state.positionXml = record.serialize();
-  state.status = "running";
-  state.scriptsTotal = processor->getTotalScriptsCount();
-  if (!writeRunState(statePath, state, error)) {
+  loadServicePackState(*processor, params, options.servicePack);
+
+  RunJournal journal;
+  RunSettings settings;
+  settings.overrides = options.overrides;
+  settings.reportFile = options.reportFile;
+  settings.backend = options.backend.empty() ? "odbc" : options.backend;
+  if (!(resuming ? journal.resume(statePath, error)
+                 : journal.start(statePath, identity, settings.toHostData(), error))) {
     printError(error + ". Choose a writable --state-dir.");
     return kExitFailure;
   }
 
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
-  ProgressDisplay progress(terminal ? std::cerr : std::cout, terminal, state.scriptsTotal,
-                           resuming ? state.scriptsDone : 0);
-  RunObserver observer(state, statePath, progress, sink);
+  ProgressDisplay progress(terminal ? std::cerr : std::cout, terminal, processor->getTotalScriptsCount(), 0);
+  RunObserver observer(progress, sink);
   processor->setScriptObserver(&observer);
+  processor->setRunJournal(&journal);
+  // A fresh position record: the journal, not the record, says what is left to run.
+  RKZARezodud::ProcessPhase record;
+  record.setPhaseName(options.phase);
   int returnCode = 0;
   const unsigned int succeeded = processor->processPhase(options.phase, returnCode, record);
+  processor->setRunJournal(nullptr);
   processor->setScriptObserver(nullptr);
   progress.finish();
 
   int exitCode = exitCodeFor(succeeded, returnCode);
-  if (!observer.stateError().empty()) exitCode = kExitFailure;
-  state.positionXml = record.serialize();
-  state.status = succeeded ? "finished" : "failed";
-  state.scriptRunning = false;
-  if (!writeRunState(statePath, state, error)) {
-    printError(error);
+  if (journal.failed()) {
+    // Processing stopped before the next script; the journal holds everything up to here.
+    printError("the run stopped: " + journal.error());
     exitCode = kExitFailure;
+  } else if (!journal.finishRun(succeeded != 0, returnCode)) {
+    printError("cannot finish the run journal: " + journal.error());
+    exitCode = kExitFailure;
+  } else if (!journal.compactionError().empty()) {
+    printError("the run journal was not compacted (" + journal.compactionError() +
+               "); it stays usable as it is.");
   }
   const std::string xmlPath = xmlBeside(options.reportFile);
-  if (!writeFileAtomically(xmlPath, processor->getUpgradePhase().serialize(), error)) {
-    printError("cannot write the script results: " + error);
-  }
-  writeReport(options.reportFile, state, observer, resuming, succeeded, returnCode, exitCode, xmlPath,
-              processor->getUpgradePhase());
+  bool reported = writeFileAtomically(xmlPath, processor->getUpgradePhase().serialize(), error);
+  if (!reported) printError("cannot write the script results: " + error);
+  reported = writeReport(options.reportFile, identity, observer, resuming, succeeded, returnCode, exitCode,
+                         xmlPath, processor->getUpgradePhase()) &&
+             reported;
   processor.reset();
   if (replacedFactory) zarezodud::setSQLConnectionFactory(previousFactory);
 
   std::cout << "Phase [" << options.phase << "] " << (succeeded ? "finished" : "failed")
             << " with return code " << returnCode << ": " << observer.ranCount() << " script(s) run, "
-            << observer.skippedCount() << " skipped, " << observer.failedCount() << " failed.\n"
-            << "Report: " << options.reportFile << "\n";
-  if (!succeeded)
+            << observer.skippedCount() << " skipped, " << observer.failedCount() << " failed";
+  if (observer.earlierCount() > 0)
+    std::cout << "; " << observer.earlierCount() << " finished in an earlier run";
+  std::cout << ".\n";
+  if (reported) std::cout << "Report: " << options.reportFile << "\n";
+  if (!succeeded || journal.failed())
     std::cout << "To continue after fixing the cause: zarezodud run --resume " << statePath << "\n";
   return exitCode;
 }
@@ -417,20 +426,22 @@ Command addRunCommand(CLI::App& app) {
   cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
   cmd->add_option("PHASE", options->phase, "Phase section to run");
   cmd->add_option("--state-dir", options->stateDir,
-                  "Directory of the state file, lock file and default report (default: current directory)");
+                  "Directory of the run journal, lock file and default report (default: /var/lib/zarezodud "
+                  "for root, else $XDG_STATE_HOME/zarezodud or ~/.local/state/zarezodud)");
   cmd->add_option("--report", options->reportFile,
                   "JSON run report (default <state-dir>/<database>-report.json); the XML script results go "
                   "beside it with the extension .xml");
   cmd->add_option("--backend", options->backend,
-                  "odbc (default) or record:JOURNAL, a rehearsal and test backend that touches no database, "
-                  "appends each executed script's path to JOURNAL and waits ZAREZODUD_RECORD_DELAY_MS per "
+                  "odbc (default) or record:FILE, a rehearsal and test backend that touches no database, "
+                  "appends each executed script's path to FILE and waits ZAREZODUD_RECORD_DELAY_MS per "
                   "script");
-  cmd->add_option("--resume", options->resumeFile, "Continue the run recorded in this state file");
+  cmd->add_option("--resume", options->resumeFile, "Continue the run recorded in this run journal");
   cmd->add_option("--service-pack", options->servicePack,
                   "Service pack being applied: its recut time decides which unchanged scripts a "
                   "service-pack upgrade (isServicePackUpgrade) skips");
   cmd->add_flag("--force", options->force,
-                "With --resume: resume although the script to resume from changed");
+                "With --resume: resume although a script to run again changed, or recorded scripts are no "
+                "longer in the phase");
   cmd->footer(
       "Parameter keys: productName DBname DBServer controlSet SQLInstance DSN userId password\n"
       "  commonScriptsDir databaseScriptsDir logfile phaseLogFile failedSrcLogFile PhaseName\n"
@@ -440,7 +451,7 @@ Command addRunCommand(CLI::App& app) {
       "Examples:\n"
       "  ZAREZODUD_PASSWORD=... zarezodud run --params examples/params.ini UpgradeDB --state-dir "
       "/var/lib/zz\n"
-      "  zarezodud run --resume /var/lib/zz/Corehub.state.json");
+      "  zarezodud run --resume /var/lib/zz/Corehub.journal");
   return Command{cmd, [options]() { return runPhase(*options); }};
 }
 

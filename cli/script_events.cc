@@ -46,6 +46,17 @@ void ScriptEventRecorder::onScriptSkipped(const std::string& phase, const std::s
   listFor(phase, list).scripts.push_back(outcome);
 }
 
+void ScriptEventRecorder::onScriptDoneEarlier(const std::string& phase, const std::string& list,
+                                              const std::string& scriptPath, int code) {
+  ScriptOutcome outcome;
+  outcome.path = scriptPath;
+  outcome.skipped = true;
+  outcome.earlier = true;
+  outcome.reason = "finished in an earlier run";
+  outcome.code = code;
+  listFor(phase, list).scripts.push_back(outcome);
+}
+
 void ScriptEventRecorder::onPositionChanged(const RKZARezodud::ProcessPhase& record) {
   // The innermost record names the phase and list being worked on.
   const RKZARezodud::ProcessPhase* inner = &record;
@@ -73,7 +84,15 @@ int ScriptEventRecorder::ranCount() const {
 int ScriptEventRecorder::skippedCount() const {
   int n = 0;
   for (const ListOutcome& group : m_lists) {
-    for (const ScriptOutcome& s : group.scripts) n += s.skipped ? 1 : 0;
+    for (const ScriptOutcome& s : group.scripts) n += (s.skipped && !s.earlier) ? 1 : 0;
+  }
+  return n;
+}
+
+int ScriptEventRecorder::earlierCount() const {
+  int n = 0;
+  for (const ListOutcome& group : m_lists) {
+    for (const ScriptOutcome& s : group.scripts) n += s.earlier ? 1 : 0;
   }
   return n;
 }
@@ -99,6 +118,7 @@ void ScriptEventRecorder::writeJson(JsonWriter& writer) const {
       writer.beginObject().key("script").value(s.path);
       if (s.skipped) {
         writer.key("action").value("skip").key("reason").value(s.reason);
+        if (s.earlier) writer.key("code").value(s.code);
       } else {
         writer.key("action").value("run");
         if (s.ended) {
@@ -120,6 +140,7 @@ void ScriptEventRecorder::writeJson(JsonWriter& writer) const {
   writer.endArray();
   writer.key("totals").beginObject();
   writer.key("run").value(ranCount()).key("skipped").value(skippedCount()).key("failed").value(failedCount());
+  writer.key("earlier").value(earlierCount());
   writer.key("seconds").value(seconds);
   writer.endObject();
 }

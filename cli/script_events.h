@@ -1,5 +1,6 @@
 // ScriptEventRecorder: an engine observer that keeps, in order, the lists a phase reaches and
-// every script that runs or that the service-pack rule skips, with codes and times. plan
+// every script that runs, that the service-pack rule skips or that a resume passes over as
+// finished in an earlier run, with codes and times. plan
 // prints what it kept; run builds its report from it. Lists are grouped under the phase
 // (sub-module) that runs them.
 //
@@ -18,8 +19,9 @@ namespace zcli {
 struct ScriptOutcome {
   std::string path;
   bool skipped = false;
-  std::string reason;  // why it was skipped
-  bool ended = false;  // a run script that returned
+  std::string reason;    // why it was skipped
+  bool earlier = false;  // skipped because it finished in an earlier run (code: its code then)
+  bool ended = false;    // a run script that returned
   bool succeeded = false;
   int code = 0;
   double seconds = 0;
@@ -39,6 +41,8 @@ class ScriptEventRecorder : public ScriptObserver {
                    bool succeeded, double seconds) override;
   void onScriptSkipped(const std::string& phase, const std::string& list, const std::string& scriptPath,
                        const std::string& reason) override;
+  void onScriptDoneEarlier(const std::string& phase, const std::string& list, const std::string& scriptPath,
+                           int code) override;
   void onPositionChanged(const RKZARezodud::ProcessPhase& record) override;
 
   // The lists reached, in order; a list reached again after another one appears again.
@@ -46,8 +50,11 @@ class ScriptEventRecorder : public ScriptObserver {
   // Phases (sub-modules included) in the order they were first reached.
   std::vector<std::string> phases() const;
   int ranCount() const;
+  // Skipped by the service-pack rule (not counting those that finished in an earlier run).
   int skippedCount() const;
   int failedCount() const;
+  // Passed over because they finished in an earlier run.
+  int earlierCount() const;
 
   // Writes {"phases": [...], "lists": [{"phase","list","scripts":[...]}], "totals": {...}} members
   // into the object open in writer.

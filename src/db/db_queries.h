@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,8 +58,8 @@ class ZAREZODUD_API DBQueries {
                                            std::string quotedIdentifier);
   unsigned int executeSQLQueryAndReturnString(std::string query, std::string& result, int transactionAbort,
                                               std::string quotedIdentifier);
-  unsigned int executeSQLFile(std::string filePath, int& returnCode, int transactionAbort, int checkReturnValue,
-                              std::string quotedIdentifier);
+  unsigned int executeSQLFile(std::string filePath, int& returnCode, int transactionAbort,
+                              int checkReturnValue, std::string quotedIdentifier);
   unsigned int executeSQLFileAndReturnInt(std::string filePath, int& result, int transactionAbort,
                                           std::string quotedIdentifier);
   unsigned int executeSQLFileAndReturnString(std::string filePath, std::string& result, int transactionAbort,
@@ -208,6 +209,14 @@ class ZAREZODUD_API DBQueries {
   bool hasMasterConnection() const { return m_masterConnection != nullptr; }
   int32_t getScriptTimeThreshold() const { return m_scriptTimeThreshold; }
 
+  // Called after a script file was read whole and before any of it is sent: the file's path,
+  // the lower-case hexadecimal SHA-256 of its bytes as read, and an error text to fill. A hook
+  // that returns false stops the run of that script: nothing is sent and the operation fails
+  // with the hook's error as last error. An empty hook (the default) computes no digest.
+  using ScriptReadHook =
+      std::function<bool(const std::string& path, const std::string& sha256, std::string& error)>;
+  void setScriptReadHook(ScriptReadHook hook) { m_scriptReadHook = std::move(hook); }
+
  private:
   // True when SQL instance, database, user or password is missing (connections).
   bool credentialsIncomplete(bool needDatabase) const;
@@ -216,7 +225,8 @@ class ZAREZODUD_API DBQueries {
   // Reads "nSQLAuthType" (0 when it cannot be read).
   unsigned int readAuthType(std::string* error);
   unsigned int openConnection(RKSimpleDBConnObject*& slot, const std::string& database, bool storePlain);
-  // Text of the whole file at path; false with "Cannot open file [%s]." set.
+  // Text of the whole file at path; false with "Cannot open file [%s]." set (or the read
+  // hook's error when the hook refused).
   bool readScriptFile(const std::string& path, std::string& text);
   bool ensureDBConnection();
   // Opens the product connection when needed and makes it the table framework's current
@@ -252,13 +262,14 @@ class ZAREZODUD_API DBQueries {
   int32_t m_scriptTimeThreshold;
   RKSimpleDBConnObject* m_dbConnection;
   RKSimpleDBConnObject* m_masterConnection;
+  ScriptReadHook m_scriptReadHook;
 };
 
 // Reads one registry value: a string when textOut is given (textLength: buffer size in, value
 // length out), else an unsigned 32-bit number into numberOut. 1 or 0 with error set.
-ZAREZODUD_API unsigned int readRegistry(std::string registryBase, std::string controlSetName, std::string keyPath,
-                                        std::string valueName, unsigned int* numberOut, char* textOut,
-                                        unsigned long* textLength, std::string& error);
+ZAREZODUD_API unsigned int readRegistry(std::string registryBase, std::string controlSetName,
+                                        std::string keyPath, std::string valueName, unsigned int* numberOut,
+                                        char* textOut, unsigned long* textLength, std::string& error);
 // Fetches and decrypts the stored SQL user and password, and the optional instance and DSN.
 ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string controlSetName,
                                      std::string dbAccessRegistryPath, std::string dsnValueName,
@@ -273,8 +284,8 @@ ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string contr
 ZAREZODUD_API int addClientSPVersionString(std::string& error);
 
 // The SQL Server connection string; only the masked form may be logged.
-ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database, std::string user,
-                                                       std::string password, bool withDriver, bool trusted,
-                                                       bool masked);
+ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database,
+                                                       std::string user, std::string password,
+                                                       bool withDriver, bool trusted, bool masked);
 
 #endif

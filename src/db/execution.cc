@@ -45,8 +45,11 @@ std::string composeForMaster(const std::string& query, int transactionAbort) {
 bool DBQueries::readScriptFile(const std::string& path, std::string& text) {
   // Only a regular file is read: a FIFO or a link to a device would block or never end.
   std::string error;
-  switch (zarezodud::readRegularFile(path, text, nullptr, error)) {
+  std::string sha256;
+  switch (zarezodud::readRegularFile(path, text, m_scriptReadHook ? &sha256 : nullptr, error)) {
     case zarezodud::FileReadResult::kRead:
+      // The digest is of the file's bytes exactly as read.
+      if (m_scriptReadHook && !m_scriptReadHook(path, sha256, m_lastError)) return false;
       return true;
     case zarezodud::FileReadResult::kCannotOpen:
       m_lastError = formatMessage("Cannot open file [%s].", path.c_str());

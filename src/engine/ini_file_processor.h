@@ -12,9 +12,11 @@
 #ifndef ZAREZODUD_ENGINE_INI_FILE_PROCESSOR_H
 #define ZAREZODUD_ENGINE_INI_FILE_PROCESSOR_H
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,8 +26,11 @@
 #include "engine/product_info.h"
 #include "engine/result_messages.h"
 #include "engine/script_observer.h"
+#include "engine/script_position.h"
 #include "engine/zarezodud_params.h"
 #include "export.h"
+
+class RunJournal;
 
 class ZAREZODUD_API INIFileProcessor : public INIFileReader {
  public:
@@ -101,9 +106,10 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
                               int terminateOnError, int checkReturnValue, std::string quotedIdentifier,
                               RKZARezodud::ProcessPhase& record);
   unsigned int executeBatchList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
-                                int terminateOnError, int checkReturnValue, RKZARezodud::ProcessPhase& record);
-  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
-                                     int terminateOnError, int checkReturnValue,
+                                int terminateOnError, int checkReturnValue,
+                                RKZARezodud::ProcessPhase& record);
+  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName,
+                                     int& listReturnCode, int terminateOnError, int checkReturnValue,
                                      RKZARezodud::ProcessPhase& record);
 
   // The per-script results of this processor's runs ("PreUpgrade" stage with XML output).
@@ -112,6 +118,21 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
 
   // Installs an observer (not owned; null removes it).
   void setScriptObserver(ScriptObserver* observer) { m_observer = observer; }
+
+  // Installs a run journal (not owned; null removes it). While one is installed, processing
+  // records every phase, stage, list and script in it, passes over each script that the
+  // journal reports as completed in an earlier session (merging its recorded code), and stops
+  // before the next script when a record cannot be written.
+  void setRunJournal(RunJournal* journal);
+  RunJournal* getRunJournal() const { return m_journal; }
+
+  // Asks processing to stop before its next script: the list in progress ends as failed
+  // (return code 2), and so do the phase and its parents. Callable from any thread while
+  // processPhase runs; reason goes to the upgrade and phase logs. Stays set until clearStop().
+  void requestStop(const std::string& reason);
+  bool stopRequested() const { return m_stopRequested.load(); }
+  std::string stopReason() const;
+  void clearStop();
 
   // Read access to the processor's counters and selection state.
   int32_t getProgressFlag() const { return m_progressFlag; }
@@ -140,14 +161,34 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // The modification-time map that a phase name selects, or null.
   TimeMap* timeMapForPhase(const std::string& phaseName);
   // Walks a batch or executable list (nothing is started).
-  unsigned int walkList(const char* context, const std::string& phaseDirectory, const std::string& listFileName,
-                        int& listReturnCode, RKZARezodud::ProcessPhase& record);
+  unsigned int walkList(const char* context, const std::string& phaseDirectory,
+                        const std::string& listFileName, int& listReturnCode,
+                        RKZARezodud::ProcessPhase& record);
   // Runs one pre- or post-command stage's lists; false when the phase must stop at once.
-  bool runCommandLists(const std::string& phaseName, const std::string& directory, const std::string& commandType,
-                       const std::vector<std::string>& lists, int terminateOnError, int checkReturnValue,
-                       const std::string& quotedIdentifier, int& returnCode, unsigned int& success,
-                       RKZARezodud::ProcessPhase& record);
+  bool runCommandLists(const std::string& phaseName, const std::string& directory,
+                       const std::string& commandType, const std::vector<std::string>& lists,
+                       int terminateOnError, int checkReturnValue, const std::string& quotedIdentifier,
+                       int& returnCode, unsigned int& success, RKZARezodud::ProcessPhase& record);
   void notifyPosition();
+  // The body of processPhase, between the journal's phase records.
+  unsigned int processPhaseSections(const std::string& phaseName, int& returnCode,
+                                    RKZARezodud::ProcessPhase& record);
+  // The one place where a run stops before a script: true (with the stop logged and the list
+  // marked failed) when a stop was requested.
+  bool stopBeforeScript(const char* context, const std::string& scriptPath, int& listReturnCode);
+  // With a journal: true when the script at the current position completed in an earlier
+  // session; its recorded code is merged and the observer told.
+  bool passCompletedScript(const char* context, const std::string& list, const std::string& scriptPath,
+                           int& listReturnCode);
+  // Journal record of a script's end; a failed write stops processing.
+  void recordScriptEnd(const std::string& scriptPath, const std::string& sha256, bool succeeded, int code,
+                       double seconds);
+  // Makes the database object report each script it reads, so that the journal's start record
+  // carries the digest of the bytes that run.
+  void installScriptReadHook();
+  // The current position's list part for a list run (when a host runs a list directly, the
+  // list is the one named).
+  void enterList(const std::string& listFileName, const RKZARezodud::ProcessPhase& record);
   // Validates one command part (type, environment files, list files) of a phase.
   unsigned int validateCommandPart(const std::string& phaseName, const std::string& commandType,
                                    const std::vector<std::string>& environmentFiles,
@@ -174,6 +215,15 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   RKZARezodud::ProcessPhase* m_rootRecord = nullptr;
   // Phases being visited by validation or processing, outermost first (cycle guard).
   std::vector<std::string> m_phaseChain;
+  RunJournal* m_journal = nullptr;
+  // Where processing stands (the journal's and the resume check's position).
+  ScriptPosition m_position;
+  // The SHA-256 of the script being run, as read (for its finished record).
+  std::string m_scriptSha256;
+  bool m_scriptStartPending = false;
+  std::atomic<bool> m_stopRequested{false};
+  mutable std::mutex m_stopMutex;
+  std::string m_stopReason;
 };
 
 #endif

@@ -6,7 +6,9 @@
 #include "config/text_trim.h"
 #include "db/return_codes.h"
 #include "engine/ini_file_processor.h"
+#include "engine/occurrence_counter.h"
 #include "engine/phase_chain.h"
+#include "engine/run_journal.h"
 #include "log/format_message.h"
 #include "log/utility_logger.h"
 #include "log/zarezodud_logger.h"
@@ -17,8 +19,114 @@ namespace {
 
 const char kContext[] = "INIFileProcessor::processPhase";
 
+// The position a resume record points at, for messages: each level's phase and stage, and the
+// innermost list and script, e.g. "UpgradeDB stage 2 > TableScript stage 1, list [a.lst],
+// script [b.sql]".
+std::string describeRecordedPosition(const RKZARezodud::ProcessPhase& record, const std::string& phaseName) {
+  std::string text;
+  const RKZARezodud::ProcessPhase* level = &record;
+  std::string name = record.getPhaseName().empty() ? phaseName : record.getPhaseName();
+  for (;;) {
+    text += name + " stage " + std::to_string(level->getStage());
+    const RKZARezodud::ProcessPhase* inner = level->getStage() == 2 ? level->getSubModule() : nullptr;
+    if (inner == nullptr) break;
+    text += " > ";
+    level = inner;
+    name = level->getPhaseName();
+  }
+  if (!level->getCurrentListFile().empty()) text += ", list [" + level->getCurrentListFile() + "]";
+  if (!level->getCurrentScript().empty()) text += ", script [" + level->getCurrentScript() + "]";
+  return text;
+}
 
 }  // namespace
+
+void INIFileProcessor::setRunJournal(RunJournal* journal) {
+  m_journal = journal;
+  if (journal != nullptr) installScriptReadHook();
+}
+
+void INIFileProcessor::installScriptReadHook() {
+  if (!m_dbObject) return;
+  // The start record is written once the script's bytes are read (with their digest) and
+  // before any of it is sent; a start record that cannot be written keeps the script from
+  // running.
+  m_dbObject->setScriptReadHook(
+      [this](const std::string& path, const std::string& sha256, std::string& error) {
+        if (!m_scriptStartPending || m_journal == nullptr) return true;
+        m_scriptStartPending = false;
+        m_scriptSha256 = sha256;
+        if (m_journal->scriptStarted(m_position, path, sha256)) return true;
+        error = "Cannot write the run journal: " + m_journal->error();
+        return false;
+      });
+}
+
+void INIFileProcessor::requestStop(const std::string& reason) {
+  {
+    std::lock_guard<std::mutex> lock(m_stopMutex);
+    if (!m_stopRequested.load()) m_stopReason = reason;
+  }
+  m_stopRequested.store(true);
+}
+
+std::string INIFileProcessor::stopReason() const {
+  std::lock_guard<std::mutex> lock(m_stopMutex);
+  return m_stopReason;
+}
+
+void INIFileProcessor::clearStop() {
+  std::lock_guard<std::mutex> lock(m_stopMutex);
+  m_stopReason.clear();
+  m_stopRequested.store(false);
+}
+
+bool INIFileProcessor::stopBeforeScript(const char* context, const std::string& scriptPath,
+                                        int& listReturnCode) {
+  if (!m_stopRequested.load()) return false;
+  const std::string message =
+      formatMessage("Processing stopped before file [%s]: %s", scriptPath.c_str(), stopReason().c_str());
+  ZARezodudLogger::LogLine(context, "%s", message.c_str());
+  UtilityLogger::LogToFile(context, message, m_params.phaseLogFile());
+  listReturnCode = getEffectiveReturnCode(listReturnCode, 2);
+  return true;
+}
+
+void INIFileProcessor::enterList(const std::string& listFileName, const RKZARezodud::ProcessPhase& record) {
+  if (m_position.list != listFileName) {
+    // A list run directly by a host, not through processPhase.
+    if (m_position.phase.empty()) m_position.phase = record.getPhaseName();
+    m_position.list = listFileName;
+    m_position.listOccurrence = 1;
+  }
+  m_position.entry.clear();
+  m_position.entryOccurrence = 1;
+}
+
+bool INIFileProcessor::passCompletedScript(const char* context, const std::string& list,
+                                           const std::string& scriptPath, int& listReturnCode) {
+  if (m_journal == nullptr) return false;
+  const JournalScript* done = m_journal->completed(m_position);
+  if (done == nullptr) return false;
+  listReturnCode = getEffectiveReturnCode(listReturnCode, done->code);
+  ++m_executedScriptsCount;
+  ZARezodudLogger::LogLine(
+      4, context, "%s",
+      formatMessage("%s finished in an earlier run; it is not run again.", scriptPath.c_str()).c_str());
+  if (m_observer) m_observer->onScriptDoneEarlier(m_position.phase, list, scriptPath, done->code);
+  return true;
+}
+
+void INIFileProcessor::recordScriptEnd(const std::string& scriptPath, const std::string& sha256,
+                                       bool succeeded, int code, double seconds) {
+  if (m_journal == nullptr) return;
+  const JournalScriptResult result = succeeded         ? JournalScriptResult::kSucceeded
+                                     : stopRequested() ? JournalScriptResult::kInterrupted
+                                                       : JournalScriptResult::kFailed;
+  if (!m_journal->scriptFinished(m_position, scriptPath, sha256, result, code, seconds)) {
+    requestStop("cannot write the run journal: " + m_journal->error());
+  }
+}
 
 void INIFileProcessor::notifyPosition() {
   if (m_observer != nullptr && m_rootRecord != nullptr) m_observer->onPositionChanged(*m_rootRecord);
@@ -40,17 +148,20 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
                                        unsigned int& success, RKZARezodud::ProcessPhase& record) {
   const std::string phaseLog = m_params.phaseLogFile();
   if (!lists.empty() && !zarezodud::isKnownCommandType(commandType)) {
-    const std::string message = formatMessage(
-        "Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
-        commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");
+    const std::string message =
+        formatMessage("Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
+                      commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");
     ZARezodudLogger::LogLine(kContext, "%s", message.c_str());
     UtilityLogger::LogToFile(kContext, message, phaseLog);
     returnCode = 2;
     success = 0;
     return false;
   }
+  zarezodud::OccurrenceCounter listOccurrences;
   for (const std::string& list : lists) {
     int listReturnCode = 0;
+    m_position.list = list;
+    m_position.listOccurrence = listOccurrences.next(list);
     if (record.getResumeFlag() == 1 && record.getCurrentListFile() != list) continue;
     if (record.getResumeFlag() == 1) {
       if (record.getCurrentScript().empty()) record.setResumeFlag(0);
@@ -58,14 +169,16 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
       record.setCurrentListFile(list);
     }
     notifyPosition();
+    if (m_journal) m_journal->listStarted(m_position);
     unsigned int ran;
     if (zarezodud::equalsIgnoreCase(commandType, "SQL")) {
-      ran = executeSQLList(directory, list, listReturnCode, terminateOnError, checkReturnValue, quotedIdentifier,
-                           record);
+      ran = executeSQLList(directory, list, listReturnCode, terminateOnError, checkReturnValue,
+                           quotedIdentifier, record);
     } else if (zarezodud::equalsIgnoreCase(commandType, "BATCH")) {
       ran = executeBatchList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
     } else {
-      ran = executeExecutableList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
+      ran =
+          executeExecutableList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
     }
     returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
     if (!ran) {
@@ -75,12 +188,58 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
       }
       success = 0;
     }
+    if (stopRequested()) {
+      success = 0;
+      return false;
+    }
   }
   return true;
 }
 
 unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCode,
                                             RKZARezodud::ProcessPhase& record) {
+  // The outermost call's record is the one an observer persists.
+  const bool outermost = m_rootRecord == nullptr;
+  if (outermost) {
+    m_rootRecord = &record;
+    m_position = ScriptPosition();
+    m_position.phase = phaseName;
+  }
+  struct RootReset {
+    INIFileProcessor* self;
+    bool active;
+    ~RootReset() {
+      if (active) self->m_rootRecord = nullptr;
+    }
+  } rootReset{this, outermost};
+
+  const bool resuming = record.getResumeFlag() == 1;
+  // The stage, list and entry of the caller's position are this call's to change; the
+  // caller sets them again before it goes on.
+  ScriptPosition where = m_position;
+  where.stage = 0;
+  where.list.clear();
+  where.entry.clear();
+  m_position = where;
+  if (m_journal) m_journal->phaseStarted(where);
+  unsigned int result = processPhaseSections(phaseName, returnCode, record);
+  if (result && outermost && resuming && record.getResumeFlag() == 1) {
+    // The recorded position was never reached, so nothing ran: that is no success.
+    const std::string message =
+        formatMessage("Resume position [%s] of Phase [%s] was not found; nothing was run.",
+                      describeRecordedPosition(record, phaseName).c_str(), phaseName.c_str());
+    ZARezodudLogger::LogLine(kContext, "%s", message.c_str());
+    UtilityLogger::LogToFile(kContext, message, m_params.phaseLogFile());
+    returnCode = 2;
+    result = 0;
+  }
+  if (m_journal) m_journal->phaseEnded(where, result != 0, returnCode);
+  m_position = where;
+  return result;
+}
+
+unsigned int INIFileProcessor::processPhaseSections(const std::string& phaseName, int& returnCode,
+                                                    RKZARezodud::ProcessPhase& record) {
   returnCode = 0;
   if (m_params.configFile().empty() || m_params.logfile().empty()) {
     std::printf("ConfigFile Name or LogFile Name is missing.\n");
@@ -94,20 +253,10 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
     UtilityLogger::LogToFile(kContext, message, phaseLog);
   };
 
-  ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Processing Phase [%s].", phaseName.c_str()).c_str());
+  ZARezodudLogger::LogLine(kContext, "%s",
+                           formatMessage("Processing Phase [%s].", phaseName.c_str()).c_str());
   ZARezodudLogger::LogToScriptTimeLog(
       formatMessage("Database: %s, PhaseName: %s.", m_params.m_DBname, phaseName.c_str()));
-
-  // The outermost call's record is the one an observer persists.
-  const bool outermost = m_rootRecord == nullptr;
-  if (outermost) m_rootRecord = &record;
-  struct RootReset {
-    INIFileProcessor* self;
-    bool active;
-    ~RootReset() {
-      if (active) self->m_rootRecord = nullptr;
-    }
-  } rootReset{this, outermost};
 
   zarezodud::PhaseChainGuard guard(m_phaseChain, phaseName);
   if (!guard.entered()) {
@@ -135,6 +284,13 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
     return record.getResumeFlag() == 0 || (record.getResumeFlag() == 1 && record.getStage() == stage);
   };
 
+  const ScriptPosition where = m_position;
+  auto enterStage = [this, &where](int stage) {
+    m_position = where;
+    m_position.stage = stage;
+    if (m_journal) m_journal->stageStarted(m_position);
+  };
+
   // Pre-command stage.
   if (stageRuns(1)) {
     if (record.getResumeFlag() == 1) {
@@ -142,6 +298,7 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
     } else {
       record.setStage(1);
     }
+    enterStage(1);
     notifyPosition();
     if (!runCommandLists(phaseName, directory, section.preCommandType, section.preCommandLists,
                          section.preCommandTerminateOnError, section.preCommandCheckReturnValue,
@@ -152,8 +309,14 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
 
   // Sub-module stage.
   if (stageRuns(2)) {
+    enterStage(2);
+    zarezodud::OccurrenceCounter subModuleOccurrences;
     for (const std::string& subModule : section.subModulePhases) {
       int listReturnCode = 0;
+      m_position = where;
+      m_position.stage = 2;
+      m_position.subModules.push_back(
+          ScriptPosition::SubModule{subModule, subModuleOccurrences.next(subModule)});
       RKZARezodud::ProcessPhase* nested;
       // A sub-module before the interrupted one is run through with a record that points
       // nowhere, so that it skips everything even when it has a list and script of the same
@@ -179,11 +342,13 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
         returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
         if (record.getResumeFlag() == 1) record.setResumeFlag(nested->getResumeFlag());
       } else {
-        logBoth(formatMessage("Failed to process Phase [%s]. ReturnCode [%d]", subModule.c_str(), listReturnCode));
+        logBoth(formatMessage("Failed to process Phase [%s]. ReturnCode [%d]", subModule.c_str(),
+                              listReturnCode));
         returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
         success = 0;
         if (listReturnCode != 0 && !isWarningCode(listReturnCode)) return 0;
       }
+      if (stopRequested()) return 0;
     }
   }
 
@@ -197,6 +362,7 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
       record.setCurrentListFile("");
       record.dropSubModule();
     }
+    enterStage(3);
     notifyPosition();
     if (!runCommandLists(phaseName, directory, section.postCommandType, section.postCommandLists,
                          section.postCommandTerminateOnError, section.postCommandCheckReturnValue,

@@ -6,7 +6,9 @@
 #include "db/return_codes.h"
 #include "engine/ini_file_processor.h"
 #include "engine/list_file_reader.h"
+#include "engine/occurrence_counter.h"
 #include "engine/resume_step.h"
+#include "engine/run_journal.h"
 #include "log/format_message.h"
 #include "log/utility_logger.h"
 #include "log/zarezodud_logger.h"
@@ -48,7 +50,8 @@ RKZARezodud::Script failedScriptResult(const std::string& baseName, int code, co
 
 unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::string listFileName,
                                               int& listReturnCode, int terminateOnError, int checkReturnValue,
-                                              std::string quotedIdentifier, RKZARezodud::ProcessPhase& record) {
+                                              std::string quotedIdentifier,
+                                              RKZARezodud::ProcessPhase& record) {
   listReturnCode = 0;
   unsigned int result = 1;
   int normalCount = 0;
@@ -72,8 +75,10 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
     listReturnCode = 2;
     return 0;
   }
+  if (m_journal) installScriptReadHook();
   const std::string listPath = phaseDirectory + "/" + listFileName;
-  ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
+  ZARezodudLogger::LogLine(kContext, "%s",
+                           formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
 
   zarezodud::ListFileReader reader;
   if (!reader.open(listPath)) {
@@ -88,14 +93,24 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
   char outputFile[4096];
   std::string entry;
   bool stopped = false;
+  enterList(listFileName, record);
+  zarezodud::OccurrenceCounter entryOccurrences;
   while (!stopped && reader.next(entry)) {
     int code = 0;
     const size_t dot = entry.rfind('.');
     const std::string baseName = dot == std::string::npos ? entry : entry.substr(0, dot);
     const std::string scriptPath = phaseDirectory + "/" + entry;
+    m_position.entry = entry;
+    m_position.entryOccurrence = entryOccurrences.next(entry);
 
     if (!zarezodud::takeListEntry(record, entry)) continue;
     notifyPosition();
+    if (stopBeforeScript(kContext, scriptPath, listReturnCode)) {
+      result = 0;
+      stopped = true;
+      break;
+    }
+    if (passCompletedScript(kContext, listFileName, scriptPath, listReturnCode)) continue;
 
     if (selection) {
       ++normalCount;
@@ -115,32 +130,39 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
           ++notRunCount;
           ZARezodudLogger::LogLine(
               kContext, "%s",
-              formatMessage("%s is not getting executed as it is not modified for this SP.", scriptPath.c_str())
+              formatMessage("%s is not getting executed as it is not modified for this SP.",
+                            scriptPath.c_str())
                   .c_str());
           ++m_executedScriptsCount;
-          if (m_observer) m_observer->onScriptSkipped(phaseName, listFileName, scriptPath, "not modified for this SP");
+          if (m_observer)
+            m_observer->onScriptSkipped(phaseName, listFileName, scriptPath, "not modified for this SP");
           continue;
         }
       }
     }
 
-    ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Executing file [%s].", scriptPath.c_str()).c_str());
+    ZARezodudLogger::LogLine(kContext, "%s",
+                             formatMessage("Executing file [%s].", scriptPath.c_str()).c_str());
     if (m_progressFlag) {
       ++m_executedScriptsCount;
       // Without a counted total there is no percentage to report.
       if (m_executedScriptsCount % 10 == 0 && m_totalScriptsCount > 0) {
         std::string error;
-        const int percent =
-            static_cast<int>(static_cast<int64_t>(m_executedScriptsCount) * m_percentCoverage / m_totalScriptsCount);
+        const int percent = static_cast<int>(static_cast<int64_t>(m_executedScriptsCount) *
+                                             m_percentCoverage / m_totalScriptsCount);
         if (setProgress(percent, error) == 0) ZARezodudLogger::LogLine(kContext, "%s", error.c_str());
       }
     }
     getTempOutputFile(phaseDirectory.c_str(), outputFile);
 
     if (m_observer) m_observer->onScriptStart(phaseName, listFileName, scriptPath);
+    m_scriptSha256.clear();
+    m_scriptStartPending = m_journal != nullptr;
     const auto started = std::chrono::steady_clock::now();
-    const unsigned int ran = m_dbObject->executeSQLFile(scriptPath, code, 1, checkReturnValue, quotedIdentifier);
+    const unsigned int ran =
+        m_dbObject->executeSQLFile(scriptPath, code, 1, checkReturnValue, quotedIdentifier);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    m_scriptStartPending = false;
 
     if (ran) {
       if (preUpgradeResults && m_params.xmlOutput() > 0) {
@@ -176,6 +198,8 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
         if (terminateOnError != 0) stopped = true;
       }
     }
+    // The script is done for a resume once this record is on disk.
+    recordScriptEnd(scriptPath, m_scriptSha256, ran != 0, code, seconds);
     if (m_observer) m_observer->onScriptEnd(phaseName, listFileName, scriptPath, code, ran != 0, seconds);
   }
   if (!stopped && reader.failed()) {
@@ -183,7 +207,7 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
     logBoth(formatMessage("Processing of list file [%s] failed.", listPath.c_str()));
     result = 0;
   }
-  ZARezodudLogger::LogLine(4, kContext, "Phase:%s, NormalCount:%d, NotRunCount:%d", phaseName.c_str(), normalCount,
-                           notRunCount);
+  ZARezodudLogger::LogLine(4, kContext, "Phase:%s, NormalCount:%d, NotRunCount:%d", phaseName.c_str(),
+                           normalCount, notRunCount);
   return result;
 }

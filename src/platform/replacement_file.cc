@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <random>
+#include "platform/random_text.h"
 
 namespace zarezodud {
 
@@ -26,15 +26,6 @@ void syncDirectory(const std::string& directory) {
   if (fd < 0) return;
   (void)fsync(fd);
   close(fd);
-}
-
-std::string randomSuffix() {
-  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device device;
-  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
-  std::string suffix(6, 'X');
-  for (char& c : suffix) c = kChars[pick(device)];
-  return suffix;
 }
 
 }  // namespace
@@ -65,7 +56,7 @@ bool ReplacementFile::create(const std::string& target, const char* prefix) {
   // then reports the failure instead of silently starting a new file.
   const bool targetExists = haveTargetInfo || errno != ENOENT;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = base + randomSuffix();
+    std::string candidate = base + randomAlphanumeric(6);
     int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;

@@ -10,10 +10,10 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/run_journal.h"
 #include "json_reader.h"
 #include "maint/progress_and_credentials.h"
 #include "platform/host_lock.h"
-#include "run_state.h"
 #include "support/cli_installation.h"
 #include "support/env_override.h"
 
@@ -168,15 +168,22 @@ TEST(CommandTest, RunWithTheRecordBackendJournalsScriptsAndWritesReports) {
   EXPECT_EQ(report.stringOr("scriptResults", ""), inst.path("state/Corehub-report.xml"));
   EXPECT_EQ(ztest::readFile(inst.path("state/Corehub-report.xml")).rfind("<?xml", 0), 0u);
 
-  zcli::RunState state;
+  RunJournalReplay journal;
   std::string error;
-  ASSERT_TRUE(zcli::readRunState(inst.path("state/Corehub.state.json"), state, error)) << error;
-  EXPECT_EQ(state.status, "finished");
-  EXPECT_EQ(state.identity.phase, "Top");
-  EXPECT_EQ(state.currentScript, paths.back());
+  ASSERT_TRUE(RunJournal::read(inst.path("state/Corehub.journal"), journal, error)) << error;
+  EXPECT_TRUE(journal.runFinished);
+  EXPECT_TRUE(journal.runSucceeded);
+  EXPECT_EQ(journal.identity.phase, "Top");
+  EXPECT_EQ(journal.identity.paramsFile, inst.paramsFile());
+  ASSERT_EQ(journal.scripts.size(), paths.size());
+  EXPECT_EQ(journal.scripts.back().path, paths.back());
+  EXPECT_TRUE(journal.scripts.back().succeeded());
+  EXPECT_EQ(journal.scripts.back().position.describe(), "Top > Sub > stage 1 > list sub.lst > x2.sql");
 
-  // A finished state does not block the next run; resuming it has nothing to do.
-  EXPECT_EQ(inst.run({"run", "--resume", "state/Corehub.state.json"}).exitCode, 0);
+  // A finished run does not block the next run; resuming it has nothing to do.
+  const auto again = inst.run({"run", "--resume", "state/Corehub.journal"});
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_NE(again.out.find("Nothing to resume"), std::string::npos) << again.out;
   EXPECT_EQ(lines(ztest::readFile(inst.path("journal"))).size(), paths.size());
   EXPECT_EQ(inst.run({"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend",
                       "record:journal"})
@@ -201,45 +208,47 @@ TEST(CommandTest, SecondRunOnTheSameDatabaseIsRefusedAtOnce) {
   EXPECT_FALSE(ztest::fileExists(inst.path("journal")) && !ztest::readFile(inst.path("journal")).empty());
 }
 
-// Starts a slow run, kills it once some scripts are journaled, and returns the state path.
+// Starts a slow run, kills it once some scripts are recorded, and returns the journal's path.
 std::string interruptedRun(CliInstallation& inst) {
-  const pid_t pid = ztest::startCommand(inst.invocation({"run", "--params", "params.ini", "Top", "--state-dir",
-                                                   "state", "--backend", "record:journal"},
-                                                  {{"ZAREZODUD_RECORD_DELAY_MS", "20"}}),
-                                        inst.path("run.out"));
+  const pid_t pid = ztest::startCommand(
+      inst.invocation(
+          {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"},
+          {{"ZAREZODUD_RECORD_DELAY_MS", "20"}}),
+      inst.path("run.out"));
   EXPECT_TRUE(waitForLines(inst.path("journal"), 5, std::chrono::seconds(30)));
   ::kill(pid, SIGKILL);
   EXPECT_EQ(ztest::waitCommand(pid).signal, SIGKILL);
-  return inst.path("state/Corehub.state.json");
+  return inst.path("state/Corehub.journal");
+}
+
+// Every journal write of the record backend fails on /dev/full, so the first script fails and
+// ends the phase; returns the run's result.
+ztest::CommandResult runFailingAtTheFirstScript(CliInstallation& inst) {
+  return inst.run(
+      {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:/dev/full"});
 }
 
 TEST(CommandTest, ResumeRefusesAChangedScriptUnlessForced) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
-  const auto paths = makeTree(inst, 60);
-  const std::string statePath = interruptedRun(inst);
-  zcli::RunState state;
-  std::string error;
-  ASSERT_TRUE(zcli::readRunState(statePath, state, error)) << error;
-  ASSERT_FALSE(state.currentScript.empty());
-  EXPECT_EQ(state.status, "running");
+  const auto paths = makeTree(inst, 6);
+  const std::string statePath = inst.path("state/Corehub.journal");
+  ASSERT_EQ(runFailingAtTheFirstScript(inst).exitCode, 2);
 
   const auto fresh = inst.run(
       {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"});
   EXPECT_EQ(fresh.exitCode, 2);
   EXPECT_NE(fresh.err.find("--resume " + statePath), std::string::npos) << fresh.err;
 
-  { std::ofstream(state.currentScript, std::ios::app) << "-- edited\n"; }
-  const auto refused = inst.run({"run", "--resume", statePath});
+  { std::ofstream(paths[0], std::ios::app) << "-- edited\n"; }
+  const auto refused = inst.run({"run", "--resume", statePath, "--backend", "record:journal"});
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_NE(refused.err.find(statePath), std::string::npos) << refused.err;
-  EXPECT_NE(refused.err.find(state.currentScript + ", changed"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find(paths[0] + ", changed"), std::string::npos) << refused.err;
+  EXPECT_EQ(ztest::readFile(inst.path("journal")), "") << "nothing may run when the resume is refused";
 
-  const auto forced = inst.run({"run", "--resume", statePath, "--force"});
+  const auto forced = inst.run({"run", "--resume", statePath, "--backend", "record:journal", "--force"});
   ASSERT_EQ(forced.exitCode, 0) << forced.out << forced.err;
-  const auto journal = lines(ztest::readFile(inst.path("journal")));
-  for (const std::string& path : paths)
-    EXPECT_NE(std::find(journal.begin(), journal.end(), path), journal.end());
-  EXPECT_EQ(journal.back(), paths.back());
+  EXPECT_EQ(lines(ztest::readFile(inst.path("journal"))), paths);
 }
 
 TEST(CommandTest, ResumeRefusesParametersOfAnotherDatabase) {
@@ -250,27 +259,31 @@ TEST(CommandTest, ResumeRefusesParametersOfAnotherDatabase) {
   const auto refused = inst.run({"run", "--resume", statePath});
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_NE(refused.err.find("DBname: [Corehub] now [Elsewhere]"), std::string::npos) << refused.err;
+  inst.writeParams("SQLInstance = elsewhere\n");
+  const auto forced = inst.run({"run", "--resume", statePath, "--force"});
+  EXPECT_EQ(forced.exitCode, 2) << "--force does not take a run to another server";
+  EXPECT_NE(forced.err.find("SQLInstance: [localhost] now [elsewhere]"), std::string::npos) << forced.err;
 }
 
 TEST(CommandTest, FailedRunExitsWith2AndResumeRetriesTheFailedScript) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
   const auto paths = makeTree(inst, 3);
-  // Every journal write fails on /dev/full, so the first script fails and ends the phase.
-  const auto failed = inst.run(
-      {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:/dev/full"});
+  const auto failed = runFailingAtTheFirstScript(inst);
   EXPECT_EQ(failed.exitCode, 2) << failed.out << failed.err;
-  EXPECT_NE(failed.out.find("zarezodud run --resume " + inst.path("state/Corehub.state.json")),
+  EXPECT_NE(failed.out.find("zarezodud run --resume " + inst.path("state/Corehub.journal")),
             std::string::npos)
       << failed.out;
-  zcli::RunState state;
+  RunJournalReplay journal;
   std::string error;
-  ASSERT_TRUE(zcli::readRunState(inst.path("state/Corehub.state.json"), state, error)) << error;
-  EXPECT_EQ(state.status, "failed");
-  EXPECT_EQ(state.currentScript, paths[0]);
-  EXPECT_FALSE(state.scriptSucceeded);
+  ASSERT_TRUE(RunJournal::read(inst.path("state/Corehub.journal"), journal, error)) << error;
+  EXPECT_TRUE(journal.runFinished);
+  EXPECT_FALSE(journal.runSucceeded);
+  ASSERT_EQ(journal.scripts.size(), 1u);
+  EXPECT_EQ(journal.scripts[0].path, paths[0]);
+  EXPECT_TRUE(journal.scripts[0].finished);
+  EXPECT_FALSE(journal.scripts[0].succeeded());
 
-  const auto resumed =
-      inst.run({"run", "--resume", "state/Corehub.state.json", "--backend", "record:journal"});
+  const auto resumed = inst.run({"run", "--resume", "state/Corehub.journal", "--backend", "record:journal"});
   ASSERT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
   EXPECT_EQ(lines(ztest::readFile(inst.path("journal"))), paths);
 }

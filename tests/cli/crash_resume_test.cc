@@ -1,6 +1,6 @@
 // Crash safety of run: a 1,000-script phase (two pre-command lists, two sub-modules, a
-// post-command list) is killed with SIGKILL at 20 random moments and resumed from its state
-// file each time. The journal of the record backend must then show every script executed, in
+// post-command list) is killed with SIGKILL at 20 random moments and resumed from its run
+// journal each time. The journal of the record backend must then show every script executed, in
 // order, none more than twice, and a repeat only of the script that was last journaled when a
 // kill struck.
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ TEST(CrashResumeTest, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
   inst.writeParams();
 
   const std::string journal = inst.path("journal");
-  const std::string statePath = inst.path("state/Corehub.state.json");
+  const std::string statePath = inst.path("state/Corehub.journal");
   const std::vector<std::string> freshArgs = {"run",         "--params", "params.ini", "Big",
                                               "--state-dir", "state",    "--backend",  "record:" + journal};
   const std::vector<std::pair<std::string, std::string>> env = {{"ZAREZODUD_RECORD_DELAY_MS", "2"}};

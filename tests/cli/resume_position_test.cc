@@ -1,5 +1,6 @@
-// Moving a position record past a completed script: within a list, to the next list, into
-// the sub-modules, between sub-modules, into the post-command stage, and the cases left alone.
+// What a resume checks in a journal against the phase as configured now: recorded positions the
+// phase no longer has (removed list or entry, a list set of another release, drop lists of a
+// non-repair run), and scripts to run again whose file changed; and how positions are named.
 #include "resume_position.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include <memory>
 
 #include "engine/ini_file_processor.h"
+#include "engine/run_journal.h"
+#include "platform/sha256.h"
 #include "support/cli_installation.h"
 #include "support/log_capture.h"
 
@@ -40,86 +43,106 @@ class ResumePositionTest : public ::testing::Test {
     processor = std::make_unique<INIFileProcessor>(params, 0);
   }
 
-  RKZARezodud::ProcessPhase at(const std::string& phase, int stage, const std::string& list,
-                               const std::string& script) {
-    RKZARezodud::ProcessPhase record;
-    record.setPhaseName(phase);
-    record.setStage(stage);
-    record.setCurrentListFile(list);
-    record.setCurrentScript(script);
-    record.setResumeFlag(1);
-    return record;
+  // A position of the fixture's tree.
+  static ScriptPosition pos(std::vector<ScriptPosition::SubModule> subs, int stage, const std::string& list,
+                            const std::string& entry, int entryOccurrence = 1) {
+    ScriptPosition p;
+    p.phase = "Top";
+    p.subModules = std::move(subs);
+    p.stage = stage;
+    p.list = list;
+    p.entry = entry;
+    p.entryOccurrence = entryOccurrence;
+    return p;
+  }
+  std::vector<ScriptPosition> missing(const std::vector<ScriptPosition>& recorded) {
+    RunJournalReplay replay;
+    for (const ScriptPosition& p : recorded) {
+      replay.scripts.emplace_back();
+      replay.scripts.back().position = p;
+    }
+    std::vector<ScriptPosition> out;
+    std::string error;
+    EXPECT_TRUE(RunJournal::missingPositions(replay, *processor, "Top", out, error)) << error;
+    return out;
   }
 
   ztest::CliInstallation inst;
   std::unique_ptr<INIFileProcessor> processor;
 };
 
-TEST_F(ResumePositionTest, MovesToTheNextScriptOrTheNextUsableList) {
-  auto record = at("Top", 1, "a.lst", "a1.sql");
-  ASSERT_TRUE(zcli::advancePastCompletedScript(*processor, record, false));
-  EXPECT_EQ(record.getCurrentListFile(), "a.lst");
-  EXPECT_EQ(record.getCurrentScript(), "a2.sql");
-
-  // The drop list is passed over in a normal upgrade, and entered in a repair.
-  record = at("Top", 1, "a.lst", "a2.sql");
-  ASSERT_TRUE(zcli::advancePastCompletedScript(*processor, record, false));
-  EXPECT_EQ(record.getCurrentListFile(), "b.lst");
-  EXPECT_EQ(record.getCurrentScript(), "");
-  record = at("Top", 1, "a.lst", "a2.sql");
-  ASSERT_TRUE(zcli::advancePastCompletedScript(*processor, record, true));
-  EXPECT_EQ(record.getCurrentListFile(), "DropDBFunctions.lst");
+TEST_F(ResumePositionTest, PositionsThePhaseStillHasAreNotMissing) {
+  const std::vector<ScriptPosition> present = {
+      pos({}, 1, "a.lst", "a1.sql"),           pos({}, 1, "b.lst", "b1.sql"),
+      pos({{"S1", 1}}, 1, "s1.lst", "c1.sql"), pos({{"S1", 1}}, 3, "s1post.lst", "e1.sql"),
+      pos({{"S2", 1}}, 1, "s2.lst", "d1.sql"), pos({}, 3, "p.lst", "p1.sql")};
+  EXPECT_TRUE(missing(present).empty());
 }
 
-TEST_F(ResumePositionTest, CrossesIntoAndBetweenSubModulesAndOnToThePostStage) {
-  auto record = at("Top", 1, "b.lst", "b1.sql");
-  ASSERT_TRUE(zcli::advancePastCompletedScript(*processor, record, false));
-  EXPECT_EQ(record.getStage(), 2);
-  ASSERT_NE(record.getSubModule(), nullptr);
-  EXPECT_EQ(record.getSubModule()->getPhaseName(), "S1");
-  EXPECT_EQ(record.getSubModule()->getCurrentListFile(), "");
-  EXPECT_EQ(record.getResumeFlag(), 1);
+TEST_F(ResumePositionTest, RemovedListsEntriesAndOccurrencesAreMissing) {
+  const std::vector<ScriptPosition> gone = {
+      pos({}, 1, "gone.lst", "a1.sql"),                // list no longer named
+      pos({}, 1, "a.lst", "gone.sql"),                 // entry no longer listed
+      pos({}, 1, "a.lst", "a1.sql", 2),                // the list names it once only
+      pos({}, 3, "a.lst", "a1.sql"),                   // a pre-command list, not a post-command one
+      pos({{"S3", 1}}, 1, "s1.lst", "c1.sql"),         // no such sub-module
+      pos({{"S1", 2}}, 1, "s1.lst", "c1.sql"),         // S1 is named once
+      pos({}, 1, "DropDBFunctions.lst", "drop.sql")};  // passed over unless repairing
+  EXPECT_EQ(missing(gone), gone);
+  EXPECT_TRUE(missing({pos({}, 1, "a.lst", "a2.sql")}).empty());
 
-  // The end of S1's pre-command stage leads to S1's post-command stage.
-  record = at("Top", 2, "", "");
-  *record.getSubModule(true) = at("S1", 1, "s1.lst", "c1.sql");
-  ASSERT_TRUE(zcli::advancePastCompletedScript(*processor, record, false));
-  EXPECT_EQ(record.getSubModule()->getPhaseName(), "S1");
-  EXPECT_EQ(record.getSubModule()->getStage(), 3);
-
-  // The end of S1 leads to S2, found by its first list that the engine runs.
-  record = at("Top", 2, "", "");
-  *record.getSubModule(true) = at("S1", 3, "s1post.lst", "e1.sql");
-  ASSERT_TRUE(zcli::advancePastCompletedScript(*processor, record, false));
-  EXPECT_EQ(record.getSubModule()->getPhaseName(), "S2");
-  EXPECT_EQ(record.getSubModule()->getStage(), 1);
-  EXPECT_EQ(record.getSubModule()->getCurrentListFile(), "s2.lst");
-  EXPECT_EQ(record.getSubModule()->getCurrentScript(), "");
-
-  record = at("Top", 2, "", "");
-  *record.getSubModule(true) = at("S2", 1, "s2.lst", "d1.sql");
-  // The last list of S2's pre-command stage is done: S2 goes on with its (empty) post stage.
-  ASSERT_TRUE(zcli::advancePastCompletedScript(*processor, record, false));
-  EXPECT_EQ(record.getStage(), 2);
-  ASSERT_NE(record.getSubModule(), nullptr);
-  EXPECT_EQ(record.getSubModule()->getStage(), 3);
-  EXPECT_EQ(record.getSubModule()->getCurrentScript(), "");
+  inst.addList("s2", "DropDBFunctions.lst", {"drop2.sql"});
+  ZARezodudParams repair = processor->getZARezodudParams();
+  repair.setIsUpgradeRepair(true);
+  processor->setZARezodudParams(repair);
+  EXPECT_TRUE(missing({pos({}, 1, "DropDBFunctions.lst", "drop.sql")}).empty());
 }
 
-TEST_F(ResumePositionTest, LeavesUnknownPositionsUnchanged) {
-  const std::vector<RKZARezodud::ProcessPhase> cases = {
-      at("Top", 3, "p.lst", "p1.sql"),     // the phase ends there
-      at("Top", 1, "gone.lst", "a1.sql"),  // list no longer named
-      at("Top", 1, "a.lst", "gone.sql"),   // script no longer listed
-      at("Batch", 1, "a.lst", "a1.sql"),   // not an SQL list
-      at("Top", 0, "", ""),                // nothing reached yet
+TEST_F(ResumePositionTest, APhaseThatCannotBeWalkedIsAnError) {
+  RunJournalReplay replay;
+  std::vector<ScriptPosition> out;
+  std::string error;
+  EXPECT_FALSE(RunJournal::missingPositions(replay, *processor, "Nowhere", out, error));
+  EXPECT_NE(error.find("Phase [Nowhere] does not exist."), std::string::npos) << error;
+  std::remove(inst.path("top/b.lst").c_str());
+  EXPECT_FALSE(RunJournal::missingPositions(replay, *processor, "Top", out, error));
+  EXPECT_NE(error.find("b.lst"), std::string::npos) << error;
+}
+
+TEST_F(ResumePositionTest, DescribesAtMostTheFirstFewPositions) {
+  std::vector<ScriptPosition> positions;
+  for (int i = 1; i <= 7; ++i) positions.push_back(pos({{"S1", 2}}, 1, "s1.lst", "k.sql", i));
+  const std::string text = zcli::describePositions(positions, 2);
+  EXPECT_EQ(text,
+            "  Top > S1 (2nd) > stage 1 > list s1.lst > k.sql\n"
+            "  Top > S1 (2nd) > stage 1 > list s1.lst > k.sql (2nd)\n"
+            "  ... and 5 more\n");
+}
+
+TEST_F(ResumePositionTest, ChangedScriptsAreThoseToRunAgainWhoseBytesDiffer) {
+  RunJournalReplay replay;
+  auto add = [&](const std::string& file, bool succeeded) {
+    JournalScript script;
+    script.path = inst.path(file);
+    std::string error;
+    EXPECT_TRUE(zarezodud::sha256File(script.path, script.sha256, error)) << error;
+    script.finished = true;
+    script.result = succeeded ? JournalScriptResult::kSucceeded : JournalScriptResult::kFailed;
+    replay.scripts.push_back(script);
   };
-  for (const auto& original : cases) {
-    auto record = original;
-    EXPECT_FALSE(zcli::advancePastCompletedScript(*processor, record, false))
-        << original.getCurrentListFile();
-    EXPECT_EQ(record.serialize(), original.serialize());
-  }
+  add("top/a1.sql", false);
+  add("top/a2.sql", true);
+  add("top/b1.sql", false);
+  EXPECT_TRUE(zcli::changedScripts(replay).empty());
+  inst.write("top/a1.sql", "SELECT 2;\n");
+  inst.write("top/a2.sql", "SELECT 2;\n");  // it will not run again: its change does not matter
+  std::remove(inst.path("top/b1.sql").c_str());
+  const auto changed = zcli::changedScripts(replay);
+  ASSERT_EQ(changed.size(), 2u);
+  EXPECT_EQ(changed[0].path, inst.path("top/a1.sql"));
+  EXPECT_TRUE(changed[0].readable);
+  EXPECT_EQ(changed[1].path, inst.path("top/b1.sql"));
+  EXPECT_FALSE(changed[1].readable);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The state file: round trip, identity comparison, atomic replacement; and the progress line.
+// The command's items in the run journal's header, the identity a resume compares, the atomic
+// report writing; and the progress line and event recorder.
 #include "run_state.h"
 
 #include <gtest/gtest.h>
@@ -6,74 +7,57 @@
 #include <filesystem>
 
 #include "engine/result_messages.h"
+#include "engine/run_journal.h"
+#include "json_reader.h"
 #include "progress_display.h"
 #include "script_events.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using zcli::RunIdentity;
-using zcli::RunState;
+using zcli::RunSettings;
 
-RunState sampleState() {
-  RunState state;
-  state.status = "running";
-  state.paramsFile = "/etc/zz/params.ini";
-  state.overrides = {"DBname=Main", "logfile=/tmp/a \"b\".log"};
-  state.reportFile = "/var/zz/report.json";
-  state.backend = "record:/tmp/journal";
-  state.identity = RunIdentity{"Corehub", "Main", "SQL Server", "/etc/zz/phases.ini", "UpgradeDB"};
-  RKZARezodud::ProcessPhase record;
-  record.setPhaseName("UpgradeDB");
-  record.setStage(2);
-  record.getSubModule(true)->setCurrentScript("a<&>'\".sql");
-  state.positionXml = record.serialize();
-  state.currentScript = "/x/y.sql";
-  state.currentScriptSha256 = std::string(64, 'a');
-  state.scriptRunning = true;
-  state.scriptsDone = 41;
-  state.journalMark = 17;
-  state.scriptsTotal = 1000;
-  return state;
-}
-
-TEST(RunStateTest, RoundTripsThroughJsonIncludingThePositionRecord) {
-  const RunState state = sampleState();
-  RunState back;
+TEST(RunStateTest, SettingsRoundTripThroughTheJournalHeader) {
+  ztest::TempDir dir;
+  RunSettings settings;
+  settings.overrides = {"DBname=Main", "logfile=/tmp/a \"b\"\t.log", "x=line\nbreak"};
+  settings.reportFile = "/var/zz/report.json";
+  settings.backend = "record:/tmp/journal";
+  RunJournalIdentity identity;
+  identity.product = "Corehub";
+  identity.database = "Main";
+  identity.phase = "UpgradeDB";
+  RunJournal journal;
   std::string error;
-  ASSERT_TRUE(zcli::runStateFromJson(zcli::runStateToJson(state), back, error)) << error;
-  EXPECT_EQ(back.status, "running");
-  EXPECT_EQ(back.overrides, state.overrides);
-  EXPECT_EQ(back.identity, state.identity);
-  EXPECT_EQ(back.backend, state.backend);
-  EXPECT_EQ(back.currentScriptSha256, state.currentScriptSha256);
-  EXPECT_TRUE(back.scriptRunning);
-  EXPECT_EQ(back.scriptsDone, 41);
-  EXPECT_EQ(back.journalMark, 17);
-  RKZARezodud::ProcessPhase record;
-  ASSERT_TRUE(record.unserialize(back.positionXml, &error)) << error;
-  EXPECT_EQ(record.getStage(), 2);
-  ASSERT_NE(record.getSubModule(), nullptr);
-  EXPECT_EQ(record.getSubModule()->getCurrentScript(), "a<&>'\".sql");
+  ASSERT_TRUE(journal.start(dir.file("db.journal"), identity, settings.toHostData(), error)) << error;
+  RunJournalReplay replay;
+  ASSERT_TRUE(RunJournal::read(dir.file("db.journal"), replay, error)) << error;
+  const RunSettings back = RunSettings::fromReplay(replay);
+  EXPECT_EQ(back.overrides, settings.overrides);
+  EXPECT_EQ(back.reportFile, settings.reportFile);
+  EXPECT_EQ(back.backend, settings.backend);
+  EXPECT_EQ(replay.identity.phase, "UpgradeDB");
+  // A header without the command's items (another host's journal) reads as the defaults.
+  EXPECT_EQ(RunSettings::fromReplay(RunJournalReplay()).backend, "odbc");
 }
 
-TEST(RunStateTest, RejectsForeignAndIncompleteFiles) {
-  RunState state;
-  std::string error;
-  EXPECT_FALSE(zcli::runStateFromJson("{\"version\": 2, \"identity\": {}}", state, error));
-  EXPECT_FALSE(zcli::runStateFromJson("{\"version\": 1, \"paramsFile\": \"p\"}", state, error));
-  EXPECT_NE(error.find("incomplete"), std::string::npos);
-  EXPECT_FALSE(zcli::runStateFromJson("{\"version\": 1,", state, error));
-}
-
-TEST(RunStateTest, IdentityNamesTheFirstDifference) {
-  const RunIdentity stored{"Corehub", "Main", "SQL Server", "/c/phases.ini", "UpgradeDB"};
-  RunIdentity now = stored;
-  EXPECT_EQ(now, stored);
+TEST(RunStateTest, IdentityNamesTheFirstDifferenceAndSkipsWhatIsNotKnownYet) {
+  RunJournalIdentity stored;
+  stored.product = "Corehub";
+  stored.server = "SQL Server";
+  stored.instance = "db1,1433";
+  stored.database = "Main";
+  stored.configFile = "/c/phases.ini";
+  stored.phase = "UpgradeDB";
+  RunJournalIdentity now = stored;
   EXPECT_EQ(now.differenceFrom(stored), "");
   now.database = "Other";
-  EXPECT_NE(now, stored);
   EXPECT_EQ(now.differenceFrom(stored), "DBname: [Main] now [Other]");
+  now = stored;
+  now.instance.clear();  // before the connection says which instance it reached
+  EXPECT_EQ(now.differenceFrom(stored), "");
+  now.instance = "db2,1433";
+  EXPECT_EQ(now.differenceFrom(stored), "SQLInstance: [db1,1433] now [db2,1433]");
   now = stored;
   now.phase = "PreUpgrade";
   EXPECT_EQ(now.differenceFrom(stored), "phase: [UpgradeDB] now [PreUpgrade]");
@@ -81,25 +65,19 @@ TEST(RunStateTest, IdentityNamesTheFirstDifference) {
 
 TEST(RunStateTest, WriteReplacesTheFileAndLeavesNoTemporaryFiles) {
   ztest::TempDir dir;
-  const std::string path = dir.file("db.state.json");
-  RunState state = sampleState();
+  const std::string path = dir.file("report.json");
   std::string error;
-  ASSERT_TRUE(zcli::writeRunState(path, state, error)) << error;
-  state.scriptsDone = 42;
-  ASSERT_TRUE(zcli::writeRunState(path, state, error)) << error;
-  RunState back;
-  ASSERT_TRUE(zcli::readRunState(path, back, error)) << error;
-  EXPECT_EQ(back.scriptsDone, 42);
-  EXPECT_GT(back.updatedAt, 0);
+  ASSERT_TRUE(zcli::writeFileAtomically(path, "one", error)) << error;
+  ASSERT_TRUE(zcli::writeFileAtomically(path, "two", error)) << error;
+  EXPECT_EQ(ztest::readFile(path), "two");
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     (void)entry;
     ++files;
   }
   EXPECT_EQ(files, 1);
-  EXPECT_FALSE(zcli::writeRunState(dir.file("no/such/dir/state.json"), state, error));
-  EXPECT_FALSE(zcli::readRunState(dir.file("absent.json"), back, error));
-  EXPECT_NE(error.find("absent.json"), std::string::npos);
+  EXPECT_FALSE(zcli::writeFileAtomically(dir.file("no/such/dir/report.json"), "x", error));
+  EXPECT_NE(error.find("report.json"), std::string::npos);
 }
 
 TEST(ProgressDisplayTest, BarShowsPercentCountsNameAndElapsedTime) {
@@ -134,9 +112,24 @@ TEST(ScriptEventRecorderTest, GroupsScriptsByPhaseAndListInOrder) {
   EXPECT_TRUE(recorder.lists()[0].scripts.empty());
   EXPECT_EQ(recorder.lists()[2].scripts.size(), 2u);
   EXPECT_EQ(recorder.phases(), (std::vector<std::string>{"Top", "Sub"}));
+  recorder.onScriptDoneEarlier("Sub", "b.lst", "/d/4.sql", 101);
   EXPECT_EQ(recorder.ranCount(), 2);
   EXPECT_EQ(recorder.skippedCount(), 1);
   EXPECT_EQ(recorder.failedCount(), 1);
+  EXPECT_EQ(recorder.earlierCount(), 1);
+  zcli::JsonWriter json;
+  json.beginObject();
+  recorder.writeJson(json);
+  json.endObject();
+  zcli::JsonValue root;
+  std::string error;
+  ASSERT_TRUE(zcli::parseJson(json.str(), root, error)) << error;
+  const zcli::JsonValue& earlier = root.find("lists")->items.back().find("scripts")->items.back();
+  EXPECT_EQ(earlier.stringOr("action", ""), "skip");
+  EXPECT_EQ(earlier.stringOr("reason", ""), "finished in an earlier run");
+  EXPECT_EQ(earlier.intOr("code", -1), 101);
+  EXPECT_EQ(root.find("totals")->intOr("earlier", -1), 1);
+  EXPECT_EQ(root.find("totals")->intOr("skipped", -1), 1);
   const std::string text = recorder.text();
   EXPECT_NE(text.find("skip /d/2.sql (not modified for this SP)"), std::string::npos) << text;
   EXPECT_LT(text.find("phase Top"), text.find("phase Sub"));

@@ -1,7 +1,7 @@
 // Crash safety of zarezodud run against the SQL Server protocol test peer: a phase of 45
 // scripts (a pre-command list, a sub-module, a post-command list), each recording its own name
 // in the database and then waiting on the server, is killed with SIGKILL at ten random moments
-// and resumed from its state file each time. The database's own table of executed scripts must
+// and resumed from its run journal each time. The database's own table of executed scripts must
 // then hold every script, in order, and a script more than once only when it was running when
 // a kill struck: once more per kill that interrupted it, so twice at most for a single kill.
 #include <gtest/gtest.h>
@@ -10,11 +10,11 @@
 #include <chrono>
 #include <map>
 #include <random>
-#include <regex>
 #include <set>
 #include <string>
 #include <thread>
 
+#include "engine/run_journal.h"
 #include "support/peer_upgrade.h"
 #include "support/tds_peer.h"
 
@@ -36,11 +36,13 @@ std::vector<std::string> addScripts(ztest::PeerUpgrade& inst, const std::string&
   return names;
 }
 
-// The script the state file names as the current one ("" when none), by file name.
-std::string currentScript(const std::string& stateText) {
-  std::smatch match;
-  if (!std::regex_search(stateText, match, std::regex(R"re("currentScript": "[^"]*/([^"/]+)")re"))) return "";
-  return match[1];
+// The script the journal shows as running (started, not finished; "" when none), by file name.
+std::string runningScript(const std::string& journalPath) {
+  RunJournalReplay journal;
+  std::string error;
+  if (!RunJournal::read(journalPath, journal, error) || journal.interrupted() == nullptr) return "";
+  const std::string& path = journal.interrupted()->path;
+  return path.substr(path.rfind('/') + 1);
 }
 
 TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
@@ -71,7 +73,7 @@ TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
                  "[CrashSub]\nDirectory = crash/sub\nPreCommandType = SQL\n"
                  "PreCommand-CurRelListFileName = s.lst\n");
 
-  const std::string statePath = inst.path("state/Corehub.state.json");
+  const std::string statePath = inst.path("state/Corehub.journal");
   const unsigned seed = static_cast<unsigned>(std::random_device{}());
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
@@ -84,7 +86,8 @@ TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
     const bool resume = ztest::fileExists(statePath);
     const auto args = resume ? std::vector<std::string>{"run", "--resume", statePath}
                              : ztest::PeerUpgrade::runArgs("Crash", peer.port());
-    const pid_t pid = ztest::startCommand(inst.invocation(args, peer.options().password), inst.path("runs.out"));
+    const pid_t pid =
+        ztest::startCommand(inst.invocation(args, peer.options().password), inst.path("runs.out"));
     ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
     ::kill(pid, SIGKILL);
@@ -94,7 +97,7 @@ TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
       break;  // finished before the kill struck
     }
     ++kills;
-    const std::string current = ztest::fileExists(statePath) ? currentScript(ztest::readFile(statePath)) : "";
+    const std::string current = ztest::fileExists(statePath) ? runningScript(statePath) : "";
     if (!current.empty()) interrupted.insert(current);
     killLog += "kill " + std::to_string(kills) + " during " + (current.empty() ? "start-up" : current) + "\n";
   }

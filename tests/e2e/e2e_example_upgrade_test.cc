@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_journal.h"
 #include "support/peer_upgrade.h"
 #include "support/tds_peer.h"
 
@@ -69,8 +70,10 @@ TEST_F(ExampleUpgrade, PreUpgradeChecksReportTheirFindingsAndTheSlowScript) {
   EXPECT_EQ(xml.find("###"), std::string::npos) << "markers must be cut from the texts: " << xml;
   // The JSON report carries the same results.
   EXPECT_TRUE(std::regex_search(
-      report, std::regex(R"("severity": "warning",\s*"message": "The client table dbo.APP_Client does not exist yet.",)"
-                         R"(\s*"advice": "Register the clients again after the upgrade.")")))
+      report,
+      std::regex(
+          R"("severity": "warning",\s*"message": "The client table dbo.APP_Client does not exist yet.",)"
+          R"(\s*"advice": "Register the clients again after the upgrade.")")))
       << report;
   EXPECT_EQ(xml.find("RecNum"), std::string::npos) << xml;
 
@@ -142,7 +145,11 @@ TEST_F(ExampleUpgrade, UpgradeRunsPrepareSubModulesAndPostStepsInOrder) {
   EXPECT_EQ(ztest::PeerUpgrade::queryPeer(peer_, "Corehub",
                                           "SELECT COUNT(*) FROM UpgradeHistory WHERE finishedAt IS NOT NULL"),
             Names{"1"});
-  EXPECT_NE(file("state/Corehub.state.json").find("\"status\": \"finished\""), std::string::npos);
+  RunJournalReplay journal;
+  std::string error;
+  ASSERT_TRUE(RunJournal::read(inst_.path("state/Corehub.journal"), journal, error)) << error;
+  EXPECT_TRUE(journal.runFinished && journal.runSucceeded);
+  EXPECT_EQ(journal.scripts.size(), 7u);
 
   // With the table in place the pre-upgrade checks are now clean.
   const ztest::CommandResult checks = run("PreUpgrade");

@@ -1,6 +1,6 @@
 // zarezodud run through FreeTDS against the SQL Server protocol test peer when things go
 // wrong: a wrong password (one refused login, a masked message, no password anywhere), a
-// server that stops in the middle of a phase (a clear failure and a state file that resumes
+// server that stops in the middle of a phase (a clear failure and a run journal that resumes
 // once the server is back), and a server that accepts the connection but never answers
 // (bounded by the login timeout instead of hanging).
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/run_journal.h"
 #include "support/peer_upgrade.h"
 #include "support/tds_peer.h"
 
@@ -119,9 +120,9 @@ TEST_F(PeerFailures, ServerStoppingMidRunFailsClearlyAndTheRunResumesWhenItIsBac
   start();
   const std::vector<std::string> steps = addSteps(inst_, 20);
   const int port = peer_.port();
-  const pid_t pid =
-      ztest::startCommand(inst_.invocation(ztest::PeerUpgrade::runArgs("Steps", port), peer_.options().password),
-                          inst_.path("run.out"));
+  const pid_t pid = ztest::startCommand(
+      inst_.invocation(ztest::PeerUpgrade::runArgs("Steps", port), peer_.options().password),
+      inst_.path("run.out"));
   ASSERT_GT(pid, 0);
   // Stop the server once a few steps are in.
   const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -138,9 +139,11 @@ TEST_F(PeerFailures, ServerStoppingMidRunFailsClearlyAndTheRunResumesWhenItIsBac
   EXPECT_EQ(stopped.exitCode, 2) << output;
   EXPECT_NE(output.find("Phase [Steps] failed"), std::string::npos) << output;
   EXPECT_NE(output.find("zarezodud run --resume"), std::string::npos) << output;
-  const std::string statePath = inst_.path("state/Corehub.state.json");
-  ASSERT_TRUE(ztest::fileExists(statePath));
-  EXPECT_EQ(ztest::readFile(statePath).find("\"status\": \"finished\""), std::string::npos);
+  const std::string statePath = inst_.path("state/Corehub.journal");
+  RunJournalReplay journal;
+  std::string error;
+  ASSERT_TRUE(RunJournal::read(statePath, journal, error)) << error;
+  EXPECT_FALSE(journal.runFinished && journal.runSucceeded);
 
   // The same server comes back on the same port with its data; the run resumes and finishes.
   ztest::TdsPeer::Options again;
@@ -165,7 +168,7 @@ TEST_F(PeerFailures, ServerThatNeverAnswersIsBoundedByTheLoginTimeout) {
   const auto started = Clock::now();
   const pid_t pid =
       ztest::startCommand(inst_.invocation(ztest::PeerUpgrade::runArgs("UpgradeDB", peer_.port()),
-                                     peer_.options().password, {{"ZAREZODUD_LOGIN_TIMEOUT", "2"}}),
+                                           peer_.options().password, {{"ZAREZODUD_LOGIN_TIMEOUT", "2"}}),
                           inst_.path("run.out"));
   ASSERT_GT(pid, 0);
   const ztest::CommandResult result = waitWithin(pid, std::chrono::seconds(90));

@@ -48,8 +48,8 @@ TEST_F(PhaseTest, EmptyPhaseSucceedsWhateverItsTypesAndEndsAtStage3) {
   EXPECT_EQ(record.getStage(), 3);
   EXPECT_TRUE(h.log().contains("Processing Phase [Empty]."));
   const std::string log = ztest::UpgradeLogCapture::logPath();
-  EXPECT_NE(ztest::readFile(log.substr(0, log.rfind('/')) + "/ScriptTime.log").find(
-                "Database: Corehub, PhaseName: Empty."),
+  EXPECT_NE(ztest::readFile(log.substr(0, log.rfind('/')) + "/ScriptTime.log")
+                .find("Database: Corehub, PhaseName: Empty."),
             std::string::npos);
 }
 
@@ -97,8 +97,8 @@ TEST_F(PhaseTest, RunsPreListsSubModulesThenPostListsAndKeepsThePosition) {
   h.tree().addList("p", "z.lst", {"z1.sql"});
   h.tree().addList("s", "s.lst", {"s1.sql"});
   h.tree().addList("t", "t.lst", {"t1.sql"});
-  h.tree().addPhaseConfig(section("P", "p", "a.lst, b.lst", "S,,T", "z.lst") + section("S", "s", "s.lst", "", "") +
-                          section("T", "t", "", "", "t.lst"));
+  h.tree().addPhaseConfig(section("P", "p", "a.lst, b.lst", "S,,T", "z.lst") +
+                          section("S", "s", "s.lst", "", "") + section("T", "t", "", "", "t.lst"));
   EXPECT_EQ(process("P"), 1u);
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(h.executed(), (Entries{"a1.sql", "b1.sql", "b2.sql", "s1.sql", "t1.sql", "z1.sql"}));
@@ -244,9 +244,10 @@ TEST_F(PhaseTest, BatchAndExecutableListsAreWalkedNotRun) {
   EXPECT_EQ(process("B"), 1u);
   EXPECT_EQ(rc, 0);
   EXPECT_TRUE(h.script().texts.empty());
-  EXPECT_TRUE(h.log().contains("INIFileProcessor::executeBatchList Executing file [" + dir("b") + "/y.bat]."));
   EXPECT_TRUE(
-      h.log().contains("INIFileProcessor::executeExecutableList Executing file [" + dir("b") + "/tool.exe]."));
+      h.log().contains("INIFileProcessor::executeBatchList Executing file [" + dir("b") + "/y.bat]."));
+  EXPECT_TRUE(h.log().contains("INIFileProcessor::executeExecutableList Executing file [" + dir("b") +
+                               "/tool.exe]."));
   EXPECT_EQ(record.getCurrentScript(), "tool.exe");
 }
 
@@ -296,14 +297,20 @@ TEST_F(ResumeTest, PostStageWithoutAScriptRunsTheWholeStage) {
   EXPECT_EQ(h.executed(), (Entries{"za1.sql", "zb1.sql", "zb2.sql", "zb3.sql"}));
 }
 
-TEST_F(ResumeTest, RecordedListThePhaseNoLongerNamesRunsNothing) {
+// A position that is never reached ran nothing: the phase fails instead of reporting success.
+TEST_F(ResumeTest, RecordedListThePhaseNoLongerNamesFailsAndRunsNothing) {
   record.setStage(1);
   record.setCurrentListFile("retired.lst");
   record.setCurrentScript("pa1.sql");
-  EXPECT_EQ(process("P"), 1u);
-  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(process("P"), 0u);
+  EXPECT_EQ(rc, 2);
   EXPECT_TRUE(h.executed().empty());
   EXPECT_EQ(record.getResumeFlag(), 1);
+  const std::string message =
+      "Resume position [P stage 1, list [retired.lst], script [pa1.sql]] of Phase [P] was not found; nothing "
+      "was run.";
+  EXPECT_TRUE(h.log().contains(message));
+  EXPECT_NE(h.phaseLog().find(message), std::string::npos) << h.phaseLog();
 }
 
 TEST_F(ResumeTest, PreStageWithoutAListRunsEverything) {
@@ -334,13 +341,33 @@ TEST_F(ResumeTest, SubModuleStageResumesInsideTheSecondOfThree) {
   EXPECT_EQ(record.getStage(), 3);
 }
 
-TEST_F(ResumeTest, ScriptTheListNoLongerHoldsRunsNothingAndKeepsTheFlag) {
+TEST_F(ResumeTest, ScriptTheListNoLongerHoldsFailsAndKeepsTheFlag) {
   record.setStage(1);
   record.setCurrentListFile("pa.lst");
   record.setCurrentScript("renamed.sql");
-  EXPECT_EQ(process("P"), 1u);
+  EXPECT_EQ(process("P"), 0u);
+  EXPECT_EQ(rc, 2);
   EXPECT_TRUE(h.executed().empty());
   EXPECT_EQ(record.getResumeFlag(), 1);
+  EXPECT_TRUE(
+      h.log().contains("Resume position [P stage 1, list [pa.lst], script [renamed.sql]] of Phase [P] "
+                       "was not found; nothing was run."));
+}
+
+// Inside a sub-module: the position names the nested record's list and script.
+TEST_F(ResumeTest, MissingPositionInsideASubModuleFailsTheOuterPhase) {
+  record.setStage(2);
+  RKZARezodud::ProcessPhase* nested = record.getSubModule(true);
+  nested->setPhaseName("S2");
+  nested->setStage(1);
+  nested->setCurrentListFile("s2.lst");
+  nested->setCurrentScript("gone.sql");
+  EXPECT_EQ(process("P"), 0u);
+  EXPECT_EQ(rc, 2);
+  EXPECT_TRUE(h.executed().empty());
+  EXPECT_TRUE(
+      h.log().contains("Resume position [P stage 2 > S2 stage 1, list [s2.lst], script [gone.sql]] of "
+                       "Phase [P] was not found; nothing was run."));
 }
 
 // Sub-modules often share list and script names; resuming into the second must not pick up
