@@ -176,6 +176,9 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // The one place where a run stops before a script: true (with the stop logged and the list
   // marked failed) when a stop was requested.
   bool stopBeforeScript(const char* context, const std::string& scriptPath, int& listReturnCode);
+  // After a list or sub-module: true (with the stop logged) when a stop was requested.
+  bool stopAfterStep(const std::string& phaseName);
+  void logStop(const char* context, const std::string& message);
   // With a journal: true when the script at the current position completed in an earlier
   // session; its recorded code is merged and the observer told.
   bool passCompletedScript(const char* context, const std::string& list, const std::string& scriptPath,
@@ -224,6 +227,7 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   std::atomic<bool> m_stopRequested{false};
   mutable std::mutex m_stopMutex;
   std::string m_stopReason;
+  bool m_stopLogged = false;
 };
 
 #endif

@@ -78,18 +78,32 @@ std::string INIFileProcessor::stopReason() const {
 void INIFileProcessor::clearStop() {
   std::lock_guard<std::mutex> lock(m_stopMutex);
   m_stopReason.clear();
+  m_stopLogged = false;
   m_stopRequested.store(false);
 }
 
 bool INIFileProcessor::stopBeforeScript(const char* context, const std::string& scriptPath,
                                         int& listReturnCode) {
   if (!m_stopRequested.load()) return false;
-  const std::string message =
-      formatMessage("Processing stopped before file [%s]: %s", scriptPath.c_str(), stopReason().c_str());
-  ZARezodudLogger::LogLine(context, "%s", message.c_str());
-  UtilityLogger::LogToFile(context, message, m_params.phaseLogFile());
+  logStop(context,
+          formatMessage("Processing stopped before file [%s]: %s", scriptPath.c_str(), stopReason().c_str()));
   listReturnCode = getEffectiveReturnCode(listReturnCode, 2);
   return true;
+}
+
+bool INIFileProcessor::stopAfterStep(const std::string& phaseName) {
+  if (!m_stopRequested.load()) return false;
+  logStop(kContext,
+          formatMessage("Processing of Phase [%s] stopped: %s", phaseName.c_str(), stopReason().c_str()));
+  return true;
+}
+
+void INIFileProcessor::logStop(const char* context, const std::string& message) {
+  // Once per stop: the phases above the one that stopped say nothing more.
+  if (m_stopLogged) return;
+  m_stopLogged = true;
+  ZARezodudLogger::LogLine(context, "%s", message.c_str());
+  UtilityLogger::LogToFile(context, message, m_params.phaseLogFile());
 }
 
 void INIFileProcessor::enterList(const std::string& listFileName, const RKZARezodud::ProcessPhase& record) {
@@ -188,7 +202,7 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
       }
       success = 0;
     }
-    if (stopRequested()) {
+    if (stopAfterStep(phaseName)) {
       success = 0;
       return false;
     }
@@ -348,7 +362,7 @@ unsigned int INIFileProcessor::processPhaseSections(const std::string& phaseName
         success = 0;
         if (listReturnCode != 0 && !isWarningCode(listReturnCode)) return 0;
       }
-      if (stopRequested()) return 0;
+      if (stopAfterStep(phaseName)) return 0;
     }
   }
 

@@ -412,24 +412,42 @@ bool RunJournal::finishRun(bool succeeded, int returnCode) {
 }
 
 bool RunJournal::compact() {
-  // Pass 1: the last record of each script. Pass 2: the header, those records in file order,
-  // and the run-finished record, into a new file that then replaces the journal.
+  // Pass 1 finds, for each script in the order of its first record, where its last record is.
+  // Pass 2 copies the header, those records and the run-finished record into a new file that
+  // then replaces the journal; its replay is the same as the journal's.
   std::string error;
   zarezodud::fdio::ScopedFd in(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   if (!in.valid()) {
     m_compactionError = zarezodud::fdio::errnoMessage("cannot read", m_path, errno);
     return false;
   }
-  std::unordered_map<std::string, uint64_t> last;
-  uint64_t count = 0;
+  struct Extent {
+    uint64_t offset;
+    uint64_t length;
+  };
+  std::unordered_map<std::string, size_t> slot;
+  std::vector<Extent> last;  // one per script, in the order of first appearance
+  Extent header{0, 0};
+  Extent done{0, 0};
   {
     zarezodud::JournalReader reader(in.get(), m_path);
     JournalRecord record;
     ScriptPosition position;
+    uint64_t offset = 0;
     while (reader.next(record)) {
-      ++count;
-      if ((record.type() == "start" || record.type() == "end") && readPosition(record, position)) {
-        last[position.key()] = count;
+      const Extent here{offset, reader.validBytes() - offset};
+      offset = reader.validBytes();
+      if (here.offset == 0) {
+        header = here;
+      } else if ((record.type() == "start" || record.type() == "end") && readPosition(record, position)) {
+        const auto inserted = slot.emplace(position.key(), last.size());
+        if (inserted.second) {
+          last.push_back(here);
+        } else {
+          last[inserted.first->second] = here;
+        }
+      } else if (record.type() == "done") {
+        done = here;
       }
     }
     if (!reader.error().empty()) {
@@ -437,44 +455,43 @@ bool RunJournal::compact() {
       return false;
     }
   }
-  if (::lseek(in.get(), 0, SEEK_SET) != 0) {
-    m_compactionError = zarezodud::fdio::errnoMessage("cannot read", m_path, errno);
-    return false;
-  }
+  if (done.length > 0) last.push_back(done);
   zarezodud::AppendFile snapshot;
   if (!snapshot.createBeside(m_path, error)) {
     m_compactionError = error;
     return false;
   }
-  zarezodud::JournalReader reader(in.get(), m_path);
-  JournalRecord record;
-  JournalRecord done;
-  ScriptPosition position;
   std::string pending;
-  uint64_t index = 0;
   bool ok = true;
-  while (ok && reader.next(record)) {
-    ++index;
-    if (index == 1 || ((record.type() == "start" || record.type() == "end") &&
-                       readPosition(record, position) && last[position.key()] == index)) {
-      pending += record.encode();
-    } else if (record.type() == "done") {
-      done = record;
+  auto copy = [&](const Extent& extent) {
+    const size_t at = pending.size();
+    pending.resize(at + extent.length);
+    size_t got = 0;
+    while (ok && got < extent.length) {
+      const ssize_t n =
+          ::pread(in.get(), &pending[at + got], extent.length - got, static_cast<off_t>(extent.offset + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error = zarezodud::fdio::errnoMessage("cannot read", m_path, n < 0 ? errno : EIO);
+        ok = false;
+      } else {
+        got += static_cast<size_t>(n);
+      }
     }
-    if (pending.size() >= 65536) {
+    if (ok && pending.size() >= 65536) {
       ok = snapshot.append(pending, error);
       pending.clear();
     }
-  }
-  if (!done.type().empty()) pending += done.encode();
-  ok = ok && reader.error().empty() && snapshot.append(pending, error) && snapshot.syncData(error) &&
-       snapshot.replace(m_path, error);
+  };
+  copy(header);
+  for (const Extent& extent : last) copy(extent);
+  ok = ok && snapshot.append(pending, error) && snapshot.syncData(error) && snapshot.replace(m_path, error);
   if (!ok) {
-    m_compactionError = error.empty() ? reader.error() : error;
+    m_compactionError = error;
     snapshot.discard();
     return false;
   }
   m_impl->file.close();
-  m_impl->file.openExisting(m_path, error);
+  if (!m_impl->file.openExisting(m_path, error)) m_compactionError = error;
   return true;
 }

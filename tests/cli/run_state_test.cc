@@ -3,6 +3,7 @@
 #include "run_state.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "json_reader.h"
 #include "progress_display.h"
 #include "script_events.h"
+#include "state_directory.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -78,6 +80,30 @@ TEST(RunStateTest, WriteReplacesTheFileAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(files, 1);
   EXPECT_FALSE(zcli::writeFileAtomically(dir.file("no/such/dir/report.json"), "x", error));
   EXPECT_NE(error.find("report.json"), std::string::npos);
+}
+
+TEST(StateDirectoryTest, DefaultsByUserAndIsCreatedPrivate) {
+  EXPECT_EQ(zcli::defaultStateDirectory(0, "/x/state", "/root"), "/var/lib/zarezodud");
+  EXPECT_EQ(zcli::defaultStateDirectory(1000, "/x/state", "/home/u"), "/x/state/zarezodud");
+  EXPECT_EQ(zcli::defaultStateDirectory(1000, "relative", "/home/u"), "/home/u/.local/state/zarezodud");
+  EXPECT_EQ(zcli::defaultStateDirectory(1000, nullptr, "/home/u"), "/home/u/.local/state/zarezodud");
+  EXPECT_EQ(zcli::defaultStateDirectory(1000, "", nullptr), "");
+
+  ztest::TempDir dir;
+  std::string error;
+  const std::string nested = dir.file("home/.local/state/zarezodud");
+  ASSERT_TRUE(zcli::prepareStateDirectory(nested, error)) << error;
+  struct stat info;
+  for (const std::string& made : {dir.file("home"), dir.file("home/.local"), nested}) {
+    ASSERT_EQ(::stat(made.c_str(), &info), 0) << made;
+    EXPECT_EQ(info.st_mode & 0777, 0700u) << made;
+  }
+  ASSERT_TRUE(zcli::prepareStateDirectory(nested, error)) << "an existing one is fine: " << error;
+  ::chmod(nested.c_str(), 0777);
+  EXPECT_FALSE(zcli::prepareStateDirectory(nested, error));
+  EXPECT_NE(error.find("cannot be trusted"), std::string::npos) << error;
+  EXPECT_FALSE(zcli::prepareStateDirectory("", error));
+  EXPECT_NE(error.find("--state-dir"), std::string::npos) << error;
 }
 
 TEST(ProgressDisplayTest, BarShowsPercentCountsNameAndElapsedTime) {
