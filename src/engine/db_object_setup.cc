@@ -34,9 +34,8 @@ unsigned int INIFileProcessor::initializeDBObject() {
                                              m_params.DBname(), m_params.userId(), m_params.password());
     if (authType == 1) m_dbObject->setDBRegistryPath(baseRegistryPath, m_params.controlSet(), dbAccessPath);
   } else {
-    m_dbObject =
-        std::make_unique<DBQueries>(m_params.DBServer(), baseRegistryPath, m_params.controlSet(),
-                                    dbAccessPath, dsnName, instanceName, userName, m_params.DBname());
+    m_dbObject = std::make_unique<DBQueries>(m_params.DBServer(), baseRegistryPath, m_params.controlSet(),
+                                             dbAccessPath, dsnName, instanceName, userName, m_params.DBname());
   }
   return 1;
 }

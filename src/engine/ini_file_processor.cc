@@ -82,8 +82,7 @@ std::vector<std::string> INIFileProcessor::getSupportedProductList() {
   if (names.empty()) {
     ZARezodudLogger::LogLine(
         kContext, "%s",
-        formatMessage("Supported Product Names are missing in config file [%s].", configFile.c_str())
-            .c_str());
+        formatMessage("Supported Product Names are missing in config file [%s].", configFile.c_str()).c_str());
     return {};
   }
   return zarezodud::splitCommaList(names);

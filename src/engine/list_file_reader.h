@@ -36,8 +36,7 @@ class ListFileReader {
   const std::string& errorText() const { return m_error; }
 
   // All usable entries of a file; false (with the entries read so far) on open or read error.
-  static bool readAll(const std::string& path, std::vector<std::string>& entries,
-                      std::string* error = nullptr);
+  static bool readAll(const std::string& path, std::vector<std::string>& entries, std::string* error = nullptr);
 
  private:
   bool readLine(std::string& line);

@@ -58,7 +58,8 @@ bool parseMediaXml(const std::string& xml, int32_t release, MediaMap& media, std
   const SGMessageList* sets = message.getlistobject(1, kMediaSetsField, 0, 0);
   if (sets == nullptr) return true;
   for (size_t i = 0; i < sets->size(); ++i) {
-    const SGMessageBase* info = sets->at(i).getObjectAccessor(1, kMediaField, 0, 0, kMediaGroup, kMediaKind);
+    const SGMessageBase* info =
+        sets->at(i).getObjectAccessor(1, kMediaField, 0, 0, kMediaGroup, kMediaKind);
     if (info == nullptr) continue;
     if (info->getint64(kReleaseField, 0, 0) != release) continue;
     const int64_t sp = info->getint64(kServicePackField, 0, 0);

@@ -13,9 +13,8 @@ void PhaseSection::clear() {
        {&name, &directory, &preCommandType, &preCommandQuotedIdentifier, &preCommandPreLastRelListFileName,
         &preCommandPreLastRelEnvINIFileName, &preCommandLastRelListFileName, &preCommandLastRelEnvINIFileName,
         &preCommandCurRelListFileName, &preCommandCurRelEnvINIFileName, &subModuleSections, &postCommandType,
-        &postCommandQuotedIdentifier, &postCommandPreLastRelListFileName,
-        &postCommandPreLastRelEnvINIFileName, &postCommandLastRelListFileName,
-        &postCommandLastRelEnvINIFileName, &postCommandCurRelListFileName,
+        &postCommandQuotedIdentifier, &postCommandPreLastRelListFileName, &postCommandPreLastRelEnvINIFileName,
+        &postCommandLastRelListFileName, &postCommandLastRelEnvINIFileName, &postCommandCurRelListFileName,
         &postCommandCurRelEnvINIFileName}) {
     text->clear();
   }
@@ -37,12 +36,9 @@ namespace {
 
 // The names that a service-pack upgrade of release 16 prefixes when they stand in a
 // pre-command list: any item that occurs within this text (a substring test).
-const char kServicePackListNames[] =
-    "All_Upgr_Upg.lst,All_Tblscript_Upg.lst,All_Func_Upg.lst,All_Proc_Upg.lst";
+const char kServicePackListNames[] = "All_Upgr_Upg.lst,All_Tblscript_Upg.lst,All_Func_Upg.lst,All_Proc_Upg.lst";
 
-int32_t terminateFlag(const std::string& value) {
-  return zarezodud::equalsIgnoreCase(value, "FALSE") ? 0 : 1;
-}
+int32_t terminateFlag(const std::string& value) { return zarezodud::equalsIgnoreCase(value, "FALSE") ? 0 : 1; }
 int32_t checkFlag(const std::string& value) { return zarezodud::equalsIgnoreCase(value, "TRUE") ? 1 : 0; }
 std::string quotedIdentifier(const std::string& value) {
   return zarezodud::equalsIgnoreCase(value, "OFF") ? "OFF" : "ON";

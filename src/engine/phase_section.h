@@ -49,7 +49,7 @@ class ZAREZODUD_API PhaseSection {
   std::vector<std::string> postCommandLists;
   std::vector<std::string> preCommandEnvFiles;
   std::vector<std::string> postCommandEnvFiles;
-  std::vector<std::string> subModulePhases;  // from "SubModuleSections"
+  std::vector<std::string> subModulePhases;         // from "SubModuleSections"
 };
 
 namespace zarezodud {

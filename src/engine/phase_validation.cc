@@ -18,10 +18,9 @@ namespace {
 const char kValidateContext[] = "INIFileProcessor::validatePhase";
 const char kCheckContext[] = "INIFileProcessor::checkFileExists";
 
-void logValidate(const std::string& message) {
-  ZARezodudLogger::LogLine(kValidateContext, "%s", message.c_str());
-}
+void logValidate(const std::string& message) { ZARezodudLogger::LogLine(kValidateContext, "%s", message.c_str()); }
 void logCheck(const std::string& message) { ZARezodudLogger::LogLine(kCheckContext, "%s", message.c_str()); }
+
 
 }  // namespace
 
@@ -83,15 +82,14 @@ unsigned int INIFileProcessor::validatePhase(std::string phaseName) {
   return 1;
 }
 
-unsigned int INIFileProcessor::validateCommandPart(const std::string& phaseName,
-                                                   const std::string& commandType,
+unsigned int INIFileProcessor::validateCommandPart(const std::string& phaseName, const std::string& commandType,
                                                    const std::vector<std::string>& environmentFiles,
                                                    const std::vector<std::string>& listFiles,
                                                    const std::string& directory) {
   if (!listFiles.empty() && !zarezodud::isKnownCommandType(commandType)) {
-    logValidate(
-        formatMessage("Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
-                      commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE"));
+    logValidate(formatMessage(
+        "Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
+        commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE"));
     return 0;
   }
   for (const std::string& environmentFile : environmentFiles) {

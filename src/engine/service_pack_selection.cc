@@ -16,8 +16,7 @@ unsigned int INIFileProcessor::getRecutTimeFromDVDInfo(int32_t release, int32_t 
   static const char* kContext = "INIFileProcessor::getRecutTimeFromDVDInfo";
   const std::string scriptsDirectory = m_params.databaseScriptsDir();
   const size_t slash = scriptsDirectory.rfind('/');
-  const std::string mediaDirectory =
-      slash == std::string::npos ? scriptsDirectory : scriptsDirectory.substr(0, slash);
+  const std::string mediaDirectory = slash == std::string::npos ? scriptsDirectory : scriptsDirectory.substr(0, slash);
 
   zarezodud::MediaMap media;
   if (release == 16 && servicePack <= 16) {
@@ -44,10 +43,10 @@ unsigned int INIFileProcessor::getRecutTimeFromDVDInfo(int32_t release, int32_t 
     if (!zarezodud::parseMediaXml(content.str(), release, media, error)) {
       // A damaged description must not pass for "no service pack found": the recut time stays
       // and the caller hears of the failure.
-      ZARezodudLogger::LogLine(
-          kContext, "%s",
-          formatMessage("DVDInfo.xml in [%s] cannot be read: %s", mediaDirectory.c_str(), error.c_str())
-              .c_str());
+      ZARezodudLogger::LogLine(kContext, "%s",
+                               formatMessage("DVDInfo.xml in [%s] cannot be read: %s", mediaDirectory.c_str(),
+                                             error.c_str())
+                                   .c_str());
       return 0;
     }
   }
@@ -88,8 +87,7 @@ unsigned int INIFileProcessor::populateCommonSQLFilesList() {
   const std::string listPath = m_params.commonScriptsDir() + "/CommonSQLFiles.lst";
   zarezodud::ListFileReader reader;
   if (!reader.open(listPath)) {
-    ZARezodudLogger::LogLine(kContext, "%s",
-                             formatMessage("Cannot open list file [%s].", listPath.c_str()).c_str());
+    ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Cannot open list file [%s].", listPath.c_str()).c_str());
     return 0;
   }
   std::string name;
@@ -100,8 +98,7 @@ unsigned int INIFileProcessor::populateCommonSQLFilesList() {
   if (reader.failed()) {
     ZARezodudLogger::LogLine(kContext, "%s", reader.errorText().c_str());
     ZARezodudLogger::LogLine(
-        kContext, "%s",
-        formatMessage("Failed to check script files for list file [%s].", listPath.c_str()).c_str());
+        kContext, "%s", formatMessage("Failed to check script files for list file [%s].", listPath.c_str()).c_str());
     return 0;
   }
   return 1;
