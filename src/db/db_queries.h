@@ -58,8 +58,8 @@ class ZAREZODUD_API DBQueries {
                                            std::string quotedIdentifier);
   unsigned int executeSQLQueryAndReturnString(std::string query, std::string& result, int transactionAbort,
                                               std::string quotedIdentifier);
-  unsigned int executeSQLFile(std::string filePath, int& returnCode, int transactionAbort,
-                              int checkReturnValue, std::string quotedIdentifier);
+  unsigned int executeSQLFile(std::string filePath, int& returnCode, int transactionAbort, int checkReturnValue,
+                              std::string quotedIdentifier);
   unsigned int executeSQLFileAndReturnInt(std::string filePath, int& result, int transactionAbort,
                                           std::string quotedIdentifier);
   unsigned int executeSQLFileAndReturnString(std::string filePath, std::string& result, int transactionAbort,
@@ -267,9 +267,9 @@ class ZAREZODUD_API DBQueries {
 
 // Reads one registry value: a string when textOut is given (textLength: buffer size in, value
 // length out), else an unsigned 32-bit number into numberOut. 1 or 0 with error set.
-ZAREZODUD_API unsigned int readRegistry(std::string registryBase, std::string controlSetName,
-                                        std::string keyPath, std::string valueName, unsigned int* numberOut,
-                                        char* textOut, unsigned long* textLength, std::string& error);
+ZAREZODUD_API unsigned int readRegistry(std::string registryBase, std::string controlSetName, std::string keyPath,
+                                        std::string valueName, unsigned int* numberOut, char* textOut,
+                                        unsigned long* textLength, std::string& error);
 // Fetches and decrypts the stored SQL user and password, and the optional instance and DSN.
 ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string controlSetName,
                                      std::string dbAccessRegistryPath, std::string dsnValueName,
@@ -284,8 +284,8 @@ ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string contr
 ZAREZODUD_API int addClientSPVersionString(std::string& error);
 
 // The SQL Server connection string; only the masked form may be logged.
-ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database,
-                                                       std::string user, std::string password,
-                                                       bool withDriver, bool trusted, bool masked);
+ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database, std::string user,
+                                                       std::string password, bool withDriver, bool trusted,
+                                                       bool masked);
 
 #endif

@@ -18,8 +18,7 @@ unsigned int INIFileProcessor::walkList(const char* context, const std::string& 
   listReturnCode = 0;
   const std::string phaseLog = m_params.phaseLogFile();
   const std::string listPath = phaseDirectory + "/" + listFileName;
-  ZARezodudLogger::LogLine(context, "%s",
-                           formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
+  ZARezodudLogger::LogLine(context, "%s", formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
   zarezodud::ListFileReader reader;
   if (!reader.open(listPath)) {
     const std::string message = formatMessage("Cannot open list file [%s].", listPath.c_str());
@@ -67,8 +66,6 @@ unsigned int INIFileProcessor::executeBatchList(std::string phaseDirectory, std:
 
 unsigned int INIFileProcessor::executeExecutableList(std::string phaseDirectory, std::string listFileName,
                                                      int& listReturnCode, int /*terminateOnError*/,
-                                                     int /*checkReturnValue*/,
-                                                     RKZARezodud::ProcessPhase& record) {
-  return walkList("INIFileProcessor::executeExecutableList", phaseDirectory, listFileName, listReturnCode,
-                  record);
+                                                     int /*checkReturnValue*/, RKZARezodud::ProcessPhase& record) {
+  return walkList("INIFileProcessor::executeExecutableList", phaseDirectory, listFileName, listReturnCode, record);
 }

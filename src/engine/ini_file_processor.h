@@ -106,10 +106,9 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
                               int terminateOnError, int checkReturnValue, std::string quotedIdentifier,
                               RKZARezodud::ProcessPhase& record);
   unsigned int executeBatchList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
-                                int terminateOnError, int checkReturnValue,
-                                RKZARezodud::ProcessPhase& record);
-  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName,
-                                     int& listReturnCode, int terminateOnError, int checkReturnValue,
+                                int terminateOnError, int checkReturnValue, RKZARezodud::ProcessPhase& record);
+  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
+                                     int terminateOnError, int checkReturnValue,
                                      RKZARezodud::ProcessPhase& record);
 
   // The per-script results of this processor's runs ("PreUpgrade" stage with XML output).
@@ -161,14 +160,13 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // The modification-time map that a phase name selects, or null.
   TimeMap* timeMapForPhase(const std::string& phaseName);
   // Walks a batch or executable list (nothing is started).
-  unsigned int walkList(const char* context, const std::string& phaseDirectory,
-                        const std::string& listFileName, int& listReturnCode,
-                        RKZARezodud::ProcessPhase& record);
+  unsigned int walkList(const char* context, const std::string& phaseDirectory, const std::string& listFileName,
+                        int& listReturnCode, RKZARezodud::ProcessPhase& record);
   // Runs one pre- or post-command stage's lists; false when the phase must stop at once.
-  bool runCommandLists(const std::string& phaseName, const std::string& directory,
-                       const std::string& commandType, const std::vector<std::string>& lists,
-                       int terminateOnError, int checkReturnValue, const std::string& quotedIdentifier,
-                       int& returnCode, unsigned int& success, RKZARezodud::ProcessPhase& record);
+  bool runCommandLists(const std::string& phaseName, const std::string& directory, const std::string& commandType,
+                       const std::vector<std::string>& lists, int terminateOnError, int checkReturnValue,
+                       const std::string& quotedIdentifier, int& returnCode, unsigned int& success,
+                       RKZARezodud::ProcessPhase& record);
   void notifyPosition();
   // The body of processPhase, between the journal's phase records.
   unsigned int processPhaseSections(const std::string& phaseName, int& returnCode,

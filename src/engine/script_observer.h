@@ -19,8 +19,7 @@ class ZAREZODUD_API ScriptObserver {
  public:
   virtual ~ScriptObserver() = default;
   // A script of list (as named in its phase) is about to run; scriptPath is the full path.
-  virtual void onScriptStart(const std::string& phase, const std::string& list,
-                             const std::string& scriptPath) {
+  virtual void onScriptStart(const std::string& phase, const std::string& list, const std::string& scriptPath) {
     (void)phase, (void)list, (void)scriptPath;
   }
   // The script ended with code; succeeded is the runner's verdict.
@@ -29,8 +28,8 @@ class ZAREZODUD_API ScriptObserver {
     (void)phase, (void)list, (void)scriptPath, (void)code, (void)succeeded, (void)seconds;
   }
   // The script is not run; reason says why.
-  virtual void onScriptSkipped(const std::string& phase, const std::string& list,
-                               const std::string& scriptPath, const std::string& reason) {
+  virtual void onScriptSkipped(const std::string& phase, const std::string& list, const std::string& scriptPath,
+                               const std::string& reason) {
     (void)phase, (void)list, (void)scriptPath, (void)reason;
   }
   // The script is passed over because the run journal shows that it finished successfully,

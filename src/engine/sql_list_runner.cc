@@ -50,8 +50,7 @@ RKZARezodud::Script failedScriptResult(const std::string& baseName, int code, co
 
 unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::string listFileName,
                                               int& listReturnCode, int terminateOnError, int checkReturnValue,
-                                              std::string quotedIdentifier,
-                                              RKZARezodud::ProcessPhase& record) {
+                                              std::string quotedIdentifier, RKZARezodud::ProcessPhase& record) {
   listReturnCode = 0;
   unsigned int result = 1;
   int normalCount = 0;
@@ -77,8 +76,7 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
   }
   if (m_journal) installScriptReadHook();
   const std::string listPath = phaseDirectory + "/" + listFileName;
-  ZARezodudLogger::LogLine(kContext, "%s",
-                           formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
+  ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
 
   zarezodud::ListFileReader reader;
   if (!reader.open(listPath)) {
@@ -130,26 +128,23 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
           ++notRunCount;
           ZARezodudLogger::LogLine(
               kContext, "%s",
-              formatMessage("%s is not getting executed as it is not modified for this SP.",
-                            scriptPath.c_str())
+              formatMessage("%s is not getting executed as it is not modified for this SP.", scriptPath.c_str())
                   .c_str());
           ++m_executedScriptsCount;
-          if (m_observer)
-            m_observer->onScriptSkipped(phaseName, listFileName, scriptPath, "not modified for this SP");
+          if (m_observer) m_observer->onScriptSkipped(phaseName, listFileName, scriptPath, "not modified for this SP");
           continue;
         }
       }
     }
 
-    ZARezodudLogger::LogLine(kContext, "%s",
-                             formatMessage("Executing file [%s].", scriptPath.c_str()).c_str());
+    ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Executing file [%s].", scriptPath.c_str()).c_str());
     if (m_progressFlag) {
       ++m_executedScriptsCount;
       // Without a counted total there is no percentage to report.
       if (m_executedScriptsCount % 10 == 0 && m_totalScriptsCount > 0) {
         std::string error;
-        const int percent = static_cast<int>(static_cast<int64_t>(m_executedScriptsCount) *
-                                             m_percentCoverage / m_totalScriptsCount);
+        const int percent =
+            static_cast<int>(static_cast<int64_t>(m_executedScriptsCount) * m_percentCoverage / m_totalScriptsCount);
         if (setProgress(percent, error) == 0) ZARezodudLogger::LogLine(kContext, "%s", error.c_str());
       }
     }
@@ -159,8 +154,7 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
     m_scriptSha256.clear();
     m_scriptStartPending = m_journal != nullptr;
     const auto started = std::chrono::steady_clock::now();
-    const unsigned int ran =
-        m_dbObject->executeSQLFile(scriptPath, code, 1, checkReturnValue, quotedIdentifier);
+    const unsigned int ran = m_dbObject->executeSQLFile(scriptPath, code, 1, checkReturnValue, quotedIdentifier);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     m_scriptStartPending = false;
 
@@ -207,7 +201,7 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
     logBoth(formatMessage("Processing of list file [%s] failed.", listPath.c_str()));
     result = 0;
   }
-  ZARezodudLogger::LogLine(4, kContext, "Phase:%s, NormalCount:%d, NotRunCount:%d", phaseName.c_str(),
-                           normalCount, notRunCount);
+  ZARezodudLogger::LogLine(4, kContext, "Phase:%s, NormalCount:%d, NotRunCount:%d", phaseName.c_str(), normalCount,
+                           notRunCount);
   return result;
 }

@@ -210,11 +210,10 @@ TEST(CommandTest, SecondRunOnTheSameDatabaseIsRefusedAtOnce) {
 
 // Starts a slow run, kills it once some scripts are recorded, and returns the journal's path.
 std::string interruptedRun(CliInstallation& inst) {
-  const pid_t pid = ztest::startCommand(
-      inst.invocation(
-          {"run", "--params", "params.ini", "Top", "--state-dir", "state", "--backend", "record:journal"},
-          {{"ZAREZODUD_RECORD_DELAY_MS", "20"}}),
-      inst.path("run.out"));
+  const pid_t pid = ztest::startCommand(inst.invocation({"run", "--params", "params.ini", "Top", "--state-dir",
+                                                   "state", "--backend", "record:journal"},
+                                                  {{"ZAREZODUD_RECORD_DELAY_MS", "20"}}),
+                                        inst.path("run.out"));
   EXPECT_TRUE(waitForLines(inst.path("journal"), 5, std::chrono::seconds(30)));
   ::kill(pid, SIGKILL);
   EXPECT_EQ(ztest::waitCommand(pid).signal, SIGKILL);

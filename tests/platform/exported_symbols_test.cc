@@ -17,8 +17,7 @@ struct Symbol {
 };
 
 std::vector<Symbol> exportedSymbols(bool demangle) {
-  std::string command =
-      std::string("nm -D --defined-only ") + (demangle ? "-C " : "") + ZAREZODUD_SHARED_LIBRARY;
+  std::string command = std::string("nm -D --defined-only ") + (demangle ? "-C " : "") + ZAREZODUD_SHARED_LIBRARY;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   std::vector<Symbol> symbols;
   if (!pipe) return symbols;
@@ -50,9 +49,9 @@ const std::set<std::string> kPlainFunctions = {
 
 // Classes and namespaces whose members form the library's interface.
 const std::vector<std::string> kInterfacePrefixes = {
-    "INIFileProcessor", "INIFileReader", "ZARezodudLogger", "UtilityLogger", "DBQueries",   "RKZARezodud::",
-    "SGMessageBase",    "SGMessageList", "ScriptObserver",  "PhaseSection",  "ProductInfo", "LOGINFO",
-    "ZARezodudParams",  "RunJournal",    "JournalScript",   "ScriptPosition"};
+    "INIFileProcessor", "INIFileReader", "ZARezodudLogger", "UtilityLogger", "DBQueries", "RKZARezodud::",
+    "SGMessageBase", "SGMessageList", "ScriptObserver", "PhaseSection", "ProductInfo", "LOGINFO", "ZARezodudParams",
+    "RunJournal", "JournalScript", "ScriptPosition"};
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -73,22 +72,21 @@ bool isInterfaceSymbol(const std::string& demangled) {
 bool isStandardLibraryInstantiation(const Symbol& s) {
   const bool weak = s.type == 'W' || s.type == 'V' || s.type == 'u';
   std::string name = s.name;
-  for (const char* decoration :
-       {"typeinfo for ", "typeinfo name for ", "vtable for ", "guard variable for "}) {
+  for (const char* decoration : {"typeinfo for ", "typeinfo name for ", "vtable for ", "guard variable for "}) {
     if (startsWith(name, decoration)) name = name.substr(std::string(decoration).size());
   }
-  return weak && (startsWith(name, "std::") || startsWith(name, "__gnu_cxx::") ||
-                  startsWith(name, "void std::") || name.find(" std::") != std::string::npos);
+  return weak && (startsWith(name, "std::") || startsWith(name, "__gnu_cxx::") || startsWith(name, "void std::") ||
+                  name.find(" std::") != std::string::npos);
 }
 
 TEST(ExportedSymbols, ProfileFunctionsHavePlainNames) {
   std::set<std::string> raw;
   for (const Symbol& s : exportedSymbols(false)) raw.insert(s.name);
   ASSERT_FALSE(raw.empty()) << "nm found no symbols in " << ZAREZODUD_SHARED_LIBRARY;
-  for (const char* name :
-       {"GetProfileString", "GetProfileLong", "GetProfileBoolean", "SetProfileString", "SetProfileLong",
-        "SetProfileBoolean", "GetProfileEntry", "ParseProfileEntry", "TruncComment", "TruncWhiteSpace",
-        "GetPrivateProfileString", "WritePrivateProfileString", "GetPrivateProfileInt"}) {
+  for (const char* name : {"GetProfileString", "GetProfileLong", "GetProfileBoolean", "SetProfileString",
+                           "SetProfileLong", "SetProfileBoolean", "GetProfileEntry", "ParseProfileEntry",
+                           "TruncComment", "TruncWhiteSpace", "GetPrivateProfileString",
+                           "WritePrivateProfileString", "GetPrivateProfileInt"}) {
     EXPECT_EQ(raw.count(name), 1u) << name << " is not exported under its plain name";
   }
 }
