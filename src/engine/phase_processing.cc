@@ -19,6 +19,7 @@ namespace {
 
 const char kContext[] = "INIFileProcessor::processPhase";
 
+
 // The position a resume record points at, for messages: each level's phase and stage, and the
 // innermost list and script, e.g. "UpgradeDB stage 2 > TableScript stage 1, list [a.lst],
 // script [b.sql]".
@@ -162,9 +163,9 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
                                        unsigned int& success, RKZARezodud::ProcessPhase& record) {
   const std::string phaseLog = m_params.phaseLogFile();
   if (!lists.empty() && !zarezodud::isKnownCommandType(commandType)) {
-    const std::string message =
-        formatMessage("Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
-                      commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");
+    const std::string message = formatMessage(
+        "Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
+        commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");
     ZARezodudLogger::LogLine(kContext, "%s", message.c_str());
     UtilityLogger::LogToFile(kContext, message, phaseLog);
     returnCode = 2;
@@ -186,13 +187,12 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
     if (m_journal) m_journal->listStarted(m_position);
     unsigned int ran;
     if (zarezodud::equalsIgnoreCase(commandType, "SQL")) {
-      ran = executeSQLList(directory, list, listReturnCode, terminateOnError, checkReturnValue,
-                           quotedIdentifier, record);
+      ran = executeSQLList(directory, list, listReturnCode, terminateOnError, checkReturnValue, quotedIdentifier,
+                           record);
     } else if (zarezodud::equalsIgnoreCase(commandType, "BATCH")) {
       ran = executeBatchList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
     } else {
-      ran =
-          executeExecutableList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
+      ran = executeExecutableList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
     }
     returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
     if (!ran) {
@@ -267,8 +267,7 @@ unsigned int INIFileProcessor::processPhaseSections(const std::string& phaseName
     UtilityLogger::LogToFile(kContext, message, phaseLog);
   };
 
-  ZARezodudLogger::LogLine(kContext, "%s",
-                           formatMessage("Processing Phase [%s].", phaseName.c_str()).c_str());
+  ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Processing Phase [%s].", phaseName.c_str()).c_str());
   ZARezodudLogger::LogToScriptTimeLog(
       formatMessage("Database: %s, PhaseName: %s.", m_params.m_DBname, phaseName.c_str()));
 
@@ -356,8 +355,7 @@ unsigned int INIFileProcessor::processPhaseSections(const std::string& phaseName
         returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
         if (record.getResumeFlag() == 1) record.setResumeFlag(nested->getResumeFlag());
       } else {
-        logBoth(formatMessage("Failed to process Phase [%s]. ReturnCode [%d]", subModule.c_str(),
-                              listReturnCode));
+        logBoth(formatMessage("Failed to process Phase [%s]. ReturnCode [%d]", subModule.c_str(), listReturnCode));
         returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
         success = 0;
         if (listReturnCode != 0 && !isWarningCode(listReturnCode)) return 0;
