@@ -19,7 +19,6 @@ namespace {
 
 const char kContext[] = "INIFileProcessor::processPhase";
 
-
 // The position a resume record points at, for messages: each level's phase and stage, and the
 // innermost list and script, e.g. "UpgradeDB stage 2 > TableScript stage 1, list [a.lst],
 // script [b.sql]".
