@@ -10,11 +10,13 @@
 #             default: after=<build>/cli/zarezodud (BUILD_DIR environment variable, default build)
 #   COUNT     numbers of trivial scripts (default: 100 1000 10000)
 #
-# The peer keeps its SQLite databases on tmpfs (/dev/shm); the run's state directory is on the
-# disk of the work directory (TMPDIR, default /tmp), so each finished script pays its real
-# fdatasync. Prints, per binary and count: wall milliseconds per script, the ratio to bsqldb,
-# peak RSS, and the record backend's microseconds per script; then the marginal per-script
-# cost between the counts (start-up removed).
+# The peer keeps its SQLite databases on tmpfs (/dev/shm). Each binary runs each count three
+# ways: with the state directory on the disk of the work directory (TMPDIR, default /tmp), so
+# that each finished script pays its real fdatasync; with it on tmpfs; and with the record
+# backend (no database) and everything on tmpfs. Prints the disk's append+fdatasync latency
+# (the floor a durable record per script puts under a run), then per binary and count:
+# milliseconds per script on disk and on tmpfs, bsqldb's, both ratios, peak RSS and the record
+# backend's microseconds per script; then the marginal per-script costs between the counts.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -106,13 +108,18 @@ with open(out, "w") as f:
 EOF
 }
 
-# Runs a command; prints "<wall seconds> <peak RSS kB>".
+# Runs a command; prints "<wall seconds> <peak RSS kB> <CPU seconds>" (wall time to the
+# microsecond; CPU time, user and system, to the hundredth: the figure that a loaded machine
+# disturbs least).
 measure() {
-  /usr/bin/time -f '%e %M' -o "$work/time.out" "$@" >"$work/cmd.out" 2>&1 || {
+  local start=$EPOCHREALTIME
+  /usr/bin/time -f '%M %U %S' -o "$work/time.out" "$@" >"$work/cmd.out" 2>&1 || {
     cat "$work/cmd.out" >&2
     return 1
   }
-  cat "$work/time.out"
+  local end=$EPOCHREALTIME
+  echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')" \
+    "$(tail -n 1 "$work/time.out" | awk '{ printf "%d %.2f", $1, $2 + $3 }')"
 }
 
 run_command() {
@@ -122,8 +129,27 @@ run_command() {
     measure "$binary" run Bench --params params.ini --state-dir "$state" ${backend:+--backend "$backend"})
 }
 
-declare -A wall rss record
-printf '%-8s %7s %12s %12s %8s %10s %14s\n' binary scripts 'run ms/scr' 'bsqldb ms/scr' ratio 'peak RSS' 'record us/scr'
+# The floor that one durable record per script puts under the run: what an append and its
+# fdatasync cost on the disk of the state directory, measured now.
+sync_ms=$(python3 - "$work" <<'EOF'
+import os, sys, time
+path = os.path.join(sys.argv[1], "sync.probe")
+fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o600)
+n = 200
+start = time.perf_counter()
+for _ in range(n):
+    os.write(fd, b"x" * 200)
+    os.fdatasync(fd)
+print("%.3f" % (1000 * (time.perf_counter() - start) / n))
+os.close(fd)
+os.unlink(path)
+EOF
+)
+echo "append + fdatasync on the state directory's disk: $sync_ms ms"
+
+declare -A wall fastwall rss record recordcpu
+printf '%-8s %7s %11s %11s %11s %7s %7s %10s %11s %11s\n' binary scripts 'run ms/scr' 'tmpfs ms' 'bsqldb ms' \
+  ratio 'tmpfs r' 'peak RSS' 'record us' 'rec cpu us'
 for count in "${counts[@]}"; do
   base="$work/n$count"
   make_tree "$base" "$count"
@@ -136,17 +162,26 @@ for count in "${counts[@]}"; do
     dir="$base/$name"
     mkdir -p "$dir/registry"
     cp -r "$base/inst" "$dir/inst"
+    # The journal on the disk, with its fdatasync per script.
     read -r w m < <(run_command "$binary" "$dir" "$dir/state" "")
-    # Bookkeeping alone: no database, the state directory and record file on tmpfs.
+    rm -rf "$dir/inst/logs"/* "$dir/output"
+    # The same with the state directory on tmpfs: everything but the disk's latency.
     fastdir="$fast/n$count-$name"
     mkdir -p "$fastdir"
-    read -r rw _ < <(run_command "$binary" "$dir" "$fastdir/state" "record:$fastdir/record")
+    read -r fw _ < <(run_command "$binary" "$dir" "$fastdir/state" "")
+    rm -rf "$fastdir" "$dir/inst/logs"/* "$dir/output"
+    # Bookkeeping alone: no database, the state directory and record file on tmpfs.
+    mkdir -p "$fastdir"
+    read -r rw _ rc < <(run_command "$binary" "$dir" "$fastdir/state" "record:$fastdir/record")
     rm -rf "$fastdir" "$dir/inst/logs"/* "$dir/output"
     wall[$name,$count]=$w
+    fastwall[$name,$count]=$fw
     rss[$name,$count]=$m
     record[$name,$count]=$rw
-    awk -v n="$name" -v c="$count" -v w="$w" -v b="$bs_wall" -v m="$m" -v r="$rw" 'BEGIN {
-      printf "%-8s %7d %12.3f %12.3f %8.2f %8d kB %14.1f\n", n, c, 1000*w/c, 1000*b/c, w/b, m, 1e6*r/c }'
+    recordcpu[$name,$count]=$rc
+    awk -v n="$name" -v c="$count" -v w="$w" -v f="$fw" -v b="$bs_wall" -v m="$m" -v r="$rw" -v rc="$rc" 'BEGIN {
+      printf "%-8s %7d %11.3f %11.3f %11.3f %7.2f %7.2f %7d kB %11.1f %11.1f\n", n, c, 1000*w/c, 1000*f/c,
+             1000*b/c, w/b, f/b, m, 1e6*r/c, 1e6*rc/c }'
   done
 done
 if [[ ${#counts[@]} -gt 1 ]]; then
@@ -156,9 +191,11 @@ if [[ ${#counts[@]} -gt 1 ]]; then
     for ((i = 1; i < ${#counts[@]}; ++i)); do
       a=${counts[i-1]} b=${counts[i]}
       awk -v n="$name" -v a="$a" -v b="$b" -v wa="${wall[$name,$a]}" -v wb="${wall[$name,$b]}" \
+        -v fa="${fastwall[$name,$a]}" -v fb="${fastwall[$name,$b]}" \
         -v ra="${record[$name,$a]}" -v rb="${record[$name,$b]}" -v ma="${rss[$name,$a]}" -v mb="${rss[$name,$b]}" \
-        'BEGIN { printf "%-8s %6d -> %-6d run %.3f ms/script, record %.1f us/script, RSS x%.2f\n",
-                 n, a, b, 1000*(wb-wa)/(b-a), 1e6*(rb-ra)/(b-a), mb/ma }'
+        -v ca="${recordcpu[$name,$a]}" -v cb="${recordcpu[$name,$b]}" \
+        'BEGIN { printf "%-8s %6d -> %-6d run %.3f ms, tmpfs %.3f ms, record %.1f us (CPU %.1f us) per script; RSS x%.2f\n",
+                 n, a, b, 1000*(wb-wa)/(b-a), 1000*(fb-fa)/(b-a), 1e6*(rb-ra)/(b-a), 1e6*(cb-ca)/(b-a), mb/ma }'
     done
   done
 fi

@@ -113,11 +113,41 @@ bool unescape(std::string_view text, std::string& out) {
 
 }  // namespace
 
-uint32_t crc32c(std::string_view data) {
+uint32_t crc32cPortable(std::string_view data) {
   static const std::array<uint32_t, 256> table = makeCrcTable();
   uint32_t crc = 0xFFFFFFFFu;
   for (char c : data) crc = table[(crc ^ static_cast<unsigned char>(c)) & 0xFF] ^ (crc >> 8);
   return crc ^ 0xFFFFFFFFu;
+}
+
+namespace {
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The processor's own CRC-32C instruction (SSE 4.2), eight bytes at a time: every record is
+// checksummed when written and when read, so this is on every script's path.
+__attribute__((target("sse4.2"))) uint32_t crc32cByInstruction(std::string_view data) {
+  uint64_t crc = 0xFFFFFFFFu;
+  const char* p = data.data();
+  size_t left = data.size();
+  for (; left >= 8; p += 8, left -= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    crc = __builtin_ia32_crc32di(crc, word);
+  }
+  uint32_t crc32 = static_cast<uint32_t>(crc);
+  for (; left > 0; ++p, --left) crc32 = __builtin_ia32_crc32qi(crc32, static_cast<unsigned char>(*p));
+  return crc32 ^ 0xFFFFFFFFu;
+}
+#endif
+
+}  // namespace
+
+uint32_t crc32c(std::string_view data) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  static const bool hardware = __builtin_cpu_supports("sse4.2");
+  if (hardware) return crc32cByInstruction(data);
+#endif
+  return crc32cPortable(data);
 }
 
 JournalRecord& JournalRecord::add(std::string name, std::string value) {

@@ -22,8 +22,10 @@
 
 namespace zarezodud {
 
-// CRC-32C (Castagnoli) of data.
+// CRC-32C (Castagnoli) of data, with the processor's CRC instruction where there is one.
 uint32_t crc32c(std::string_view data);
+// The same computed by table, as on processors without the instruction.
+uint32_t crc32cPortable(std::string_view data);
 
 class JournalRecord {
  public:

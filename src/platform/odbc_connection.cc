@@ -65,6 +65,8 @@ std::string exceptionText(const char* where) {
 
 }  // namespace
 
+OdbcConnection::OdbcConnection() = default;
+
 OdbcConnection::~OdbcConnection() {
   m_stmt.reset();
   m_dbc.reset();
@@ -227,14 +229,14 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
     if (!requireOpen()) return 0;
     closeResultSet();
     clearColumns();
-    TempOutputFile out;
+    if (!m_output) m_output = std::make_unique<TempOutputFile>();
     std::string error;
-    if (!out.open(error)) {
+    if (!m_output->openOrKeep(error)) {
       setError(error);
       return 0;
     }
     ScriptRun run;
-    run.out = &out;
+    run.out = m_output.get();
     const std::string_view script(text);
     for (const SqlBatch& batch : splitSqlBatches(script)) {
       run.startLine = batch.startLine;

@@ -14,6 +14,7 @@
 #define ZAREZODUD_PLATFORM_ODBC_CONNECTION_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +29,7 @@ class TempOutputFile;
 
 class OdbcConnection : public RKSimpleDBConnObject {
  public:
-  OdbcConnection() = default;
+  OdbcConnection();
   ~OdbcConnection() override;
 
   void setNumConnectAttempts(int attempts) override;
@@ -93,6 +94,8 @@ class OdbcConnection : public RKSimpleDBConnObject {
   std::vector<RKDBDataTypeBase*> m_columns;
   std::int64_t* m_indicators = nullptr;
   std::string m_lastError;
+  // The temporary output file, kept open from one script to the next.
+  std::unique_ptr<TempOutputFile> m_output;
 };
 
 }  // namespace zarezodud

@@ -60,9 +60,8 @@ int RecordingConnection::executeQueryForZARezodud(const std::string& text, int* 
   const std::string before = m_sink->journalError();
   // Like the real service, a script run opens the temporary output file (empty here: nothing
   // answers), so the caller's reading and copying of it find a file.
-  TempOutputFile output;
   std::string outputError;
-  if (!output.open(outputError)) {
+  if (!m_output.openOrKeep(outputError)) {
     m_lastError = outputError;
     return 0;
   }

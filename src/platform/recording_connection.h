@@ -14,6 +14,7 @@
 
 #include "platform/fd_io.h"
 #include "platform/rk_simple_db_conn_object.h"
+#include "platform/temp_output_file.h"
 
 namespace zarezodud {
 
@@ -82,6 +83,7 @@ class RecordingConnection : public RKSimpleDBConnObject {
  private:
   std::shared_ptr<RecordingSink> m_sink;
   std::string m_lastError;
+  TempOutputFile m_output;  // kept open from one script to the next
 };
 
 // Makes every connection created from now on (createSQLConnection) a RecordingConnection on

@@ -91,6 +91,13 @@ TempOutputFile::~TempOutputFile() { close(); }
 
 bool TempOutputFile::open(std::string& error) { return openIn(tempOutputDirectory(), error); }
 
+bool TempOutputFile::openOrKeep(std::string& error) {
+  const std::string directory = tempOutputDirectory();
+  struct stat st;
+  if (m_fd >= 0 && directory == m_directory && ::fstat(m_fd, &st) == 0 && st.st_nlink > 0) return true;
+  return openIn(directory, error);
+}
+
 bool TempOutputFile::openIn(const std::string& directory, std::string& error) {
   close();
   const std::string dir = withoutTrailingSlash(directory);
@@ -113,6 +120,7 @@ bool TempOutputFile::openIn(const std::string& directory, std::string& error) {
     return false;
   }
   m_fd = fd;
+  m_directory = directory;
   return true;
 }
 

@@ -44,6 +44,11 @@ class TempOutputFile {
   bool open(std::string& error);
   // The same for the file "tempOutputFile.txt" in directory (with or without trailing '/').
   bool openIn(const std::string& directory, std::string& error);
+  // For a caller that writes one script's messages after another's: keeps the file open from
+  // one script to the next, and opens it (as open() does) only when it is not open, when the
+  // output directory setting changed, or when the file was removed since. Otherwise it costs
+  // one fstat instead of the directory checks and the open of every script.
+  bool openOrKeep(std::string& error);
 
   // Appends text in one write; false when the file is not open or the write fails.
   bool append(std::string_view text);
@@ -52,6 +57,7 @@ class TempOutputFile {
 
  private:
   int m_fd = -1;
+  std::string m_directory;  // as given to openIn()
 };
 
 }  // namespace zarezodud

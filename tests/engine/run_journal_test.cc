@@ -43,6 +43,12 @@ RunJournalIdentity identity() {
 
 TEST(JournalRecordTest, FieldsRoundTripWhateverBytesTheyHold) {
   EXPECT_EQ(zarezodud::crc32c("123456789"), 0xE3069283u);
+  EXPECT_EQ(zarezodud::crc32cPortable("123456789"), 0xE3069283u);
+  std::string bytes;
+  for (int i = 0; i < 300; ++i) {
+    bytes += static_cast<char>(i * 7);
+    EXPECT_EQ(zarezodud::crc32c(bytes), zarezodud::crc32cPortable(bytes)) << i;
+  }
   JournalRecord record("end");
   const std::string awkward = std::string("tab\there\nline\\back\r\x01\x7f=\xc3\xa9", 22);
   record.add("path", awkward).add("code", -17).add("empty", "");

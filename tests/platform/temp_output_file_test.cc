@@ -37,6 +37,31 @@ TEST(MessageRecord, LayoutTheScannerReliesOn) {
             "01/02/24 03:04:05 SQLState:[42000] NativeError:[50000] Message:[] [RecNum:1, LineNum:0]\n");
 }
 
+// One open for a whole run of scripts; a new one only when the file went away or the output
+// directory setting changed, so that messages never go to a file nobody reads.
+TEST(TempOutputFile, StaysOpenFromScriptToScriptUntilTheFileGoesAway) {
+  ztest::TempDir tmp;
+  ztest::EnvOverride dir("ZAREZODUD_OUTPUT_DIR", tmp.file("a"));
+  std::string error;
+  TempOutputFile f;
+  ASSERT_TRUE(f.openOrKeep(error)) << error;
+  ASSERT_TRUE(f.append("one\n"));
+  ::truncate(tmp.file("a/tempOutputFile.txt").c_str(), 0);  // what the runner does after a script
+  ASSERT_TRUE(f.openOrKeep(error)) << error;
+  ASSERT_TRUE(f.append("two\n"));
+  EXPECT_EQ(ztest::readFile(tmp.file("a/tempOutputFile.txt")), "two\n");
+
+  ::unlink(tmp.file("a/tempOutputFile.txt").c_str());
+  ASSERT_TRUE(f.openOrKeep(error)) << error;
+  ASSERT_TRUE(f.append("three\n"));
+  EXPECT_EQ(ztest::readFile(tmp.file("a/tempOutputFile.txt")), "three\n");
+
+  ztest::EnvOverride other("ZAREZODUD_OUTPUT_DIR", tmp.file("b"));
+  ASSERT_TRUE(f.openOrKeep(error)) << error;
+  ASSERT_TRUE(f.append("four\n"));
+  EXPECT_EQ(ztest::readFile(tmp.file("b/tempOutputFile.txt")), "four\n");
+}
+
 TEST(TempOutputFile, CreatesAPrivateDirectoryAndAppends) {
   ztest::TempDir tmp;
   const std::string dir = tmp.file("out");
