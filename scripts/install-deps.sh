@@ -9,7 +9,7 @@ packages=(
   libcli11-dev unixodbc unixodbc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   tdsodbc freetds-bin libsqliteodbc odbc-postgresql postgresql-15
-  python3 clang libclang-rt-14-dev cppcheck clang-tidy
+  python3 clang libclang-rt-14-dev cppcheck clang-tidy time
 )
 
 missing=()
