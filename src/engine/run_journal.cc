@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <unordered_set>
@@ -390,7 +391,7 @@ bool RunJournal::scriptFinished(const ScriptPosition& position, const std::strin
   JournalRecord record("end");
   addPosition(record, position);
   record.add("path", path).add("sha256", sha256).add("result", resultName(result)).add("code", code);
-  record.add("ms", static_cast<int64_t>(seconds * 1000.0 + 0.5));
+  record.add("ms", static_cast<int64_t>(std::llround(seconds * 1000.0)));
   if (!write(record.encode(), true)) return false;
   ++m_finishedCount;
   return true;
