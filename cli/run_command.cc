@@ -353,8 +353,8 @@ int runPhase(RunOptions options) {
                    "finished record runs.\n";
     }
     if (replay.ignoredBytes > 0) {
-      std::cout << "The journal ended with a record torn by the interruption (" << replay.ignoredBytes
-                << " bytes); it was left out.\n";
+      std::cout << "The journal ends with " << replay.ignoredBytes
+                << " bytes that do not form a whole record (torn by the interruption); they were left out.\n";
     }
   }
   loadServicePackState(*processor, params, options.servicePack);
