@@ -99,12 +99,29 @@ std::string JsonWriter::quote(std::string_view text) {
   return out;
 }
 
+void JsonWriter::streamTo(std::function<bool(std::string_view)> sink, std::size_t bufferSize) {
+  m_sink = std::move(sink);
+  m_bufferSize = bufferSize;
+}
+
+void JsonWriter::handOver() {
+  if (!m_sink) return;
+  if (!m_sinkFailed && !m_sink(m_out)) m_sinkFailed = true;
+  m_out.clear();
+}
+
+bool JsonWriter::flush() {
+  handOver();
+  return !m_sinkFailed;
+}
+
 void JsonWriter::newline() {
   m_out.push_back('\n');
   m_out.append(m_counts.size() * 2, ' ');
 }
 
 void JsonWriter::beforeValue() {
+  if (m_sink && m_out.size() > m_bufferSize) handOver();
   if (m_afterKey) {
     m_afterKey = false;
     return;

@@ -8,6 +8,7 @@
 #define ZAREZODUD_CLI_JSON_WRITER_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,8 +32,16 @@ class JsonWriter {
   JsonWriter& value(bool flag);
   JsonWriter& null();
 
-  // The text so far, ending with a newline once the outermost value is closed.
+  // The text so far, ending with a newline once the outermost value is closed (without what
+  // was handed to a sink).
   const std::string& str() const { return m_out; }
+
+  // From now on hands the text to sink whenever more than bufferSize bytes are waiting, so that
+  // a large document (a run report of many thousand scripts) is never held whole; flush()
+  // hands over the rest. sink returns false when it cannot take the text; the writer then
+  // drops everything after and flush() returns false.
+  void streamTo(std::function<bool(std::string_view)> sink, std::size_t bufferSize = 65536);
+  bool flush();
 
   // text as a quoted JSON string.
   static std::string quote(std::string_view text);
@@ -43,7 +52,12 @@ class JsonWriter {
   void close(char bracket);
   void newline();
 
+  void handOver();
+
   std::string m_out;
+  std::function<bool(std::string_view)> m_sink;
+  std::size_t m_bufferSize = 0;
+  bool m_sinkFailed = false;
   // One entry per open container: number of members written so far.
   std::vector<int> m_counts;
   bool m_afterKey = false;

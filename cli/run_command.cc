@@ -127,26 +127,31 @@ int64_t recordDelayMs() {
 bool writeReport(const std::string& path, const RunJournalIdentity& identity,
                  const ScriptEventRecorder& events, bool resumed, unsigned int succeeded, int returnCode,
                  int exitCode, const std::string& xmlPath, const RKZARezodud::UpgradePhase& results) {
-  JsonWriter w;
-  w.beginObject();
-  w.key("phase").value(identity.phase).key("product").value(identity.product);
-  w.key("database").value(identity.database).key("resumed").value(resumed);
-  w.key("succeeded")
-      .value(succeeded != 0)
-      .key("returnCode")
-      .value(returnCode)
-      .key("exitCode")
-      .value(exitCode);
-  w.key("scriptResults").value(xmlPath);
-  // The same per-script results as the XML file, for readers of JSON.
-  w.key("results").beginArray();
-  const auto scripts = results.scripts();
-  for (std::size_t i = 0; i < scripts.size(); ++i) writeScriptJson(w, scripts.at(i));
-  w.endArray();
-  events.writeJson(w);
-  w.endObject();
+  // Written as it is built: a report lists every script, and a run may have many thousand.
+  const auto produce = [&](const std::function<bool(std::string_view)>& write) {
+    JsonWriter w;
+    w.streamTo(write);
+    w.beginObject();
+    w.key("phase").value(identity.phase).key("product").value(identity.product);
+    w.key("database").value(identity.database).key("resumed").value(resumed);
+    w.key("succeeded")
+        .value(succeeded != 0)
+        .key("returnCode")
+        .value(returnCode)
+        .key("exitCode")
+        .value(exitCode);
+    w.key("scriptResults").value(xmlPath);
+    // The same per-script results as the XML file, for readers of JSON.
+    w.key("results").beginArray();
+    const auto scripts = results.scripts();
+    for (std::size_t i = 0; i < scripts.size(); ++i) writeScriptJson(w, scripts.at(i));
+    w.endArray();
+    events.writeJson(w);
+    w.endObject();
+    return w.flush();
+  };
   std::string error;
-  if (!writeFileAtomically(path, w.str(), error)) {
+  if (!writeFileAtomically(path, produce, error)) {
     printError("cannot write the run report: " + error);
     return false;
   }

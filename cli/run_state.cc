@@ -45,13 +45,24 @@ RunJournalIdentity identityOf(const ZARezodudParams& params, const std::string& 
 }
 
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error) {
+  return writeFileAtomically(
+      path, [&text](const std::function<bool(std::string_view)>& write) { return write(text); }, error);
+}
+
+bool writeFileAtomically(const std::string& path,
+                         const std::function<bool(const std::function<bool(std::string_view)>&)>& produce,
+                         std::string& error) {
   const std::string target = path.find('/') == std::string::npos ? "./" + path : path;
   zarezodud::ReplacementFile file;
   if (!file.create(target, ".zarezodud-")) {
     error = "cannot create a temporary file beside [" + path + "]: " + std::strerror(errno);
     return false;
   }
-  if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size()) {
+  FILE* stream = file.stream();
+  const auto write = [stream](std::string_view piece) {
+    return std::fwrite(piece.data(), 1, piece.size(), stream) == piece.size();
+  };
+  if (!produce(write)) {
     error = "cannot write [" + file.path() + "]";
     file.discard();
     return false;

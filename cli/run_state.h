@@ -7,7 +7,9 @@
 #ifndef ZAREZODUD_CLI_RUN_STATE_H
 #define ZAREZODUD_CLI_RUN_STATE_H
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/run_journal.h"
@@ -32,6 +34,11 @@ RunJournalIdentity identityOf(const ZARezodudParams& params, const std::string& 
 
 // Replaces path with text atomically. False with error naming the file.
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error);
+// The same with the content written piece by piece: produce gets a function that writes one
+// piece (and returns false once a write failed) and returns false when it could not finish.
+bool writeFileAtomically(const std::string& path,
+                         const std::function<bool(const std::function<bool(std::string_view)>&)>& produce,
+                         std::string& error);
 
 }  // namespace zcli
 

@@ -27,6 +27,37 @@ TEST(JsonWriterTest, QuoteKeepsValidUtf8AndReplacesInvalidBytes) {
   EXPECT_EQ(JsonWriter::quote("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
 }
 
+// A long document handed over in pieces is the same text as one built whole.
+TEST(JsonWriterTest, StreamedTextIsTheSameAsWholeText) {
+  const auto build = [](JsonWriter& w) {
+    w.beginObject().key("items").beginArray();
+    for (int i = 0; i < 500; ++i) w.beginObject().key("n").value(i).key("s").value("x\ty").endObject();
+    w.endArray().endObject();
+  };
+  JsonWriter whole;
+  build(whole);
+  std::string streamed;
+  int pieces = 0;
+  JsonWriter w;
+  w.streamTo(
+      [&](std::string_view piece) {
+        streamed.append(piece);
+        ++pieces;
+        return true;
+      },
+      1024);
+  build(w);
+  EXPECT_LT(w.str().size(), 1100u) << "never much more than the buffer is held";
+  EXPECT_TRUE(w.flush());
+  EXPECT_EQ(streamed, whole.str());
+  EXPECT_GT(pieces, 10);
+
+  JsonWriter failing;
+  failing.streamTo([](std::string_view) { return false; }, 16);
+  build(failing);
+  EXPECT_FALSE(failing.flush());
+}
+
 TEST(JsonWriterTest, NestedDocumentParsesBackToTheSameValues) {
   JsonWriter w;
   w.beginObject();
