@@ -65,6 +65,32 @@ std::string exceptionText(const char* where) {
   }
 }
 
+// While a time limit holds, the driver's own query timeout is set well past it: the watchdog
+// cancels first, and the driver's timeout only ends a wait for a server that does not even
+// acknowledge the cancel. Reset to none afterwards, since the statement handle is reused.
+class DriverTimeoutBackstop {
+ public:
+  DriverTimeoutBackstop(const OdbcHandle& stmt, int limitSeconds) : m_stmt(stmt), m_set(limitSeconds > 0) {
+    if (m_set) setTimeout(static_cast<SQLULEN>(limitSeconds) + 30);
+  }
+  ~DriverTimeoutBackstop() {
+    if (m_set) setTimeout(0);
+  }
+  DriverTimeoutBackstop(const DriverTimeoutBackstop&) = delete;
+  DriverTimeoutBackstop& operator=(const DriverTimeoutBackstop&) = delete;
+
+ private:
+  // The handle may have been freed meanwhile (a connection closed after an interruption).
+  void setTimeout(SQLULEN seconds) {
+    if (m_stmt) {
+      SQLSetStmtAttr(stmtOf(m_stmt), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds),
+                     SQL_IS_UINTEGER);
+    }
+  }
+  const OdbcHandle& m_stmt;
+  bool m_set;
+};
+
 }  // namespace
 
 OdbcConnection::~OdbcConnection() {
@@ -287,6 +313,7 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
     m_interruptedLine = 0;
     m_cancelRequested = false;
     std::unique_ptr<BatchDeadline> deadline;
+    DriverTimeoutBackstop backstop(m_stmt, m_queryTimeout);
     if (m_queryTimeout > 0) deadline = std::make_unique<BatchDeadline>([this] { cancelStatement(); });
     const std::string_view script(text);
     for (const SqlBatch& batch : splitSqlBatches(script)) {
