@@ -14,12 +14,12 @@
 #include "engine/ini_file_processor.h"
 #include "engine_support.h"
 #include "json_writer.h"
-#include "result_json.h"
 #include "param_file.h"
 #include "platform/host_lock.h"
 #include "platform/recording_connection.h"
 #include "platform/sha256.h"
 #include "progress_display.h"
+#include "result_json.h"
 #include "resume_position.h"
 #include "run_state.h"
 #include "script_events.h"
@@ -38,6 +38,7 @@ struct RunOptions {
   std::string resumeFile;
   bool force = false;
   int servicePack = -1;
+  int scriptTimeout = -1;  // seconds; -1: the registry's nScriptTimeoutSeconds
 };
 
 // A database name made safe for a file name.
@@ -328,6 +329,7 @@ int runPhase(RunOptions options) {
     return kExitFailure;
   }
   loadServicePackState(*processor, params, options.servicePack);
+  if (options.scriptTimeout >= 0) processor->getDBObject()->setScriptTimeout(options.scriptTimeout);
 
   RKZARezodud::ProcessPhase record;
   if (resuming && !state.currentScript.empty()) {
@@ -429,6 +431,10 @@ Command addRunCommand(CLI::App& app) {
   cmd->add_option("--service-pack", options->servicePack,
                   "Service pack being applied: its recut time decides which unchanged scripts a "
                   "service-pack upgrade (isServicePackUpgrade) skips");
+  cmd->add_option("--script-timeout", options->scriptTimeout,
+                  "Seconds each batch of a script may run before it is cancelled and the script fails "
+                  "(0: no limit; default: registry value nScriptTimeoutSeconds, else no limit)")
+      ->check(CLI::Range(0, 2147483647));
   cmd->add_flag("--force", options->force,
                 "With --resume: resume although the script to resume from changed");
   cmd->footer(

@@ -3,8 +3,9 @@
 // (product database and master), runs scripts and queries through them, and offers the
 // one-shot database operations. Every failure leaves a text in the last-error field.
 //
-// Thread-safety: one thread at a time per object. The object owns both connections and is
-// not copyable. Passwords are kept in memory only as long as the object lives and are
+// Thread-safety: one thread at a time per object, except cancelRunningScript(), which any
+// thread may call while the object's thread runs a script. The object owns both connections
+// and is not copyable. Passwords are kept in memory only as long as the object lives and are
 // cleared on destruction; they never reach the last-error text or a log (connection strings
 // there are masked).
 #ifndef ZAREZODUD_DB_DB_QUERIES_H
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -57,8 +59,8 @@ class ZAREZODUD_API DBQueries {
                                            std::string quotedIdentifier);
   unsigned int executeSQLQueryAndReturnString(std::string query, std::string& result, int transactionAbort,
                                               std::string quotedIdentifier);
-  unsigned int executeSQLFile(std::string filePath, int& returnCode, int transactionAbort, int checkReturnValue,
-                              std::string quotedIdentifier);
+  unsigned int executeSQLFile(std::string filePath, int& returnCode, int transactionAbort,
+                              int checkReturnValue, std::string quotedIdentifier);
   unsigned int executeSQLFileAndReturnInt(std::string filePath, int& result, int transactionAbort,
                                           std::string quotedIdentifier);
   unsigned int executeSQLFileAndReturnString(std::string filePath, std::string& result, int transactionAbort,
@@ -75,6 +77,22 @@ class ZAREZODUD_API DBQueries {
   // registry threshold (read once per object; default 2 seconds).
   void logScriptExecTime(std::string scriptName, std::chrono::system_clock::time_point start,
                          std::chrono::system_clock::time_point end);
+
+  // Script time limit ---------------------------------------------------------------------
+  // The limit in seconds on each batch of a script file run on the product database (0: no
+  // limit). Unless set here, it is read once from the registry value "nScriptTimeoutSeconds"
+  // under "Database"; absent or unreadable means no limit. A batch that runs longer is
+  // cancelled; the script fails with return code 2 and the last error "Script [%s] exceeded
+  // the timeout of %d second(s) in the batch starting at line %d." (the line within the file),
+  // and the product connection stays usable (an open transaction is rolled back) or is opened
+  // afresh by the next operation.
+  void setScriptTimeout(int seconds);
+  int getScriptTimeout();
+  // Cancels the batch that the product connection runs now; safe to call from any thread
+  // while the object's own thread runs a script. The script then fails with "Script [%s] was
+  // cancelled in the batch starting at line %d.". Returns 1 when a cancel was passed on, 0
+  // when no product connection is open.
+  unsigned int cancelRunningScript();
 
   // Service-pack selection: adds (name, 0) for every function / stored procedure that the
   // database marks as created after its service-pack step. 1 when all rows were read.
@@ -234,6 +252,13 @@ class ZAREZODUD_API DBQueries {
   // Shared shape of the release members whose success is a zero script integer: runs text
   // and, when failureText is given, sets it on any failure.
   unsigned int runForZeroResult(const std::string& text, const char* failureText);
+  // After a failed script file run: replaces the last error with the timeout or cancel text
+  // when the run was interrupted, and drops a product connection that is no longer open (the
+  // server closed the session, or an interruption could not be cleaned up), so that the next
+  // operation opens a new one.
+  void afterFailedScript(const std::string& path, int transactionAbort);
+  // Deletes the product connection and sets the slot to replacement, under the connection lock.
+  void replaceDBConnection(RKSimpleDBConnObject* replacement);
 
   std::string m_dbServerType;
   std::string m_sqlInstance;
@@ -250,15 +275,18 @@ class ZAREZODUD_API DBQueries {
   std::string m_plainConnectionString;
   std::string m_lastError;
   int32_t m_scriptTimeThreshold;
+  int32_t m_scriptTimeout = -1;  // -1: not read yet
+  int m_runTimeout = 0;          // the limit of the script file run under way
+  std::mutex m_connectionMutex;  // guards m_dbConnection's replacement against cancelRunningScript()
   RKSimpleDBConnObject* m_dbConnection;
   RKSimpleDBConnObject* m_masterConnection;
 };
 
 // Reads one registry value: a string when textOut is given (textLength: buffer size in, value
 // length out), else an unsigned 32-bit number into numberOut. 1 or 0 with error set.
-ZAREZODUD_API unsigned int readRegistry(std::string registryBase, std::string controlSetName, std::string keyPath,
-                                        std::string valueName, unsigned int* numberOut, char* textOut,
-                                        unsigned long* textLength, std::string& error);
+ZAREZODUD_API unsigned int readRegistry(std::string registryBase, std::string controlSetName,
+                                        std::string keyPath, std::string valueName, unsigned int* numberOut,
+                                        char* textOut, unsigned long* textLength, std::string& error);
 // Fetches and decrypts the stored SQL user and password, and the optional instance and DSN.
 ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string controlSetName,
                                      std::string dbAccessRegistryPath, std::string dsnValueName,
@@ -273,8 +301,8 @@ ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string contr
 ZAREZODUD_API int addClientSPVersionString(std::string& error);
 
 // The SQL Server connection string; only the masked form may be logged.
-ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database, std::string user,
-                                                       std::string password, bool withDriver, bool trusted,
-                                                       bool masked);
+ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database,
+                                                       std::string user, std::string password,
+                                                       bool withDriver, bool trusted, bool masked);
 
 #endif

@@ -16,12 +16,14 @@ struct OdbcDiagnostic {
   std::string state;  // five-character SQLSTATE
   long nativeError = 0;
   std::string message;
-  int recNum = 0;  // 1-based record number within the call
-  int line = 0;    // the server's line within the batch, 0 when the driver gives none
+  int recNum = 0;    // 1-based record number within the call
+  int line = 0;      // the server's line within the batch, 0 when the driver gives none
+  int severity = 0;  // the server's severity of the message, 0 when the driver gives none
 };
 
 // Every diagnostic record the last call on handle left, in order. With wantLine the
-// server's line number is asked for each record (drivers that do not know it give 0).
+// server's line number and the message's severity are asked for each record (drivers that
+// do not know them give 0).
 std::vector<OdbcDiagnostic> collectDiagnostics(const OdbcHandle& handle, bool wantLine);
 
 // A one-line account of records for an error text: "<message> (SQLState <s>, native error
