@@ -120,6 +120,10 @@ class RKSimpleDBConnObject {
 
   // The text of the last failure (passwords masked); "" when nothing failed yet.
   virtual std::string getLastErrorStr() const = 0;
+  // After executeQueryForZARezodud failed: the line of its text where the failure stands (the
+  // server's line of the first error record when it gave one, else the first line of the
+  // failing batch); 0 when unknown.
+  virtual int getLastErrorLine() const { return 0; }
 };
 
 namespace zarezodud {
