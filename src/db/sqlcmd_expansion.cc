@@ -156,7 +156,9 @@ class Expander {
                       " (put a value with blanks in double quotes)",
                   error);
     }
-    m_variables[upper(name)] = value;
+    std::string expanded;
+    if (!substitute(value, path, lineNo, expanded, error)) return false;
+    m_variables[upper(name)] = expanded;
     return true;
   }
 
@@ -169,7 +171,9 @@ class Expander {
         (args[at] == '"' && skipBlanks(args, end) < args.size())) {
       return fail(path, lineNo, ":r needs one file name (in double quotes when it holds blanks)", error);
     }
-    std::filesystem::path resolved(target);
+    std::string expanded;
+    if (!substitute(target, path, lineNo, expanded, error)) return false;
+    std::filesystem::path resolved(expanded);
     if (resolved.is_relative()) resolved = std::filesystem::path(path).parent_path() / resolved;
     const std::string includePath = resolved.lexically_normal().string();
     if (depth + 1 > kMaxIncludeDepth) {
@@ -242,10 +246,12 @@ class Expander {
       const bool hasEnd = eol != std::string::npos;
       if (!hasEnd) eol = text.size();
       const std::string_view raw = std::string_view(text).substr(pos, eol - pos);
-      if (!substitute(raw, path, lineNo, line, error)) return false;
       const LineOrigin origin{fileIndex, lineNo};
       if (nextCommand != scan.commandLines.end() && nextCommand->line == lineNo) {
         ++nextCommand;
+        // A command is parsed as written; its arguments have their variables replaced, so that a
+        // value holding blanks or quotes cannot change how the command reads.
+        line.assign(raw);
         const bool isInclude = [&] {
           const std::size_t at = skipBlanks(line, 0);
           return at + 2 <= line.size() && line[at] == ':' && (line[at + 1] == 'r' || line[at + 1] == 'R') &&
@@ -254,6 +260,7 @@ class Expander {
         if (!command(line, path, lineNo, depth, error)) return false;
         if (!isInclude) emit("", hasEnd, origin);
       } else {
+        if (!substitute(raw, path, lineNo, line, error)) return false;
         emit(line, hasEnd, origin);
       }
       pos = hasEnd ? eol + 1 : eol;

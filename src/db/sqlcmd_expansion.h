@@ -2,7 +2,8 @@
 // before the script is split into batches, as sqlcmd does.
 //
 // - $(NAME) is replaced by the variable's value everywhere on a line (code, literals, quoted
-//   identifiers and comments alike); names ignore letter case. An undefined variable, or a
+//   identifiers and comments alike) and in the arguments of :setvar and :r; names ignore
+//   letter case. An undefined variable, or a
 //   "$(" that does not form a reference, fails the script.
 // - A line that starts, outside comments and literals, with ":setvar NAME value" (value bare or
 //   in double quotes, "" for a quote inside) defines a variable; ":setvar NAME" removes it.

@@ -61,6 +61,7 @@ bool ScriptedConnection::take(const char* call, const std::string& text, bool wr
   ScriptedReply r = script_.next();
   rows_ = r.rows;
   affectedRows_ = r.affectedRows;
+  errorLine_ = r.errorLine;
   nextRow_ = 0;
   resultOpen_ = r.ok;
   columns_.clear();

@@ -51,6 +51,7 @@ struct ScriptedReply {
   std::vector<ScriptedRow> rows;
   std::vector<ScriptedMessage> messages;
   long long affectedRows = -1;  // getAffectedRowCount() after this call
+  int errorLine = 0;            // getLastErrorLine() after this call
 };
 
 // Answers and records shared by the connections made while a guard is installed.
@@ -105,6 +106,7 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   std::string getDBMSName() override;
   long long getAffectedRowCount() override;
   std::string getLastErrorStr() const override { return lastError_; }
+  int getLastErrorLine() const override { return errorLine_; }
 
   bool isOpen() const { return open_; }
 
@@ -124,6 +126,7 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   bool bound_ = false;
   std::int64_t* indicators_ = nullptr;
   long long affectedRows_ = -1;
+  int errorLine_ = 0;
 };
 
 // Installs the scripted factory for its lifetime and restores the previous one afterwards.
