@@ -92,7 +92,9 @@ int runPlan(const PlanOptions& options) {
     processor->setScriptObserver(nullptr);
     if (!processed) {
       for (const auto& line : tap.lines()) {
-        if (line.second.find("fail") != std::string::npos || line.second.find("Fail") != std::string::npos) {
+        // Failures, and the reason a script cannot be sent ("Script [<file>] line <n>: ...").
+        if (line.second.find("fail") != std::string::npos || line.second.find("Fail") != std::string::npos ||
+            line.second.rfind("Script [", 0) == 0) {
           std::cerr << line.second << "\n";
         }
       }
