@@ -7,6 +7,8 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+// A character at which the lexer's state may change outside comments and literals.
+bool isCodeSpecial(char c) { return c == '-' || c == '/' || c == '\'' || c == '"' || c == '[' || c == '$'; }
 // A character that may continue a name: after "GO" it makes another word (GOTO, go2, GO_x).
 bool isNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '_' || c == '@' || c == '#' ||
@@ -134,56 +136,74 @@ ScriptScan scanSqlScript(std::string_view script) {
             HiddenSeparator{ScriptLine{i, text.size(), line}, inside, openedAt, openedLine});
       }
     }
-    // Lex the line (literals and block comments may run on past it).
-    for (; i < eol; ++i) {
-      const char c = script[i];
-      const char next = i + 1 < n ? script[i + 1] : '\0';
-      if (c == '$' && next == '(' && lex != Lex::kBlockComment && lex != Lex::kLineComment) {
-        scan.variableReferences.push_back(i);
-      }
+    // Lex the line (literals and block comments may run on past it). Runs of characters that
+    // cannot change the state are skipped in tight loops: this pass reads every script.
+    while (i < eol) {
       switch (lex) {
-        case Lex::kCode:
+        case Lex::kCode: {
+          if (!significant) {
+            while (i < eol && !isCodeSpecial(script[i]) && isBlank(script[i])) ++i;
+            if (i < eol && !isCodeSpecial(script[i])) significant = true;
+          }
+          while (i < eol && !isCodeSpecial(script[i])) ++i;
+          if (i >= eol) break;
+          const char c = script[i];
+          const char next = i + 1 < n ? script[i + 1] : '\0';
           if (c == '-' && next == '-') {
             lex = Lex::kLineComment;
-            ++i;
+            i += 2;
           } else if (c == '/' && next == '*') {
             open(Lex::kBlockComment, i);
             commentDepth = 1;
-            ++i;
-          } else if (c == '\'') {
-            open(Lex::kString, i);
+            i += 2;
+          } else {
+            if (c == '\'') {
+              open(Lex::kString, i);
+            } else if (c == '"') {
+              open(Lex::kDoubleQuoted, i);
+            } else if (c == '[') {
+              open(Lex::kBracketed, i);
+            } else if (c == '$' && next == '(') {
+              scan.variableReferences.push_back(i);
+            }
             significant = true;
-          } else if (c == '"') {
-            open(Lex::kDoubleQuoted, i);
-            significant = true;
-          } else if (c == '[') {
-            open(Lex::kBracketed, i);
-            significant = true;
-          } else if (!isBlank(c)) {
-            significant = true;
-          }
-          break;
-        case Lex::kBlockComment:
-          if (c == '/' && next == '*') {
-            ++commentDepth;
-            ++i;
-          } else if (c == '*' && next == '/') {
-            if (--commentDepth == 0) lex = Lex::kCode;
             ++i;
           }
           break;
+        }
         case Lex::kLineComment:
+          i = eol;
           break;
+        case Lex::kBlockComment: {
+          while (i < eol && script[i] != '/' && script[i] != '*') ++i;
+          if (i >= eol) break;
+          const char next = i + 1 < n ? script[i + 1] : '\0';
+          if (script[i] == '/' && next == '*') {
+            ++commentDepth;
+            i += 2;
+          } else if (script[i] == '*' && next == '/') {
+            if (--commentDepth == 0) lex = Lex::kCode;
+            i += 2;
+          } else {
+            ++i;
+          }
+          break;
+        }
         case Lex::kString:
         case Lex::kDoubleQuoted:
         case Lex::kBracketed: {
           const char close = lex == Lex::kString ? '\'' : (lex == Lex::kDoubleQuoted ? '"' : ']');
-          if (c == close) {
-            if (next == close) {
-              ++i;
-            } else {
-              lex = Lex::kCode;
-            }
+          while (i < eol && script[i] != close && script[i] != '$') ++i;
+          if (i >= eol) break;
+          const char next = i + 1 < n ? script[i + 1] : '\0';
+          if (script[i] == '$') {
+            if (next == '(') scan.variableReferences.push_back(i);
+            ++i;
+          } else if (next == close) {
+            i += 2;  // a doubled closing character stands for itself
+          } else {
+            lex = Lex::kCode;
+            ++i;
           }
           break;
         }
