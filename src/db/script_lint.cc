@@ -51,7 +51,7 @@ std::string shown(std::string_view line) {
   const std::size_t first = line.find_first_not_of(blanks);
   if (first == std::string_view::npos) return std::string();
   std::string text(line.substr(first, line.find_last_not_of(blanks) + 1 - first));
-  if (text.size() > 80) text = text.substr(0, 77) + "...";
+  if (text.size() > 80) text.replace(77, std::string::npos, "...");
   return text;
 }
 
