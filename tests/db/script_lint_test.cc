@@ -129,7 +129,7 @@ TEST_F(ScriptLintTest, NulMixedLineEndsAndEmptyScripts) {
   EXPECT_NE(lint(std::string("S\0E\0", 4)).at(0).find("UTF-16 file without byte-order mark?"), std::string::npos);
   EXPECT_EQ(lint("SELECT 1\r\nSELECT 2\r\nSELECT 3\nSELECT 4\r\n"),
             (std::vector<std::string>{"3:1: info: mixed line ends: 3 line(s) end with CR LF, 1 with LF alone"}));
-  for (const std::string empty : {std::string(), std::string("\xEF\xBB\xBF"), std::string("  \n\n"),
+  for (const std::string& empty : {std::string(), std::string("\xEF\xBB\xBF"), std::string("  \n\n"),
                                   std::string("-- nothing\n/* at all */\nGO\n")}) {
     const std::vector<std::string> f = lint(empty);
     EXPECT_TRUE(has(f, "1:1: warning: nothing is sent")) << all(f);

@@ -68,7 +68,7 @@ TEST(ScriptDecoder, Utf16BothByteOrdersDecodeToUtf8WithLineEndsAndSurrogatePairs
 }
 
 TEST(ScriptDecoder, EmptyFileAndMarkOnly) {
-  for (const std::string bytes :
+  for (const std::string& bytes :
        {std::string(), std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE"), std::string("\xFE\xFF")}) {
     const Decoded d = decode(bytes);
     EXPECT_TRUE(d.ok) << d.error.reason;
