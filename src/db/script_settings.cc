@@ -31,6 +31,10 @@ bool parseScriptVariable(const std::string& text, std::string& name, std::string
         "] is not a scripting variable name (letters, digits, '_' and '-', starting with a letter or '_')";
     return false;
   }
+  if (text.find_first_of("\r\n", eq + 1) != std::string::npos) {
+    error = "the value of [" + candidate + "] holds a line break, which would move the script's lines";
+    return false;
+  }
   name = candidate;
   value = text.substr(eq + 1);
   return true;

@@ -29,8 +29,9 @@ struct ScriptSettings {
 // with a digit or '-'.
 bool isScriptVariableName(const std::string& name);
 
-// Parses "NAME=VALUE" (the value may be empty and may hold '='). False with error when there
-// is no '=' or the name is not a variable name.
+// Parses "NAME=VALUE" (the value may be empty and may hold '='; blanks around the name are
+// dropped). False with error when there is no '=', the name is not a variable name, or the
+// value holds a line break.
 bool parseScriptVariable(const std::string& text, std::string& name, std::string& value, std::string& error);
 
 // Parses "NAME=VALUE;NAME=VALUE;..." (";;" stands for a ';' inside a value; empty items are

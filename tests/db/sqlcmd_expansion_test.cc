@@ -149,6 +149,7 @@ TEST(ScriptSettingsTest, VariableListsAndNames) {
   EXPECT_FALSE(parseScriptVariableList("A=1;novalue", vars, error));
   EXPECT_NE(error.find("[novalue] is not NAME=VALUE"), std::string::npos);
   EXPECT_FALSE(parseScriptVariableList("1A=1", vars, error));
+  EXPECT_FALSE(parseScriptVariableList("A=line\nGO 0", vars, error)) << "a line break would move lines";
   EXPECT_EQ(vars.size(), 4u) << "a failed list adds nothing";
   std::string name, value;
   const std::string item = scriptVariableListItem("P", "a;b;;c");
