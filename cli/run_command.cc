@@ -23,6 +23,7 @@
 #include "resume_position.h"
 #include "run_state.h"
 #include "script_events.h"
+#include "script_options.h"
 
 namespace zcli {
 
@@ -39,6 +40,7 @@ struct RunOptions {
   bool force = false;
   int servicePack = -1;
   int scriptTimeout = -1;  // seconds; -1: the registry's nScriptTimeoutSeconds
+  ScriptOptions scripts;
 };
 
 // A database name made safe for a file name.
@@ -188,9 +190,11 @@ int runPhase(RunOptions options) {
   std::string error;
 
   if (resuming) {
-    if (!options.paramsFile.empty() || !options.phase.empty() || !options.overrides.empty()) {
+    if (!options.paramsFile.empty() || !options.phase.empty() || !options.overrides.empty() ||
+        hasScriptOptions(options.scripts)) {
       return usage(
-          "--resume takes its parameters and phase from the state file; drop --params, --set and PHASE");
+          "--resume takes its parameters and phase from the state file; drop --params, --set, --var, "
+          "--script-codepage and PHASE");
     }
     if (!readRunState(options.resumeFile, state, error)) {
       printError(error);
@@ -213,6 +217,8 @@ int runPhase(RunOptions options) {
       return usage("run needs --params FILE and PHASE, or --resume STATE");
     }
     if (options.force) return usage("--force applies only with --resume");
+    // Kept with the overrides, so that a resumed run reads its scripts the same way.
+    if (!appendScriptOverrides(options.scripts, options.overrides, error)) return usage(error);
   }
   std::string journal;
   if (!parseBackend(options.backend, journal)) {
@@ -308,6 +314,7 @@ int runPhase(RunOptions options) {
     return kExitFailure;
   }
   auto processor = std::make_unique<INIFileProcessor>(params, 1);
+  processor->setScriptSettings(loaded.scripts);
   {
     LogTap tap;
     if (!processor->validatePhase(options.phase)) {
@@ -435,6 +442,7 @@ Command addRunCommand(CLI::App& app) {
                   "Seconds each batch of a script may run before it is cancelled and the script fails "
                   "(0: no limit; default: registry value nScriptTimeoutSeconds, else no limit)")
       ->check(CLI::Range(0, 2147483647));
+  addScriptOptions(cmd, options->scripts);
   cmd->add_flag("--force", options->force,
                 "With --resume: resume although the script to resume from changed");
   cmd->footer(

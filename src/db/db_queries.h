@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "db/script_settings.h"
+#include "db/script_text.h"
 #include "export.h"
 
 class RKSimpleDBConnObject;
@@ -72,6 +74,12 @@ class ZAREZODUD_API DBQueries {
   unsigned int executeSQLQueryOnMasterDBForZARezodud(std::string query, int transactionAbort);
   unsigned int executeSQLFileOnMasterDB(std::string filePath, int transactionAbort, int checkReturnValue);
   unsigned int executeSQLFileAndReturnIntOnMasterDB(std::string filePath, int& result, int transactionAbort);
+
+  // How script files are read from now on (code page, sqlcmd variable mode); the default
+  // refuses scripts that are not UTF-8 or UTF-16 with byte-order mark, and sends sqlcmd syntax
+  // unchanged.
+  void setScriptSettings(const zarezodud::ScriptSettings& settings) { m_scriptSettings = settings; }
+  const zarezodud::ScriptSettings& getScriptSettings() const { return m_scriptSettings; }
 
   // Writes scriptName and the elapsed whole seconds to the script-time log when they reach the
   // registry threshold (read once per object; default 2 seconds).
@@ -234,8 +242,15 @@ class ZAREZODUD_API DBQueries {
   // Reads "nSQLAuthType" (0 when it cannot be read).
   unsigned int readAuthType(std::string* error);
   unsigned int openConnection(RKSimpleDBConnObject*& slot, const std::string& database, bool storePlain);
-  // Text of the whole file at path; false with "Cannot open file [%s]." set.
+  // Text of the whole file at path as it is to be sent (decoded, and expanded in sqlcmd
+  // variable mode); false with "Cannot open file [%s]." or the script's problem set.
   bool readScriptFile(const std::string& path, std::string& text);
+  // readScriptFile's second half: turns the bytes read into the text to send and keeps where
+  // its lines came from. False with the last error set.
+  bool prepareScriptText(const std::string& path, std::string& text);
+  // After a failed run of the last script read: when its lines moved (included files), adds
+  // to the last error the file and line where the server's error stands.
+  void addFailureLocation(const RKSimpleDBConnObject* connection, int preambleLines);
   bool ensureDBConnection();
   // Opens the product connection when needed and makes it the table framework's current
   // connection, and this object the process's current DBQueries. False with the last error set.
@@ -278,6 +293,9 @@ class ZAREZODUD_API DBQueries {
   int32_t m_scriptTimeout = -1;  // -1: not read yet
   int m_runTimeout = 0;          // the limit of the script file run under way
   std::mutex m_connectionMutex;  // guards m_dbConnection's replacement against cancelRunningScript()
+  zarezodud::ScriptSettings m_scriptSettings;
+  // The files and line origins of the last script read (its text is not kept).
+  zarezodud::ScriptText m_preparedScript;
   RKSimpleDBConnObject* m_dbConnection;
   RKSimpleDBConnObject* m_masterConnection;
 };

@@ -64,7 +64,7 @@ bool DBQueries::readScriptFile(const std::string& path, std::string& text) {
   std::string error;
   switch (zarezodud::readRegularFile(path, text, nullptr, error)) {
     case zarezodud::FileReadResult::kRead:
-      return true;
+      return prepareScriptText(path, text);
     case zarezodud::FileReadResult::kCannotOpen:
       m_lastError = formatMessage("Cannot open file [%s].", path.c_str());
       return false;
@@ -168,10 +168,13 @@ unsigned int DBQueries::executeSQLFile(std::string filePath, int& returnCode, in
   }
   const ScriptRunLimit limit(m_runTimeout, getScriptTimeout());
   const auto start = std::chrono::system_clock::now();
+  // The product preamble: SET QUOTED_IDENTIFIER and GO, after SET XACT_ABORT and GO when asked.
+  const int preambleLines = transactionAbort != 0 ? 4 : 2;
   if (checkReturnValue != 0) {
     if (!executeSQLQueryAndReturnInt(text, returnCode, transactionAbort, quotedIdentifier)) {
       afterFailedScript(filePath, transactionAbort);
       returnCode = 2;
+      addFailureLocation(m_dbConnection, preambleLines);
       return 0;
     }
     const auto end = std::chrono::system_clock::now();
@@ -190,6 +193,7 @@ unsigned int DBQueries::executeSQLFile(std::string filePath, int& returnCode, in
   if (!executeSQLQuery(text, transactionAbort, quotedIdentifier)) {
     afterFailedScript(filePath, transactionAbort);
     returnCode = 2;
+    addFailureLocation(m_dbConnection, preambleLines);
     return 0;
   }
   logScriptExecTime(filePath, start, std::chrono::system_clock::now());

@@ -4,6 +4,7 @@
 #include <sqlext.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "platform/batch_deadline.h"
 #include "platform/batch_splitter.h"
 #include "platform/connection_string_rules.h"
+#include "platform/script_decoder.h"
 #include "platform/temp_output_file.h"
 
 namespace zarezodud {
@@ -223,7 +225,12 @@ std::size_t OdbcConnection::noteDiagnostics(short rc, ScriptRun& run, bool dropT
       run.out->append(formatMessageRecord(now, d.state, d.nativeError, d.message, d.recNum,
                                           scriptLineOf(d.line, run.startLine)));
     }
-    if (rc == SQL_ERROR) run.errors.push_back(d);
+    if (rc == SQL_ERROR) {
+      run.errors.push_back(d);
+    } else if (isCharacterConversionDiagnostic(d)) {
+      run.errors.push_back(d);
+    }
+    if (isCharacterConversionDiagnostic(d)) run.conversionFailed = true;
   }
   return diags.size();
 }
@@ -252,8 +259,28 @@ bool OdbcConnection::probeReturnCode(ScriptRun& run) {
   return true;
 }
 
+namespace {
+
+// A record for text that is refused before it is sent because it is not valid UTF-8.
+OdbcDiagnostic notUtf8(std::string_view text, std::size_t at) {
+  const int line =
+      1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+  return OdbcDiagnostic{"22018", 0,
+                        "The text is not valid UTF-8 at line " + std::to_string(line) + " of the batch" +
+                            "; it was not sent (the driver would cut it there).",
+                        0, line};
+}
+
+}  // namespace
+
 bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
   SQLHSTMT stmt = stmtOf(m_stmt);
+  run.conversionFailed = false;
+  const std::size_t bad = findInvalidUtf8(text);
+  if (bad != std::string_view::npos) {
+    run.errors.push_back(notUtf8(text, bad));
+    return false;
+  }
   SQLFreeStmt(stmt, SQL_CLOSE);
   SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
                                static_cast<SQLINTEGER>(text.size()));
@@ -290,6 +317,8 @@ bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
     if (!current) break;
   }
   SQLFreeStmt(stmt, SQL_CLOSE);
+  // The driver said it could not convert the text: what reached the server is not the batch.
+  if (run.conversionFailed) failed = true;
   if (failed && run.errors.empty()) {
     run.errors.push_back(OdbcDiagnostic{"HY000", 0, "The batch failed without a diagnostic record.", 0, 0});
   }
@@ -298,6 +327,7 @@ bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
 
 int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* returnCode) {
   try {
+    m_lastErrorLine = 0;
     if (!requireOpen()) return 0;
     closeResultSet();
     clearColumns();
@@ -334,8 +364,15 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
         }
         if (ok) continue;
         const std::string where = "The batch starting at line " + std::to_string(batch.startLine);
+        m_lastErrorLine = batch.startLine;
         if (m_interruption == Interruption::kNone) {
           setError(where + " failed: " + describeDiagnostics(run.errors, ""));
+          for (const OdbcDiagnostic& d : run.errors) {
+            if (d.line > 0) {
+              m_lastErrorLine = scriptLineOf(d.line, batch.startLine);
+              break;
+            }
+          }
           checkSessionAfterFailure();
         } else {
           m_interruptedLine = batch.startLine;
@@ -467,9 +504,22 @@ int OdbcConnection::executeLeavingResultOpen(const std::string& text, const std:
       }
     }
   }
+  const std::size_t bad = findInvalidUtf8(last);
+  if (bad != std::string_view::npos) {
+    setError(notUtf8(last, bad).message);
+    SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+    return 1;
+  }
   SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(last.data())),
                                static_cast<SQLINTEGER>(last.size()));
+  run.conversionFailed = false;
   noteDiagnostics(rc, run);
+  if (run.conversionFailed && SQL_SUCCEEDED(rc)) {
+    setError(describeDiagnostics(run.errors, "The driver could not convert the statement's text."));
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+    return 1;
+  }
   const int result = positionOnFirstResultSet(rc, run);
   SQLFreeStmt(stmt, SQL_RESET_PARAMS);
   return result;

@@ -58,6 +58,7 @@ class OdbcConnection : public RKSimpleDBConnObject {
   Interruption lastInterruption() const override { return m_interruption; }
   int lastInterruptedBatchLine() const override { return m_interruptedLine; }
   bool isOpen() const override;
+  int getLastErrorLine() const override { return m_lastErrorLine; }
 
   // The pause between two open attempts, in milliseconds (default 1000).
   void setConnectRetryPauseMs(int ms) { m_retryPauseMs = ms < 0 ? 0 : ms; }
@@ -69,6 +70,7 @@ class OdbcConnection : public RKSimpleDBConnObject {
     int startLine = 1;                   // first script line of the batch being run
     int lastCode = 0;                    // the return code as the rule stands so far
     std::vector<OdbcDiagnostic> errors;  // records of the calls that failed
+    bool conversionFailed = false;       // the driver could not convert the batch's text
   };
 
   bool requireOpen();
@@ -87,7 +89,8 @@ class OdbcConnection : public RKSimpleDBConnObject {
   // Reads the statement's diagnostics after a call that returned rc: records them in the
   // run's output file and keeps those of a failed call. Returns how many there were.
   std::size_t noteDiagnostics(short rc, ScriptRun& run, bool dropTruncation = false);
-  // Runs one batch to its end, consuming every result set. False when it failed.
+  // Runs one batch to its end, consuming every result set. False when it failed. Text that is
+  // not valid UTF-8 is not sent (the driver would cut it at the first byte it cannot convert).
   bool runBatch(std::string_view text, ScriptRun& run);
   // Reads the first row's first column of the current result set into run.lastCode.
   bool probeReturnCode(ScriptRun& run);
@@ -121,6 +124,7 @@ class OdbcConnection : public RKSimpleDBConnObject {
   std::atomic<bool> m_cancelRequested{false};
   bool m_linkLost = false;           // a diagnostic said the connection to the server is gone (08xxx)
   mutable std::mutex m_handleMutex;  // held by cancel() and wherever the handles change
+  int m_lastErrorLine = 0;
 };
 
 }  // namespace zarezodud

@@ -1,5 +1,8 @@
 #include "platform/odbc_diagnostics.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include <sql.h>
 #include <sqlext.h>
 
@@ -74,6 +77,14 @@ std::string describeDiagnostics(const std::vector<OdbcDiagnostic>& records, cons
     out += d.message + " (SQLState " + d.state + ", native error " + std::to_string(d.nativeError) + ")";
   }
   return out;
+}
+
+bool isCharacterConversionDiagnostic(const OdbcDiagnostic& record) {
+  if (record.nativeError < 2400 || record.nativeError > 2404) return false;
+  std::string lower = record.message;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower.find("convert") != std::string::npos || lower.find("conversion") != std::string::npos;
 }
 
 bool isConnectRetryable(const std::vector<OdbcDiagnostic>& records) {

@@ -38,6 +38,13 @@ std::string describeDiagnostics(const std::vector<OdbcDiagnostic>& records, cons
 // account-lockout threshold. Some drivers add an 08001 record after such a refusal.
 bool isConnectRetryable(const std::vector<OdbcDiagnostic>& records);
 
+// True for the driver's report that it could not convert text between the client's and the
+// server's character set (FreeTDS: native errors 2400 to 2404, "Error converting characters
+// into server's character set..."). Such a driver may send a batch cut at the first character
+// it could not convert, or hand back altered text; the call must count as failed although the
+// driver only returned SQL_SUCCESS_WITH_INFO.
+bool isCharacterConversionDiagnostic(const OdbcDiagnostic& record);
+
 }  // namespace zarezodud
 
 #endif

@@ -142,6 +142,10 @@ class RKSimpleDBConnObject {
   virtual int lastInterruptedBatchLine() const { return 0; }
   // True while the connection is open.
   virtual bool isOpen() const { return true; }
+  // After executeQueryForZARezodud failed: the line of its text where the failure stands (the
+  // server's line of the first error record when it gave one, else the first line of the
+  // failing batch); 0 when unknown.
+  virtual int getLastErrorLine() const { return 0; }
 };
 
 namespace zarezodud {

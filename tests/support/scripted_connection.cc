@@ -71,6 +71,7 @@ bool ScriptedConnection::take(const char* call, const std::string& text, bool wr
   interruption_ = r.interruption;
   interruptedLine_ = r.interruptedLine;
   if (r.closesConnection) open_ = false;
+  errorLine_ = r.errorLine;
   nextRow_ = 0;
   resultOpen_ = r.ok;
   columns_.clear();

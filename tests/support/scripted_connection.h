@@ -56,6 +56,7 @@ struct ScriptedReply {
   RKSimpleDBConnObject::Interruption interruption = RKSimpleDBConnObject::Interruption::kNone;
   int interruptedLine = 0;
   bool closesConnection = false;
+  int errorLine = 0;            // getLastErrorLine() after this call
 };
 
 // Answers and records shared by the connections made while a guard is installed.
@@ -117,6 +118,7 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   Interruption lastInterruption() const override { return interruption_; }
   int lastInterruptedBatchLine() const override { return interruptedLine_; }
   bool isOpen() const override { return open_; }
+  int getLastErrorLine() const override { return errorLine_; }
 
  private:
   // Consumes the next reply for an execution call; false (error set) when it fails.
@@ -136,6 +138,7 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   long long affectedRows_ = -1;
   Interruption interruption_ = Interruption::kNone;
   int interruptedLine_ = 0;
+  int errorLine_ = 0;
 };
 
 // Installs the scripted factory for its lifetime and restores the previous one afterwards.
