@@ -28,6 +28,7 @@ Command addScanCommand(CLI::App& app);
 Command addRegistryCommand(CLI::App& app);
 Command addCredentialsCommand(CLI::App& app);
 Command addDumpsCommand(CLI::App& app);
+Command addLintCommand(CLI::App& app);
 
 // Prints "zarezodud: <message>" on standard error.
 void printError(const std::string& message);

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   std::vector<zcli::Command> commands;
   commands.push_back(zcli::addProductsCommand(app));
   commands.push_back(zcli::addValidateCommand(app));
+  commands.push_back(zcli::addLintCommand(app));
   commands.push_back(zcli::addPlanCommand(app));
   commands.push_back(zcli::addRunCommand(app));
   commands.push_back(zcli::addScanCommand(app));

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "config/text_trim.h"
+#include "platform/script_decoder.h"
 
 namespace zcli {
 
@@ -124,6 +125,34 @@ bool applyValue(ZARezodudParams& params, const KeySpec& keySpec, std::string val
   return true;
 }
 
+// The keys that say how scripts are read. True when key is one of them (then applied, or
+// error set).
+bool applyScriptKey(zarezodud::ScriptSettings& scripts, const std::string& key, const std::string& value,
+                    const std::string& where, bool& handled, std::string& error) {
+  handled = true;
+  if (zarezodud::equalsIgnoreCase(key, "ScriptCodePage")) {
+    std::string reason;
+    if (!value.empty() && !zarezodud::checkCodePage(value, reason)) {
+      error = where + ": [ScriptCodePage] " + reason + ".";
+      return false;
+    }
+    scripts.codePage = value;
+    return true;
+  }
+  if (zarezodud::equalsIgnoreCase(key, "SqlcmdVariables")) {
+    std::string reason;
+    if (!zarezodud::parseScriptVariableList(value, scripts.variables, reason)) {
+      error = where + ": [SqlcmdVariables] " + reason +
+              "; write NAME=VALUE;NAME=VALUE (;; for a ';' in a value).";
+      return false;
+    }
+    scripts.sqlcmdMode = true;
+    return true;
+  }
+  handled = false;
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> paramKeyNames() {
@@ -171,10 +200,16 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
       return result;
     }
     const std::string key = zarezodud::trimCopy(trimmed.substr(0, eq));
+    bool scriptKey = false;
+    if (!applyScriptKey(result.scripts, key, zarezodud::trimCopy(trimmed.substr(eq + 1)), where, scriptKey,
+                        result.error)) {
+      return result;
+    }
+    if (scriptKey) continue;
     const KeySpec* keySpec = findKey(key);
     if (keySpec == nullptr) {
       result.error = where + ": unknown key [" + key +
-                     "]. Known keys: productName, DBname, ..., xmlOutput "
+                     "]. Known keys: productName, DBname, ..., xmlOutput, ScriptCodePage, SqlcmdVariables "
                      "(see zarezodud run --help).";
       return result;
     }
@@ -192,6 +227,14 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
   const std::string cwd = std::filesystem::current_path(cwdError).string();
   for (const std::string& item : overrides) {
     const size_t eq = item.find('=');
+    if (eq != std::string::npos) {
+      bool scriptKey = false;
+      if (!applyScriptKey(result.scripts, zarezodud::trimCopy(item.substr(0, eq)), item.substr(eq + 1),
+                          "--set", scriptKey, result.error)) {
+        return result;
+      }
+      if (scriptKey) continue;
+    }
     const KeySpec* keySpec =
         eq == std::string::npos ? nullptr : findKey(zarezodud::trimCopy(item.substr(0, eq)));
     if (keySpec == nullptr) {

@@ -5,6 +5,12 @@
 // taking precedence, from the environment variable ZAREZODUD_PASSWORD; never from --set,
 // since command-line arguments are visible to every user of the host.
 //
+// Two further keys say how scripts are read; they are not part of the parameter record:
+// ScriptCodePage (the code page of scripts that are not UTF-8, checked against iconv) and
+// SqlcmdVariables (NAME=VALUE;NAME=VALUE..., ";;" for a ';' in a value), which turns the sqlcmd
+// variable mode on. Each SqlcmdVariables line or --set adds its variables (a later value
+// for the same name wins), so the command's --var NAME=VALUE is --set SqlcmdVariables=....
+//
 // Thread-safety: loading reads the environment; call it from one thread.
 #ifndef ZAREZODUD_CLI_PARAM_FILE_H
 #define ZAREZODUD_CLI_PARAM_FILE_H
@@ -13,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "db/script_settings.h"
 #include "engine/zarezodud_params.h"
 
 namespace zcli {
@@ -26,6 +33,8 @@ struct ParamLoadResult {
   // On success: the parameters (heap-held: the record is large) and the file's absolute path.
   std::unique_ptr<ZARezodudParams> params;
   std::string file;
+  // How scripts are read (ScriptCodePage, SqlcmdVariables).
+  zarezodud::ScriptSettings scripts;
 };
 
 // Reads file and applies overrides ("key=value" each), in that order.

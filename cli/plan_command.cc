@@ -15,6 +15,7 @@
 #include "param_file.h"
 #include "platform/recording_connection.h"
 #include "script_events.h"
+#include "script_options.h"
 
 namespace zcli {
 
@@ -26,10 +27,17 @@ struct PlanOptions {
   std::string phase;
   bool json = false;
   int servicePack = -1;
+  ScriptOptions scripts;
 };
 
 int runPlan(const PlanOptions& options) {
-  ParamLoadResult loaded = loadParamFile(options.paramsFile, options.overrides);
+  std::vector<std::string> overrides = options.overrides;
+  std::string optionError;
+  if (!appendScriptOverrides(options.scripts, overrides, optionError)) {
+    printError(optionError);
+    return kExitUsage;
+  }
+  ParamLoadResult loaded = loadParamFile(options.paramsFile, overrides);
   if (!loaded.ok) {
     printError(loaded.error);
     return loaded.exitCode;
@@ -58,6 +66,7 @@ int runPlan(const PlanOptions& options) {
   auto sink = std::make_shared<zarezodud::RecordingSink>();
   const zarezodud::SQLConnectionFactory previous = zarezodud::installRecordingFactory(sink);
   auto processor = std::make_unique<INIFileProcessor>(params, 0);
+  processor->setScriptSettings(loaded.scripts);
   int exitCode = kExitSuccess;
   ScriptEventRecorder recorder;
   int returnCode = 0;
@@ -83,7 +92,9 @@ int runPlan(const PlanOptions& options) {
     processor->setScriptObserver(nullptr);
     if (!processed) {
       for (const auto& line : tap.lines()) {
-        if (line.second.find("fail") != std::string::npos || line.second.find("Fail") != std::string::npos) {
+        // Failures, and the reason a script cannot be sent ("Script [<file>] line <n>: ...").
+        if (line.second.find("fail") != std::string::npos || line.second.find("Fail") != std::string::npos ||
+            line.second.rfind("Script [", 0) == 0) {
           std::cerr << line.second << "\n";
         }
       }
@@ -122,6 +133,7 @@ Command addPlanCommand(CLI::App& app) {
   cmd->add_option("--service-pack", options->servicePack,
                   "Service pack being applied: its recut time decides which unchanged scripts a "
                   "service-pack upgrade (isServicePackUpgrade) skips");
+  addScriptOptions(cmd, options->scripts);
   cmd->add_option("PHASE", options->phase, "Phase section to plan")->required();
   cmd->footer(
       "The phase runs against a recording connection: every script is answered with success\n"

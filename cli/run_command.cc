@@ -23,6 +23,7 @@
 #include "resume_position.h"
 #include "run_state.h"
 #include "script_events.h"
+#include "script_options.h"
 #include "state_directory.h"
 
 namespace zcli {
@@ -39,6 +40,8 @@ struct RunOptions {
   std::string resumeFile;
   bool force = false;
   int servicePack = -1;
+  int scriptTimeout = -1;  // seconds; -1: the registry's nScriptTimeoutSeconds
+  ScriptOptions scripts;
 };
 
 // A database name made safe for a file name.
@@ -179,9 +182,11 @@ int runPhase(RunOptions options) {
   RunJournalReplay replay;
 
   if (resuming) {
-    if (!options.paramsFile.empty() || !options.phase.empty() || !options.overrides.empty()) {
+    if (!options.paramsFile.empty() || !options.phase.empty() || !options.overrides.empty() ||
+        hasScriptOptions(options.scripts)) {
       return usage(
-          "--resume takes its parameters and phase from the run journal; drop --params, --set and PHASE");
+          "--resume takes its parameters and phase from the run journal; drop --params, --set, --var, "
+          "--script-codepage and PHASE");
     }
     statePath = absolutePath(options.resumeFile);
     options.stateDir = std::filesystem::path(statePath).parent_path().string();
@@ -209,6 +214,8 @@ int runPhase(RunOptions options) {
       return usage("run needs --params FILE and PHASE, or --resume JOURNAL");
     }
     if (options.force) return usage("--force applies only with --resume");
+    // Kept with the overrides, so that a resumed run reads its scripts the same way.
+    if (!appendScriptOverrides(options.scripts, options.overrides, error)) return usage(error);
   }
   std::string recordFile;
   if (!parseBackend(options.backend, recordFile)) {
@@ -301,6 +308,7 @@ int runPhase(RunOptions options) {
     return kExitFailure;
   }
   auto processor = std::make_unique<INIFileProcessor>(params, 1);
+  processor->setScriptSettings(loaded.scripts);
   {
     LogTap tap;
     if (!processor->validatePhase(options.phase)) {
@@ -363,6 +371,7 @@ int runPhase(RunOptions options) {
     }
   }
   loadServicePackState(*processor, params, options.servicePack);
+  if (options.scriptTimeout >= 0) processor->getDBObject()->setScriptTimeout(options.scriptTimeout);
 
   RunJournal journal;
   RunSettings settings;
@@ -444,6 +453,11 @@ Command addRunCommand(CLI::App& app) {
   cmd->add_option("--service-pack", options->servicePack,
                   "Service pack being applied: its recut time decides which unchanged scripts a "
                   "service-pack upgrade (isServicePackUpgrade) skips");
+  cmd->add_option("--script-timeout", options->scriptTimeout,
+                  "Seconds each batch of a script may run before it is cancelled and the script fails "
+                  "(0: no limit; default: registry value nScriptTimeoutSeconds, else no limit)")
+      ->check(CLI::Range(0, 2147483647));
+  addScriptOptions(cmd, options->scripts);
   cmd->add_flag("--force", options->force,
                 "With --resume: resume although a script to run again changed, or recorded scripts are no "
                 "longer in the phase");

@@ -8,6 +8,8 @@
 #include "engine/ini_file_processor.h"
 #include "engine_support.h"
 #include "param_file.h"
+#include "phase_lint.h"
+#include "script_options.h"
 
 namespace zcli {
 
@@ -15,7 +17,9 @@ namespace {
 struct ValidateOptions {
   std::string paramsFile;
   std::vector<std::string> overrides;
+  ScriptOptions scripts;
   std::string phase;
+  bool lint = false;
 };
 }  // namespace
 
@@ -26,12 +30,21 @@ Command addValidateCommand(CLI::App& app) {
   CLI::App* cmd = app.add_subcommand("validate", "Check that a phase and every file it names are in place");
   cmd->add_option("--params", options->paramsFile, "Parameter file (INI, section [Parameters])")->required();
   cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
+  addScriptOptions(cmd, options->scripts);
+  cmd->add_flag("--lint", options->lint,
+                "Also check the content of every script the phase may run (as zarezodud lint does)");
   cmd->add_option("PHASE", options->phase, "Phase section to validate")->required();
   cmd->footer(
-      "Exit codes: 0 valid, 2 problems found, 64 usage error.\n"
-      "Example:\n  zarezodud validate --params examples/params.ini UpgradeDB");
+      "Exit codes: 0 valid, 1 valid with lint warnings, 2 problems found, 64 usage error.\n"
+      "Example:\n  zarezodud validate --params examples/params.ini UpgradeDB --lint");
   auto run = [options]() -> int {
-    ParamLoadResult loaded = loadParamFile(options->paramsFile, options->overrides);
+    std::vector<std::string> overrides = options->overrides;
+    std::string optionError;
+    if (!appendScriptOverrides(options->scripts, overrides, optionError)) {
+      printError(optionError);
+      return kExitUsage;
+    }
+    ParamLoadResult loaded = loadParamFile(options->paramsFile, overrides);
     if (!loaded.ok) {
       printError(loaded.error);
       return loaded.exitCode;
@@ -51,14 +64,21 @@ Command addValidateCommand(CLI::App& app) {
       problems = validationProblems(tap.lines(), params.configFile());
     }
     for (const Problem& problem : problems) std::cout << problem.file << ": " << problem.message << "\n";
+    int lintExit = kExitSuccess;
+    if (options->lint) {
+      const PhaseLint lint = lintPhase(*processor, options->phase, loaded.scripts);
+      printLint(lint, std::cout);
+      lintExit = lint.exitCode();
+    }
     if (!valid) {
       std::cout << "Phase [" << options->phase << "] is not valid; see the upgrade log " << params.logfile()
                 << " for details.\n";
       return kExitFailure;
     }
     std::cout << "Phase [" << options->phase << "] is valid: " << processor->getTotalScriptsCount()
-              << " script(s) listed.\n";
-    return kExitSuccess;
+              << " script(s) listed"
+              << (lintExit == kExitFailure ? ", but the lint found errors in them" : "") << ".\n";
+    return lintExit;
   };
   return Command{cmd, run};
 }

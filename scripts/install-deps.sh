@@ -26,6 +26,30 @@ if ((${#missing[@]})); then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# Node.js and npm run the independent TDS client (tedious) that checks the protocol test
+# peer. Debian's packages are used unless the commands are already there (a Node.js installed
+# otherwise brings its own npm, which Debian's npm package would conflict with).
+node_missing=()
+command -v node >/dev/null 2>&1 || node_missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || node_missing+=(npm)
+if ((${#node_missing[@]})); then
+  echo "Installing: ${node_missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${node_missing[@]}" >/dev/null
+fi
+
+# The client's npm packages, exactly as pinned by the lockfile; skipped while the installed
+# tree matches it.
+conformance="$(cd "$(dirname "$0")/.." && pwd)/tests/tds_peer/conformance"
+stamp="$conformance/node_modules/.installed-from-lock"
+lock_hash=$(sha256sum "$conformance/package-lock.json" | cut -d' ' -f1)
+if [[ ! -f "$stamp" || "$(cat "$stamp")" != "$lock_hash" ]]; then
+  echo "Installing the npm packages of $conformance"
+  (cd "$conformance" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  echo "$lock_hash" >"$stamp"
+fi
+
 # The driver packages register themselves with unixODBC; make sure they did, so that a
 # connection string naming {FreeTDS}, {SQLite3} or {PostgreSQL Unicode} finds its driver.
 register_driver() {

@@ -2,7 +2,8 @@
 # Installs what is missing, builds the engine twice and runs the tests:
 #   build/       normal build, static analysis (scripts/static-analysis.sh), every test
 #   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer build, unit tests
-#   build-fuzz/  libFuzzer programs (scripts/fuzz.sh), only when CI=true or FUZZ=1
+#   build-fuzz/  libFuzzer programs over their checked-in corpora plus a fixed-seed, fixed-count
+#                exploration (scripts/fuzz.sh --regression), only when CI=true or FUZZ=1
 # Exits non-zero on any failure. In CI (CI=true) a skipped integration test is a failure.
 # STATIC_ANALYSIS=0 skips the static analysis stage.
 set -euo pipefail
@@ -44,7 +45,7 @@ echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-a
 (cd build-asan && ctest --output-on-failure -j"$jobs" -L unit --timeout 900 2>&1 | tee ctest.log)
 [[ ${PIPESTATUS[0]} -eq 0 ]] || { echo "sanitizer tests failed"; exit 1; }
 if [[ "${CI:-}" == "true" || "${FUZZ:-}" == "1" ]]; then
-  echo "== fuzzing (build-fuzz/)"
-  FUZZ_JOBS=$jobs scripts/fuzz.sh
+  echo "== fuzzing: corpus regression and fixed-seed exploration (build-fuzz/)"
+  FUZZ_JOBS=$jobs scripts/fuzz.sh --regression
 fi
 echo "all tests passed"

@@ -1,40 +1,28 @@
 #include "config/profile_line_reader.h"
 
+#include <stdlib.h>
 #include <string.h>
+#include <sys/types.h>
 
 #include "config/profile_store.h"
 #include "config/text_trim.h"
 
 namespace zarezodud {
 
-namespace {
-
-bool endsLine(const char* piece, size_t length) { return length > 0 && piece[length - 1] == '\n'; }
-
-}  // namespace
+ProfileLineReader::~ProfileLineReader() { free(buffer_); }
 
 int ProfileLineReader::next() {
   line_ = std::string_view();
-  if (fgets(piece_, sizeof piece_, file_) == nullptr) {
-    return ferror(file_) ? PROFILE_READ_ERROR : PROFILE_END_OF_FILE;
+  heldNul_ = false;
+  const ssize_t got = getline(&buffer_, &capacity_, file_);
+  if (got < 0) return feof(file_) && !ferror(file_) ? PROFILE_END_OF_FILE : PROFILE_READ_ERROR;
+  ++lineNumber_;
+  const size_t length = static_cast<size_t>(got);
+  if (memchr(buffer_, '\0', length) != nullptr) {
+    heldNul_ = true;
+    return PROFILE_READ_ERROR;
   }
-  size_t length = strlen(piece_);
-  if (endsLine(piece_, length) || feof(file_)) {
-    line_ = trimView(std::string_view(piece_, length));
-    return PROFILE_SUCCESS;
-  }
-  // The line goes on beyond the buffer: collect the rest so that it stays one line.
-  long_.assign(piece_, length);
-  for (;;) {
-    if (fgets(piece_, sizeof piece_, file_) == nullptr) {
-      if (ferror(file_)) return PROFILE_READ_ERROR;
-      break;
-    }
-    length = strlen(piece_);
-    long_.append(piece_, length);
-    if (endsLine(piece_, length)) break;
-  }
-  line_ = trimView(long_);
+  line_ = trimView(std::string_view(buffer_, length));
   return PROFILE_SUCCESS;
 }
 

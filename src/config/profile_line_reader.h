@@ -1,6 +1,7 @@
 // Reads the lines of a profile file one whole line at a time, however long, and trims each of
-// leading and trailing white space. Lines of up to 255 characters are held in a fixed buffer;
-// longer ones spill into a string, so they are never cut into further phantom lines.
+// leading and trailing white space. Lines are read by their length, not up to their first NUL:
+// a line holding a NUL byte is reported as a read error, so that it is neither cut short nor
+// merged with the line after it (and a write never rewrites such a file).
 // Also the helpers that every scan shares: splitting an entry at its last '=' and writing a
 // line. Not thread-safe: one reader per open file, used by one thread.
 #ifndef ZAREZODUD_CONFIG_PROFILE_LINE_READER_H
@@ -21,12 +22,18 @@ class ProfileLineReader {
  public:
   // file stays owned by the caller and must outlive the reader.
   explicit ProfileLineReader(FILE* file) : file_(file) {}
+  ~ProfileLineReader();
   ProfileLineReader(const ProfileLineReader&) = delete;
   ProfileLineReader& operator=(const ProfileLineReader&) = delete;
 
   // Reads the next line. Returns 0 with the trimmed line available through line(); -1 when
-  // no line is left; -8 on a read error.
+  // no line is left; -8 on a read error or when the line holds a NUL byte (heldNul() tells).
   int next();
+
+  // Number of lines read so far, the current one included (1 for the first line).
+  size_t lineNumber() const { return lineNumber_; }
+  // True when the last next() stopped at a line holding a NUL byte.
+  bool heldNul() const { return heldNul_; }
 
   // The trimmed text of the last line read; valid until the next call of next().
   std::string_view line() const { return line_; }
@@ -38,8 +45,10 @@ class ProfileLineReader {
 
  private:
   FILE* file_;
-  char piece_[kProfileLineBuffer] = {};
-  std::string long_;
+  char* buffer_ = nullptr;  // grown by getline
+  size_t capacity_ = 0;
+  size_t lineNumber_ = 0;
+  bool heldNul_ = false;
   std::string_view line_;
 };
 

@@ -9,7 +9,11 @@
  * entry line is split at its LAST '=' (key before, value after, both trimmed); keys compare
  * whole, ignoring case; a section ends at the next line that starts with '['; only the first
  * occurrence of a section and of a key counts. A line whose trimmed text is longer than 255
- * characters never matches a header or key (though one starting with '[' still ends a section).
+ * characters never matches a header (though one starting with '[' still ends a section); when
+ * it is the first line of the requested key, lookups give PROFILE_TOO_LONG and a write puts the
+ * new entry in its place. A line holding a NUL byte is a read error (PROFILE_READ_ERROR) for
+ * every function that reaches it: it is never cut at the NUL or joined to the next line, and a
+ * write leaves such a file untouched.
  *
  * Result codes (PROFILE_*): 0 success, negative on failure. A null text argument gives
  * PROFILE_TOO_LONG, a null output buffer PROFILE_BUFFER_SMALL, a null file (name or stream)

@@ -31,7 +31,7 @@ int rewriteWithEntry(FILE* in, FILE* out, std::string_view header, std::string_v
     if (rc == PROFILE_END_OF_FILE) break;
     if (rc != PROFILE_SUCCESS) return rc;
     const std::string_view line = reader.line();
-    std::string_view lineKey = reader.fits() ? zarezodud::entryKey(line) : std::string_view();
+    const std::string_view lineKey = zarezodud::entryKey(line);
     switch (step) {
       case Step::kSeekHeader:
         if (reader.fits() && zarezodud::equalsIgnoreCase(lineKey, header)) step = Step::kInSection;
@@ -40,7 +40,9 @@ int rewriteWithEntry(FILE* in, FILE* out, std::string_view header, std::string_v
         if (reader.startsSection()) {
           if (zarezodud::writeProfileLine(out, entry) != PROFILE_SUCCESS) return PROFILE_WRITE_ERROR;
           step = Step::kCopyRest;
-        } else if (reader.fits() && zarezodud::equalsIgnoreCase(lineKey, key)) {
+        } else if (zarezodud::equalsIgnoreCase(lineKey, key)) {
+          // The key's first line in the section is its entry whatever its length (lookups
+          // report an over-long one as too long), so the new entry replaces it there.
           step = Step::kCopyRest;
           if (zarezodud::writeProfileLine(out, entry) != PROFILE_SUCCESS) return PROFILE_WRITE_ERROR;
           continue;  // the entry takes this line's place

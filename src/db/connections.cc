@@ -1,5 +1,7 @@
 // DBQueries: construction, credential completion from the registry and the two lazily opened
 // connections (product database and master).
+#include <memory>
+
 #include "config/text_trim.h"
 #include "db/current_db_queries.h"
 #include "db/db_queries.h"
@@ -53,9 +55,8 @@ DBQueries::DBQueries(std::string dbServerType, std::string registryBase, std::st
 
 DBQueries::~DBQueries() {
   zarezodud::forgetCurrentDBQueries(this);
-  zarezodud::DBtable::forgetConnection(m_dbConnection);
+  replaceDBConnection(nullptr);
   zarezodud::DBtable::forgetConnection(m_masterConnection);
-  delete m_dbConnection;
   delete m_masterConnection;
   zarezodud::clearString(m_password);
   zarezodud::clearString(m_plainConnectionString);
@@ -70,13 +71,15 @@ unsigned int DBQueries::setDBRegistryPath(std::string registryBase, std::string 
 }
 
 bool DBQueries::credentialsIncomplete(bool needDatabase) const {
-  return m_sqlInstance.empty() || (needDatabase && m_dbName.empty()) || m_userName.empty() || m_password.empty();
+  return m_sqlInstance.empty() || (needDatabase && m_dbName.empty()) || m_userName.empty() ||
+         m_password.empty();
 }
 
 bool DBQueries::completeCredentials(const char* missingFormat, bool needDatabase) {
   if (!credentialsIncomplete(needDatabase)) return true;
   if (m_registryBase.empty() || m_controlSetName.empty() || m_dbAccessRegistryPath.empty() ||
-      m_sqlInstanceRegistryKey.empty() || m_sqlUserRegistryKey.empty() || (needDatabase && m_dbName.empty())) {
+      m_sqlInstanceRegistryKey.empty() || m_sqlUserRegistryKey.empty() ||
+      (needDatabase && m_dbName.empty())) {
     m_lastError = formatMessage(missingFormat, m_registryBase.c_str(), m_controlSetName.c_str(),
                                 m_dbAccessRegistryPath.c_str(), m_sqlInstanceRegistryKey.c_str(),
                                 m_sqlUserRegistryKey.c_str(), m_dbName.c_str());
@@ -101,30 +104,43 @@ bool DBQueries::completeCredentials(const char* missingFormat, bool needDatabase
 unsigned int DBQueries::readAuthType(std::string* error) {
   unsigned int authType = 0;
   std::string readError;
-  if (!readRegistry(m_registryBase, m_controlSetName, m_dbAccessRegistryPath, "nSQLAuthType", &authType, nullptr,
-                    nullptr, readError)) {
+  if (!readRegistry(m_registryBase, m_controlSetName, m_dbAccessRegistryPath, "nSQLAuthType", &authType,
+                    nullptr, nullptr, readError)) {
     authType = 0;
     if (error != nullptr) *error = readError;
   }
   return authType;
 }
 
+void DBQueries::replaceDBConnection(RKSimpleDBConnObject* replacement) {
+  zarezodud::DBtable::forgetConnection(m_dbConnection);
+  RKSimpleDBConnObject* old = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_connectionMutex);
+    old = m_dbConnection;
+    m_dbConnection = replacement;
+  }
+  delete old;
+}
+
 unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::string& database,
                                        bool storePlain) {
-  zarezodud::DBtable::forgetConnection(slot);
-  delete slot;
-  slot = zarezodud::createSQLConnection();
-  slot->setNumConnectAttempts(6);
-  if (!completeCredentials(kConnectMissing, true)) {
+  // The product slot changes only under the connection lock (cancelRunningScript() reads it
+  // from another thread); the new connection is put in place once it is open.
+  const bool product = &slot == &m_dbConnection;
+  if (product) {
+    replaceDBConnection(nullptr);
+  } else {
+    zarezodud::DBtable::forgetConnection(slot);
     delete slot;
     slot = nullptr;
-    return 0;
   }
+  std::unique_ptr<RKSimpleDBConnObject> fresh(zarezodud::createSQLConnection());
+  fresh->setNumConnectAttempts(6);
+  if (!completeCredentials(kConnectMissing, true)) return 0;
   if (!isSQLServer(m_dbServerType)) {
     m_lastError = formatMessage("Failed to get database connection. Non-Supported Database Server [%s].",
                                 m_dbServerType.c_str());
-    delete slot;
-    slot = nullptr;
     return 0;
   }
   const unsigned int authType = readAuthType(nullptr);
@@ -136,24 +152,29 @@ unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::s
     m_plainConnectionString =
         getSQLServerConnectionString(m_sqlInstance, database, m_userName, m_password, false, false, false);
   }
-  const int opened = slot->OpenSQLConnectionUsingConnectionString(connectionString, false);
+  const int opened = fresh->OpenSQLConnectionUsingConnectionString(connectionString, false);
   zarezodud::clearString(connectionString);
   if (opened == 0) {
-    slot->setUseSQLDefaultCursorType(true);
+    fresh->setUseSQLDefaultCursorType(true);
+    if (product) {
+      replaceDBConnection(fresh.release());
+    } else {
+      slot = fresh.release();
+    }
     return 1;
   }
   const std::string masked =
       getSQLServerConnectionString(m_sqlInstance, database, m_userName, m_password, true, trusted, true);
-  m_lastError = formatMessage("Failed to get database connection using connection string [%s], authentication "
-                              "type: [%s]",
-                              masked.c_str(), trusted ? "windows" : "SQL");
+  m_lastError = formatMessage(
+      "Failed to get database connection using connection string [%s], authentication "
+      "type: [%s]",
+      masked.c_str(), trusted ? "windows" : "SQL");
   // The last error names only the connection; the service's reason (login refused, server
   // unreachable, timed out) goes to the upgrade log so that the cause can be told apart.
   // The service masks passwords in its texts.
-  ZARezodudLogger::LogLine(storePlain ? "DBQueries::getDBSQLConnection" : "DBQueries::getMasterDBSQLConnection",
-                           "%s", slot->getLastErrorStr().c_str());
-  delete slot;
-  slot = nullptr;
+  ZARezodudLogger::LogLine(
+      storePlain ? "DBQueries::getDBSQLConnection" : "DBQueries::getMasterDBSQLConnection", "%s",
+      fresh->getLastErrorStr().c_str());
   return 0;
 }
 
@@ -163,13 +184,16 @@ unsigned int DBQueries::getDBSQLConnection() {
   return opened;
 }
 
-unsigned int DBQueries::getMasterDBSQLConnection() { return openConnection(m_masterConnection, "MASTER", false); }
+unsigned int DBQueries::getMasterDBSQLConnection() {
+  return openConnection(m_masterConnection, "MASTER", false);
+}
 
 unsigned int DBQueries::getConnectionString(std::string& out) {
   if (!completeCredentials(kConnectMissing, true)) return 0;
   if (!isSQLServer(m_dbServerType)) {
-    m_lastError = formatMessage("Failed to get database connection string. Non-Supported Database Server [%s].",
-                                m_dbServerType.c_str());
+    m_lastError =
+        formatMessage("Failed to get database connection string. Non-Supported Database Server [%s].",
+                      m_dbServerType.c_str());
     return 0;
   }
   out = getSQLServerConnectionString(m_sqlInstance, m_dbName, m_userName, m_password, true, false, false);

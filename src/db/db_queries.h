@@ -3,8 +3,9 @@
 // (product database and master), runs scripts and queries through them, and offers the
 // one-shot database operations. Every failure leaves a text in the last-error field.
 //
-// Thread-safety: one thread at a time per object. The object owns both connections and is
-// not copyable. Passwords are kept in memory only as long as the object lives and are
+// Thread-safety: one thread at a time per object, except cancelRunningScript(), which any
+// thread may call while the object's thread runs a script. The object owns both connections
+// and is not copyable. Passwords are kept in memory only as long as the object lives and are
 // cleared on destruction; they never reach the last-error text or a log (connection strings
 // there are masked).
 #ifndef ZAREZODUD_DB_DB_QUERIES_H
@@ -14,9 +15,12 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "db/script_settings.h"
+#include "db/script_text.h"
 #include "export.h"
 
 class RKSimpleDBConnObject;
@@ -58,8 +62,8 @@ class ZAREZODUD_API DBQueries {
                                            std::string quotedIdentifier);
   unsigned int executeSQLQueryAndReturnString(std::string query, std::string& result, int transactionAbort,
                                               std::string quotedIdentifier);
-  unsigned int executeSQLFile(std::string filePath, int& returnCode, int transactionAbort, int checkReturnValue,
-                              std::string quotedIdentifier);
+  unsigned int executeSQLFile(std::string filePath, int& returnCode, int transactionAbort,
+                              int checkReturnValue, std::string quotedIdentifier);
   unsigned int executeSQLFileAndReturnInt(std::string filePath, int& result, int transactionAbort,
                                           std::string quotedIdentifier);
   unsigned int executeSQLFileAndReturnString(std::string filePath, std::string& result, int transactionAbort,
@@ -72,10 +76,32 @@ class ZAREZODUD_API DBQueries {
   unsigned int executeSQLFileOnMasterDB(std::string filePath, int transactionAbort, int checkReturnValue);
   unsigned int executeSQLFileAndReturnIntOnMasterDB(std::string filePath, int& result, int transactionAbort);
 
+  // How script files are read from now on (code page, sqlcmd variable mode); the default
+  // refuses scripts that are not UTF-8 or UTF-16 with byte-order mark, and sends sqlcmd syntax
+  // unchanged.
+  void setScriptSettings(const zarezodud::ScriptSettings& settings) { m_scriptSettings = settings; }
+  const zarezodud::ScriptSettings& getScriptSettings() const { return m_scriptSettings; }
+
   // Writes scriptName and the elapsed whole seconds to the script-time log when they reach the
   // registry threshold (read once per object; default 2 seconds).
   void logScriptExecTime(std::string scriptName, std::chrono::system_clock::time_point start,
                          std::chrono::system_clock::time_point end);
+
+  // Script time limit ---------------------------------------------------------------------
+  // The limit in seconds on each batch of a script file run on the product database (0: no
+  // limit). Unless set here, it is read once from the registry value "nScriptTimeoutSeconds"
+  // under "Database"; absent or unreadable means no limit. A batch that runs longer is
+  // cancelled; the script fails with return code 2 and the last error "Script [%s] exceeded
+  // the timeout of %d second(s) in the batch starting at line %d." (the line within the file),
+  // and the product connection stays usable (an open transaction is rolled back) or is opened
+  // afresh by the next operation.
+  void setScriptTimeout(int seconds);
+  int getScriptTimeout();
+  // Cancels the batch that the product connection runs now; safe to call from any thread
+  // while the object's own thread runs a script. The script then fails with "Script [%s] was
+  // cancelled in the batch starting at line %d.". Returns 1 when a cancel was passed on, 0
+  // when no product connection is open.
+  unsigned int cancelRunningScript();
 
   // Service-pack selection: adds (name, 0) for every function / stored procedure that the
   // database marks as created after its service-pack step. 1 when all rows were read.
@@ -225,9 +251,16 @@ class ZAREZODUD_API DBQueries {
   // Reads "nSQLAuthType" (0 when it cannot be read).
   unsigned int readAuthType(std::string* error);
   unsigned int openConnection(RKSimpleDBConnObject*& slot, const std::string& database, bool storePlain);
-  // Text of the whole file at path; false with "Cannot open file [%s]." set (or the read
-  // hook's error when the hook refused).
+  // Text of the whole file at path as it is to be sent (decoded, and expanded in sqlcmd
+  // variable mode); false with "Cannot open file [%s]." or the script's problem set (or the
+  // read hook's error when the hook refused).
   bool readScriptFile(const std::string& path, std::string& text);
+  // readScriptFile's second half: turns the bytes read into the text to send and keeps where
+  // its lines came from. False with the last error set.
+  bool prepareScriptText(const std::string& path, std::string& text);
+  // After a failed run of the last script read: when its lines moved (included files), adds
+  // to the last error the file and line where the server's error stands.
+  void addFailureLocation(const RKSimpleDBConnObject* connection, int preambleLines);
   bool ensureDBConnection();
   // Opens the product connection when needed and makes it the table framework's current
   // connection, and this object the process's current DBQueries. False with the last error set.
@@ -244,6 +277,13 @@ class ZAREZODUD_API DBQueries {
   // Shared shape of the release members whose success is a zero script integer: runs text
   // and, when failureText is given, sets it on any failure.
   unsigned int runForZeroResult(const std::string& text, const char* failureText);
+  // After a failed script file run: replaces the last error with the timeout or cancel text
+  // when the run was interrupted, and drops a product connection that is no longer open (the
+  // server closed the session, or an interruption could not be cleaned up), so that the next
+  // operation opens a new one.
+  void afterFailedScript(const std::string& path, int transactionAbort);
+  // Deletes the product connection and sets the slot to replacement, under the connection lock.
+  void replaceDBConnection(RKSimpleDBConnObject* replacement);
 
   std::string m_dbServerType;
   std::string m_sqlInstance;
@@ -260,6 +300,12 @@ class ZAREZODUD_API DBQueries {
   std::string m_plainConnectionString;
   std::string m_lastError;
   int32_t m_scriptTimeThreshold;
+  int32_t m_scriptTimeout = -1;  // -1: not read yet
+  int m_runTimeout = 0;          // the limit of the script file run under way
+  std::mutex m_connectionMutex;  // guards m_dbConnection's replacement against cancelRunningScript()
+  zarezodud::ScriptSettings m_scriptSettings;
+  // The files and line origins of the last script read (its text is not kept).
+  zarezodud::ScriptText m_preparedScript;
   RKSimpleDBConnObject* m_dbConnection;
   RKSimpleDBConnObject* m_masterConnection;
   ScriptReadHook m_scriptReadHook;
@@ -267,9 +313,9 @@ class ZAREZODUD_API DBQueries {
 
 // Reads one registry value: a string when textOut is given (textLength: buffer size in, value
 // length out), else an unsigned 32-bit number into numberOut. 1 or 0 with error set.
-ZAREZODUD_API unsigned int readRegistry(std::string registryBase, std::string controlSetName, std::string keyPath,
-                                        std::string valueName, unsigned int* numberOut, char* textOut,
-                                        unsigned long* textLength, std::string& error);
+ZAREZODUD_API unsigned int readRegistry(std::string registryBase, std::string controlSetName,
+                                        std::string keyPath, std::string valueName, unsigned int* numberOut,
+                                        char* textOut, unsigned long* textLength, std::string& error);
 // Fetches and decrypts the stored SQL user and password, and the optional instance and DSN.
 ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string controlSetName,
                                      std::string dbAccessRegistryPath, std::string dsnValueName,
@@ -284,8 +330,8 @@ ZAREZODUD_API unsigned int getDBUser(std::string registryBase, std::string contr
 ZAREZODUD_API int addClientSPVersionString(std::string& error);
 
 // The SQL Server connection string; only the masked form may be logged.
-ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database, std::string user,
-                                                       std::string password, bool withDriver, bool trusted,
-                                                       bool masked);
+ZAREZODUD_API std::string getSQLServerConnectionString(std::string server, std::string database,
+                                                       std::string user, std::string password,
+                                                       bool withDriver, bool trusted, bool masked);
 
 #endif

@@ -7,6 +7,7 @@
 #include "db/return_codes.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
+#include "platform/registry_names.h"
 #include "platform/regular_file.h"
 #include "platform/rk_platform_info.h"
 #include "platform/rk_simple_db_conn_object.h"
@@ -16,6 +17,22 @@ using zarezodud::formatMessage;
 namespace {
 
 const char kXactAbortPreamble[] = "SET XACT_ABORT ON\nGO\n";
+
+// Lines that composeForProduct puts in front of a script: the XACT_ABORT pair when asked for
+// and the QUOTED_IDENTIFIER pair.
+int productPreambleLines(int transactionAbort) { return transactionAbort != 0 ? 4 : 2; }
+
+// Holds a DBQueries object's run limit to its script limit while a script file runs.
+class ScriptRunLimit {
+ public:
+  ScriptRunLimit(int& slot, int seconds) : m_slot(slot) { m_slot = seconds; }
+  ~ScriptRunLimit() { m_slot = 0; }
+  ScriptRunLimit(const ScriptRunLimit&) = delete;
+  ScriptRunLimit& operator=(const ScriptRunLimit&) = delete;
+
+ private:
+  int& m_slot;
+};
 
 // The text handed on stops at its first NUL character, if it holds one.
 std::string untilNul(std::string text) {
@@ -48,9 +65,9 @@ bool DBQueries::readScriptFile(const std::string& path, std::string& text) {
   std::string sha256;
   switch (zarezodud::readRegularFile(path, text, m_scriptReadHook ? &sha256 : nullptr, error)) {
     case zarezodud::FileReadResult::kRead:
-      // The digest is of the file's bytes exactly as read.
+      // The digest is of the file's bytes exactly as read, before any decoding.
       if (m_scriptReadHook && !m_scriptReadHook(path, sha256, m_lastError)) return false;
-      return true;
+      return prepareScriptText(path, text);
     case zarezodud::FileReadResult::kCannotOpen:
       m_lastError = formatMessage("Cannot open file [%s].", path.c_str());
       return false;
@@ -62,9 +79,51 @@ bool DBQueries::readScriptFile(const std::string& path, std::string& text) {
   return false;
 }
 
+void DBQueries::setScriptTimeout(int seconds) { m_scriptTimeout = seconds < 0 ? 0 : seconds; }
+
+int DBQueries::getScriptTimeout() {
+  if (m_scriptTimeout < 0) {
+    unsigned long long value = 0;
+    zarezodud::RKPlatformInfo registry(0, 0);
+    if (!registry.getNumber(zarezodud::registry_names::kDatabaseKey,
+                            zarezodud::registry_names::kScriptTimeoutValue, &value))
+      value = 0;
+    m_scriptTimeout = value <= 0x7fffffffULL ? static_cast<int32_t>(value) : 0;
+  }
+  return m_scriptTimeout;
+}
+
+unsigned int DBQueries::cancelRunningScript() {
+  std::lock_guard<std::mutex> lock(m_connectionMutex);
+  return m_dbConnection != nullptr && m_dbConnection->cancel() == 0 ? 1 : 0;
+}
+
+void DBQueries::afterFailedScript(const std::string& path, int transactionAbort) {
+  if (m_dbConnection == nullptr) return;
+  const RKSimpleDBConnObject::Interruption how = m_dbConnection->lastInterruption();
+  if (how == RKSimpleDBConnObject::Interruption::kNone) {
+    if (!m_dbConnection->isOpen()) closeDBConnection();
+    return;
+  }
+  int line = m_dbConnection->lastInterruptedBatchLine() - productPreambleLines(transactionAbort);
+  if (line < 1) line = 1;
+  if (how == RKSimpleDBConnObject::Interruption::kTimedOut) {
+    m_lastError =
+        formatMessage("Script [%s] exceeded the timeout of %d second(s) in the batch starting at line %d.",
+                      path.c_str(), m_runTimeout, line);
+  } else {
+    m_lastError =
+        formatMessage("Script [%s] was cancelled in the batch starting at line %d.", path.c_str(), line);
+  }
+  ZARezodudLogger::LogLine("DBQueries::executeSQLFile", "%s", m_lastError.c_str());
+  // A connection that could not be brought back is replaced by the next operation.
+  if (!m_dbConnection->isOpen()) closeDBConnection();
+}
+
 unsigned int DBQueries::executeSQLQuery(std::string query, int transactionAbort,
                                         std::string quotedIdentifier) {
   if (!ensureDBConnection()) return 0;
+  m_dbConnection->setQueryTimeout(m_runTimeout);
   const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
   if (m_dbConnection->executeQueryForZARezodud(text, nullptr) == 0) {
     m_lastError = m_dbConnection->getLastErrorStr();
@@ -76,6 +135,7 @@ unsigned int DBQueries::executeSQLQuery(std::string query, int transactionAbort,
 unsigned int DBQueries::executeSQLQueryAndReturnInt(std::string query, int& result, int transactionAbort,
                                                     std::string quotedIdentifier) {
   if (!ensureDBConnection()) return 0;
+  m_dbConnection->setQueryTimeout(m_runTimeout);
   const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
   if (m_dbConnection->executeQueryForZARezodud(text, &result) == 0) {
     m_lastError = m_dbConnection->getLastErrorStr();
@@ -109,10 +169,15 @@ unsigned int DBQueries::executeSQLFile(std::string filePath, int& returnCode, in
     returnCode = 2;
     return 0;
   }
+  const ScriptRunLimit limit(m_runTimeout, getScriptTimeout());
   const auto start = std::chrono::system_clock::now();
+  // The product preamble: SET QUOTED_IDENTIFIER and GO, after SET XACT_ABORT and GO when asked.
+  const int preambleLines = transactionAbort != 0 ? 4 : 2;
   if (checkReturnValue != 0) {
     if (!executeSQLQueryAndReturnInt(text, returnCode, transactionAbort, quotedIdentifier)) {
+      afterFailedScript(filePath, transactionAbort);
       returnCode = 2;
+      addFailureLocation(m_dbConnection, preambleLines);
       return 0;
     }
     const auto end = std::chrono::system_clock::now();
@@ -129,7 +194,9 @@ unsigned int DBQueries::executeSQLFile(std::string filePath, int& returnCode, in
     return 1;
   }
   if (!executeSQLQuery(text, transactionAbort, quotedIdentifier)) {
+    afterFailedScript(filePath, transactionAbort);
     returnCode = 2;
+    addFailureLocation(m_dbConnection, preambleLines);
     return 0;
   }
   logScriptExecTime(filePath, start, std::chrono::system_clock::now());
@@ -140,8 +207,12 @@ unsigned int DBQueries::executeSQLFileAndReturnInt(std::string filePath, int& re
                                                    std::string quotedIdentifier) {
   std::string text;
   if (!readScriptFile(filePath, text)) return 0;
+  const ScriptRunLimit limit(m_runTimeout, getScriptTimeout());
   const auto start = std::chrono::system_clock::now();
-  if (!executeSQLQueryAndReturnInt(text, result, transactionAbort, quotedIdentifier)) return 0;
+  if (!executeSQLQueryAndReturnInt(text, result, transactionAbort, quotedIdentifier)) {
+    afterFailedScript(filePath, transactionAbort);
+    return 0;
+  }
   logScriptExecTime(filePath, start, std::chrono::system_clock::now());
   return 1;
 }

@@ -8,11 +8,7 @@
 
 using zarezodud::formatMessage;
 
-void DBQueries::closeDBConnection() {
-  zarezodud::DBtable::forgetConnection(m_dbConnection);
-  delete m_dbConnection;
-  m_dbConnection = nullptr;
-}
+void DBQueries::closeDBConnection() { replaceDBConnection(nullptr); }
 
 bool DBQueries::loadFormattedScript(const std::string& path, const std::vector<zarezodud::ScriptArg>& args,
                                     std::string& text) {

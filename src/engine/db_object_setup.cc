@@ -37,5 +37,6 @@ unsigned int INIFileProcessor::initializeDBObject() {
     m_dbObject = std::make_unique<DBQueries>(m_params.DBServer(), baseRegistryPath, m_params.controlSet(),
                                              dbAccessPath, dsnName, instanceName, userName, m_params.DBname());
   }
+  m_dbObject->setScriptSettings(m_scriptSettings);
   return 1;
 }

@@ -24,6 +24,11 @@ INIFileProcessor::~INIFileProcessor() = default;
 
 void INIFileProcessor::setZARezodudParams(ZARezodudParams& params) { m_params = params; }
 
+void INIFileProcessor::setScriptSettings(const zarezodud::ScriptSettings& settings) {
+  m_scriptSettings = settings;
+  if (m_dbObject) m_dbObject->setScriptSettings(settings);
+}
+
 void INIFileProcessor::resetTotalScriptsCount() {
   m_totalScriptsCount = 0;
   m_executedScriptsCount = 0;

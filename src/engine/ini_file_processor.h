@@ -91,6 +91,10 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // Creates the processor's database object on first need (direct form from the parameters'
   // credentials, registry form otherwise); 1 when the processor has one afterwards.
   unsigned int initializeDBObject();
+  // How the scripts of this processor's runs are read (code page, sqlcmd variable mode); passed
+  // on to the database object, now and when it is created.
+  void setScriptSettings(const zarezodud::ScriptSettings& settings);
+  const zarezodud::ScriptSettings& getScriptSettings() const { return m_scriptSettings; }
   // The database object, or null before initializeDBObject succeeded. Owned by the processor.
   DBQueries* getDBObject() const { return m_dbObject.get(); }
 
@@ -212,6 +216,7 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   RKZARezodud::UpgradeResults m_upgradeResults;
   std::unique_ptr<DBQueries> m_dbObject;
   ScriptObserver* m_observer = nullptr;
+  zarezodud::ScriptSettings m_scriptSettings;
   // The position record of the outermost processPhase call in progress (observer support).
   RKZARezodud::ProcessPhase* m_rootRecord = nullptr;
   // Phases being visited by validation or processing, outermost first (cycle guard).

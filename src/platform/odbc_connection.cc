@@ -4,17 +4,21 @@
 #include <sqlext.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <thread>
 
 #include "config/text_trim.h"
 #include "db/rows/rkdb_data_type_base.h"
+#include "platform/batch_deadline.h"
 #include "platform/batch_splitter.h"
 #include "platform/connection_string_rules.h"
+#include "platform/script_decoder.h"
 #include "platform/temp_output_file.h"
 
 namespace zarezodud {
@@ -63,14 +67,80 @@ std::string exceptionText(const char* where) {
   }
 }
 
+// While a time limit holds, the driver's own query timeout is set well past it: the watchdog
+// cancels first, and the driver's timeout only ends a wait for a server that does not even
+// acknowledge the cancel. Reset to none afterwards, since the statement handle is reused.
+class DriverTimeoutBackstop {
+ public:
+  DriverTimeoutBackstop(const OdbcHandle& stmt, int limitSeconds) : m_stmt(stmt), m_set(limitSeconds > 0) {
+    if (m_set) setTimeout(static_cast<SQLULEN>(limitSeconds) + 30);
+  }
+  ~DriverTimeoutBackstop() {
+    if (m_set) setTimeout(0);
+  }
+  DriverTimeoutBackstop(const DriverTimeoutBackstop&) = delete;
+  DriverTimeoutBackstop& operator=(const DriverTimeoutBackstop&) = delete;
+
+ private:
+  // The handle may have been freed meanwhile (a connection closed after an interruption).
+  void setTimeout(SQLULEN seconds) {
+    if (m_stmt) {
+      SQLSetStmtAttr(stmtOf(m_stmt), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds),
+                     SQL_IS_UINTEGER);
+    }
+  }
+  const OdbcHandle& m_stmt;
+  bool m_set;
+};
+
 }  // namespace
 
 OdbcConnection::OdbcConnection() = default;
 
 OdbcConnection::~OdbcConnection() {
+  closeHandles();
+  m_env.reset();
+}
+
+void OdbcConnection::closeHandles() {
+  std::lock_guard<std::mutex> lock(m_handleMutex);
   m_stmt.reset();
   m_dbc.reset();
-  m_env.reset();
+}
+
+bool OdbcConnection::isOpen() const {
+  std::lock_guard<std::mutex> lock(m_handleMutex);
+  return m_dbc.connected() && m_stmt && !m_linkLost;
+}
+
+bool OdbcConnection::cancelStatement() {
+  std::lock_guard<std::mutex> lock(m_handleMutex);
+  if (!m_stmt || !m_dbc.connected()) return false;
+  SQLCancel(stmtOf(m_stmt));
+  return true;
+}
+
+int OdbcConnection::cancel() {
+  m_cancelRequested = true;
+  return cancelStatement() ? 0 : 1;
+}
+
+void OdbcConnection::checkSessionAfterFailure() {
+  if (m_linkLost || !m_stmt) return;
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  if (SQL_SUCCEEDED(SQLGetConnectAttr(m_dbc.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+      dead == SQL_CD_TRUE) {
+    m_linkLost = true;
+    return;
+  }
+  ScriptRun quiet;
+  if (!runBatch("SELECT 1", quiet)) m_linkLost = true;
+}
+
+void OdbcConnection::recoverAfterInterruption() {
+  ScriptRun quiet;
+  if (m_stmt && runBatch("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION", quiet)) return;
+  closeHandles();
 }
 
 void OdbcConnection::setNumConnectAttempts(int attempts) { m_attempts = attempts < 1 ? 1 : attempts; }
@@ -94,8 +164,8 @@ int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& co
   try {
     closeResultSet();
     clearColumns();
-    m_stmt.reset();
-    m_dbc.reset();
+    closeHandles();
+    m_linkLost = false;
     if (!m_env && !m_env.allocate(OdbcHandle::Kind::kEnvironment, nullptr)) {
       setError("Cannot allocate an ODBC environment.");
       return 1;
@@ -109,20 +179,22 @@ int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& co
         setError("Cannot allocate an ODBC connection handle.");
         return 1;
       }
-      SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(timeout)),
-                        SQL_IS_UINTEGER);
+      SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(timeout)), SQL_IS_UINTEGER);
       SQLCHAR completed[1024];
       SQLSMALLINT completedLength = 0;
-      SQLRETURN rc = SQLDriverConnect(m_dbc.get(), nullptr,
-                                      reinterpret_cast<SQLCHAR*>(const_cast<char*>(full.c_str())), SQL_NTS, completed,
-                                      sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
+      SQLRETURN rc =
+          SQLDriverConnect(m_dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(full.c_str())),
+                           SQL_NTS, completed, sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
       std::vector<OdbcDiagnostic> diags = collectDiagnostics(m_dbc, false);
       if (SQL_SUCCEEDED(rc)) {
+        std::unique_lock<std::mutex> lock(m_handleMutex);
         m_dbc.setConnected(true);
         if (!m_stmt.allocate(OdbcHandle::Kind::kStatement, &m_dbc)) {
+          lock.unlock();
           setError("Cannot allocate an ODBC statement handle: " +
                    describeDiagnostics(collectDiagnostics(m_dbc, false), "no details."));
-          m_dbc.reset();
+          closeHandles();
           return 1;
         }
         m_lastError.clear();
@@ -143,16 +215,24 @@ int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& co
 }
 
 std::size_t OdbcConnection::noteDiagnostics(short rc, ScriptRun& run, bool dropTruncation) {
-  std::vector<OdbcDiagnostic> diags = collectDiagnostics(m_stmt, run.out != nullptr);
+  std::vector<OdbcDiagnostic> diags = collectDiagnostics(m_stmt, true);
   if (diags.empty()) return 0;
   const std::time_t now = std::time(nullptr);
   for (const OdbcDiagnostic& d : diags) {
     if (dropTruncation && d.state == "01004") continue;
+    // Class 08 is a connection exception, and the server ends the session after an error of
+    // severity 20 or more: either way the connection is gone.
+    if (d.state.compare(0, 2, "08") == 0 || d.severity >= 20) m_linkLost = true;
     if (run.out) {
       run.out->append(formatMessageRecord(now, d.state, d.nativeError, d.message, d.recNum,
                                           scriptLineOf(d.line, run.startLine)));
     }
-    if (rc == SQL_ERROR) run.errors.push_back(d);
+    if (rc == SQL_ERROR) {
+      run.errors.push_back(d);
+    } else if (isCharacterConversionDiagnostic(d)) {
+      run.errors.push_back(d);
+    }
+    if (isCharacterConversionDiagnostic(d)) run.conversionFailed = true;
   }
   return diags.size();
 }
@@ -181,15 +261,36 @@ bool OdbcConnection::probeReturnCode(ScriptRun& run) {
   return true;
 }
 
+namespace {
+
+// A record for text that is refused before it is sent because it is not valid UTF-8.
+OdbcDiagnostic notUtf8(std::string_view text, std::size_t at) {
+  const int line =
+      1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+  return OdbcDiagnostic{"22018", 0,
+                        "The text is not valid UTF-8 at line " + std::to_string(line) + " of the batch" +
+                            "; it was not sent (the driver would cut it there).",
+                        0, line};
+}
+
+}  // namespace
+
 bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
   SQLHSTMT stmt = stmtOf(m_stmt);
+  run.conversionFailed = false;
+  const std::size_t bad = findInvalidUtf8(text);
+  if (bad != std::string_view::npos) {
+    run.errors.push_back(notUtf8(text, bad));
+    return false;
+  }
   SQLFreeStmt(stmt, SQL_CLOSE);
   SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
                                static_cast<SQLINTEGER>(text.size()));
   noteDiagnostics(rc, run);
   bool failed = !(SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA);
   if (rc == SQL_INVALID_HANDLE || rc == SQL_NEED_DATA || rc == SQL_STILL_EXECUTING) {
-    if (run.errors.empty()) run.errors.push_back(OdbcDiagnostic{"HY000", 0, "The driver could not run the batch.", 0, 0});
+    if (run.errors.empty())
+      run.errors.push_back(OdbcDiagnostic{"HY000", 0, "The driver could not run the batch.", 0, 0});
     SQLFreeStmt(stmt, SQL_CLOSE);
     return false;
   }
@@ -218,6 +319,8 @@ bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
     if (!current) break;
   }
   SQLFreeStmt(stmt, SQL_CLOSE);
+  // The driver said it could not convert the text: what reached the server is not the batch.
+  if (run.conversionFailed) failed = true;
   if (failed && run.errors.empty()) {
     run.errors.push_back(OdbcDiagnostic{"HY000", 0, "The batch failed without a diagnostic record.", 0, 0});
   }
@@ -226,6 +329,7 @@ bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
 
 int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* returnCode) {
   try {
+    m_lastErrorLine = 0;
     if (!requireOpen()) return 0;
     closeResultSet();
     clearColumns();
@@ -237,16 +341,51 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
     }
     ScriptRun run;
     run.out = m_output.get();
+    m_interruption = Interruption::kNone;
+    m_interruptedLine = 0;
+    m_cancelRequested = false;
+    std::unique_ptr<BatchDeadline> deadline;
+    DriverTimeoutBackstop backstop(m_stmt, m_queryTimeout);
+    if (m_queryTimeout > 0) deadline = std::make_unique<BatchDeadline>([this] { cancelStatement(); });
     const std::string_view script(text);
     for (const SqlBatch& batch : splitSqlBatches(script)) {
       run.startLine = batch.startLine;
       for (int i = 0; i < batch.repeatCount; ++i) {
-        if (!runBatch(batch.textIn(script), run)) {
-          setError("The batch starting at line " + std::to_string(batch.startLine) +
-                   " failed: " + describeDiagnostics(run.errors, ""));
-          if (returnCode) *returnCode = run.lastCode;
-          return 0;
+        bool ok = !m_cancelRequested;
+        if (ok) {
+          if (deadline) deadline->arm(std::chrono::seconds(m_queryTimeout));
+          ok = runBatch(batch.textIn(script), run);
+          if (deadline && deadline->disarm()) {
+            m_interruption = Interruption::kTimedOut;
+            ok = false;
+          }
         }
+        if (m_interruption == Interruption::kNone && m_cancelRequested) {
+          m_interruption = Interruption::kCancelled;
+          ok = false;
+        }
+        if (ok) continue;
+        const std::string where = "The batch starting at line " + std::to_string(batch.startLine);
+        m_lastErrorLine = batch.startLine;
+        if (m_interruption == Interruption::kNone) {
+          setError(where + " failed: " + describeDiagnostics(run.errors, ""));
+          for (const OdbcDiagnostic& d : run.errors) {
+            if (d.line > 0) {
+              m_lastErrorLine = scriptLineOf(d.line, batch.startLine);
+              break;
+            }
+          }
+          checkSessionAfterFailure();
+        } else {
+          m_interruptedLine = batch.startLine;
+          setError(m_interruption == Interruption::kTimedOut
+                       ? where + " ran longer than " + std::to_string(m_queryTimeout) +
+                             " second(s) and was cancelled."
+                       : where + " was cancelled.");
+          recoverAfterInterruption();
+        }
+        if (returnCode) *returnCode = run.lastCode;
+        return 0;
       }
     }
     if (returnCode) *returnCode = run.lastCode;
@@ -332,15 +471,15 @@ int OdbcConnection::executeLeavingResultOpen(const std::string& text, const std:
         case SQLParam::Type::kInt64:
           bigints[i] = static_cast<SQLBIGINT>(p.integer);
           if (!p.isNull) indicators[i] = sizeof(SQLBIGINT);
-          rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &bigints[i], 0,
-                                &indicators[i]);
+          rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &bigints[i],
+                                0, &indicators[i]);
           break;
         case SQLParam::Type::kText: {
           const SQLULEN size = p.text.empty() ? 1 : p.text.size();
           if (!p.isNull) indicators[i] = static_cast<SQLLEN>(p.text.size());
-          rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_CHAR, size > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR,
-                                size, 0, const_cast<char*>(p.text.data()), static_cast<SQLLEN>(p.text.size()),
-                                &indicators[i]);
+          rc = SQLBindParameter(
+              stmt, number, SQL_PARAM_INPUT, SQL_C_CHAR, size > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR, size, 0,
+              const_cast<char*>(p.text.data()), static_cast<SQLLEN>(p.text.size()), &indicators[i]);
           break;
         }
         case SQLParam::Type::kTimestamp: {
@@ -353,8 +492,8 @@ int OdbcConnection::executeLeavingResultOpen(const std::string& text, const std:
           ts.second = p.timestamp.second;
           ts.fraction = p.timestamp.fraction;
           if (!p.isNull) indicators[i] = sizeof(SQL_TIMESTAMP_STRUCT);
-          rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &ts, 0,
-                                &indicators[i]);
+          rc = SQLBindParameter(stmt, number, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23,
+                                3, &ts, 0, &indicators[i]);
           break;
         }
       }
@@ -367,9 +506,22 @@ int OdbcConnection::executeLeavingResultOpen(const std::string& text, const std:
       }
     }
   }
+  const std::size_t bad = findInvalidUtf8(last);
+  if (bad != std::string_view::npos) {
+    setError(notUtf8(last, bad).message);
+    SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+    return 1;
+  }
   SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(last.data())),
                                static_cast<SQLINTEGER>(last.size()));
+  run.conversionFailed = false;
   noteDiagnostics(rc, run);
+  if (run.conversionFailed && SQL_SUCCEEDED(rc)) {
+    setError(describeDiagnostics(run.errors, "The driver could not convert the statement's text."));
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+    return 1;
+  }
   const int result = positionOnFirstResultSet(rc, run);
   SQLFreeStmt(stmt, SQL_RESET_PARAMS);
   return result;
@@ -401,7 +553,8 @@ bool OdbcConnection::fetchText(int column, std::string& value, bool& isNull) {
   char buffer[8192];
   for (;;) {
     SQLLEN indicator = 0;
-    SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(column), SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+    SQLRETURN rc =
+        SQLGetData(stmt, static_cast<SQLUSMALLINT>(column), SQL_C_CHAR, buffer, sizeof buffer, &indicator);
     if (rc == SQL_NO_DATA) return true;  // every piece has been read
     if (!SQL_SUCCEEDED(rc)) {
       setError("Cannot read column " + std::to_string(column) + ": " +
@@ -526,8 +679,10 @@ int OdbcConnection::bindColumns() {
   }
   for (std::size_t i = 0; i < m_columns.size(); ++i) {
     const int type = m_columns[i]->getDataType();
-    if (type != RKDB_TYPE_INT && type != RKDB_TYPE_INT64 && type != RKDB_TYPE_DATETIME && type != RKDB_TYPE_STRING) {
-      setError("Column " + std::to_string(i + 1) + " has the unknown value type " + std::to_string(type) + ".");
+    if (type != RKDB_TYPE_INT && type != RKDB_TYPE_INT64 && type != RKDB_TYPE_DATETIME &&
+        type != RKDB_TYPE_STRING) {
+      setError("Column " + std::to_string(i + 1) + " has the unknown value type " + std::to_string(type) +
+               ".");
       return 1;
     }
   }
@@ -545,7 +700,8 @@ int OdbcConnection::getNextRow() {
     SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) return 1;
     if (!SQL_SUCCEEDED(rc)) {
-      setError("Cannot fetch a row: " + describeDiagnostics(collectDiagnostics(m_stmt, false), "no details."));
+      setError("Cannot fetch a row: " +
+               describeDiagnostics(collectDiagnostics(m_stmt, false), "no details."));
       return -1;
     }
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
@@ -626,7 +782,9 @@ int OdbcConnection::closeCursor() {
   return 0;
 }
 
-void OdbcConnection::setExtIndicatorArray(void* indicators) { m_indicators = static_cast<std::int64_t*>(indicators); }
+void OdbcConnection::setExtIndicatorArray(void* indicators) {
+  m_indicators = static_cast<std::int64_t*>(indicators);
+}
 
 std::string OdbcConnection::getDBMSName() {
   try {

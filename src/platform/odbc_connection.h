@@ -7,14 +7,20 @@
 // server could not be reached, up to the number of attempts asked for. Scripts are split
 // into batches client-side (platform/batch_splitter.h); every result set is consumed and
 // the diagnostics of every call are appended to the temporary output file
-// (platform/temp_output_file.h). No exception leaves a member function.
+// (platform/temp_output_file.h). With a query timeout set, a watchdog (platform/batch_deadline.h)
+// cancels a batch that runs past it; after a timeout or cancel an open transaction is rolled
+// back, and a connection that cannot even do that is closed. No exception leaves a member
+// function.
 //
-// Thread-safety: one thread at a time per object.
+// Thread-safety: one thread at a time per object, except cancel(), which any thread may call
+// at any time: it and every change of the statement handle hold the same lock.
 #ifndef ZAREZODUD_PLATFORM_ODBC_CONNECTION_H
 #define ZAREZODUD_PLATFORM_ODBC_CONNECTION_H
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +54,12 @@ class OdbcConnection : public RKSimpleDBConnObject {
   std::string getDBMSName() override;
   long long getAffectedRowCount() override { return m_rowCount; }
   std::string getLastErrorStr() const override { return m_lastError; }
+  void setQueryTimeout(int seconds) override { m_queryTimeout = seconds < 0 ? 0 : seconds; }
+  int cancel() override;
+  Interruption lastInterruption() const override { return m_interruption; }
+  int lastInterruptedBatchLine() const override { return m_interruptedLine; }
+  bool isOpen() const override;
+  int getLastErrorLine() const override { return m_lastErrorLine; }
 
   // The pause between two open attempts, in milliseconds (default 1000).
   void setConnectRetryPauseMs(int ms) { m_retryPauseMs = ms < 0 ? 0 : ms; }
@@ -55,18 +67,31 @@ class OdbcConnection : public RKSimpleDBConnObject {
  private:
   // What a script run carries from batch to batch.
   struct ScriptRun {
-    TempOutputFile* out = nullptr;  // null: messages are not recorded
-    int startLine = 1;              // first script line of the batch being run
-    int lastCode = 0;               // the return code as the rule stands so far
+    TempOutputFile* out = nullptr;       // null: messages are not recorded
+    int startLine = 1;                   // first script line of the batch being run
+    int lastCode = 0;                    // the return code as the rule stands so far
     std::vector<OdbcDiagnostic> errors;  // records of the calls that failed
+    bool conversionFailed = false;       // the driver could not convert the batch's text
   };
 
   bool requireOpen();
+  // SQLCancel on the statement under the handle lock; false when there is no statement.
+  bool cancelStatement();
+  // After an interrupted run: rolls back an open transaction, or closes the connection when
+  // that fails.
+  void recoverAfterInterruption();
+  // After a failed run: whether the session is still there (the driver's own flag, then one
+  // round trip), since a server ends the session after its gravest errors without a word
+  // that says so. Marks the link lost when it is not.
+  void checkSessionAfterFailure();
+  // Frees the statement and connection handles under the handle lock.
+  void closeHandles();
   void setError(const std::string& text);
   // Reads the statement's diagnostics after a call that returned rc: records them in the
   // run's output file and keeps those of a failed call. Returns how many there were.
   std::size_t noteDiagnostics(short rc, ScriptRun& run, bool dropTruncation = false);
-  // Runs one batch to its end, consuming every result set. False when it failed.
+  // Runs one batch to its end, consuming every result set. False when it failed. Text that is
+  // not valid UTF-8 is not sent (the driver would cut it at the first byte it cannot convert).
   bool runBatch(std::string_view text, ScriptRun& run);
   // Reads the first row's first column of the current result set into run.lastCode.
   bool probeReturnCode(ScriptRun& run);
@@ -94,6 +119,13 @@ class OdbcConnection : public RKSimpleDBConnObject {
   std::vector<RKDBDataTypeBase*> m_columns;
   std::int64_t* m_indicators = nullptr;
   std::string m_lastError;
+  int m_queryTimeout = 0;
+  Interruption m_interruption = Interruption::kNone;
+  int m_interruptedLine = 0;
+  std::atomic<bool> m_cancelRequested{false};
+  bool m_linkLost = false;           // a diagnostic said the connection to the server is gone (08xxx)
+  mutable std::mutex m_handleMutex;  // held by cancel() and wherever the handles change
+  int m_lastErrorLine = 0;
   // The temporary output file, kept open from one script to the next.
   std::unique_ptr<TempOutputFile> m_output;
 };

@@ -1,9 +1,12 @@
 #include "platform/odbc_diagnostics.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include <sql.h>
 #include <sqlext.h>
+
+#include <algorithm>
 
 #include "platform/connection_string_rules.h"
 
@@ -12,6 +15,8 @@ namespace {
 
 // The SQL Server drivers' per-record line number field (driver-specific diagnostic field).
 constexpr SQLSMALLINT kDiagServerLine = -1154;
+// ... and its severity field.
+constexpr SQLSMALLINT kDiagServerSeverity = -1151;
 
 }  // namespace
 
@@ -24,8 +29,9 @@ std::vector<OdbcDiagnostic> collectDiagnostics(const OdbcHandle& handle, bool wa
     SQLINTEGER native = 0;
     std::string text(512, '\0');
     SQLSMALLINT textLength = 0;
-    SQLRETURN rc = SQLGetDiagRec(type, handle.get(), rec, state, &native, reinterpret_cast<SQLCHAR*>(&text[0]),
-                                 static_cast<SQLSMALLINT>(text.size()), &textLength);
+    SQLRETURN rc =
+        SQLGetDiagRec(type, handle.get(), rec, state, &native, reinterpret_cast<SQLCHAR*>(&text[0]),
+                      static_cast<SQLSMALLINT>(text.size()), &textLength);
     if (rc == SQL_NO_DATA || rc == SQL_INVALID_HANDLE || rc == SQL_ERROR) break;
     if (textLength >= static_cast<SQLSMALLINT>(text.size())) {
       // Truncated: ask again with room for the whole text.
@@ -46,9 +52,16 @@ std::vector<OdbcDiagnostic> collectDiagnostics(const OdbcHandle& handle, bool wa
       // 32-bit number; the zeroed 32-bit buffer reads right either way on little-endian.
       SQLINTEGER line = 0;
       SQLSMALLINT ignored = 0;
-      if (SQL_SUCCEEDED(SQLGetDiagField(type, handle.get(), rec, kDiagServerLine, &line, sizeof line, &ignored)) &&
+      if (SQL_SUCCEEDED(
+              SQLGetDiagField(type, handle.get(), rec, kDiagServerLine, &line, sizeof line, &ignored)) &&
           line > 0) {
         d.line = line;
+      }
+      SQLINTEGER severity = 0;
+      if (SQL_SUCCEEDED(SQLGetDiagField(type, handle.get(), rec, kDiagServerSeverity, &severity,
+                                        sizeof severity, &ignored)) &&
+          severity > 0 && severity <= 25) {
+        d.severity = severity;
       }
     }
     records.push_back(std::move(d));
@@ -64,6 +77,14 @@ std::string describeDiagnostics(const std::vector<OdbcDiagnostic>& records, cons
     out += d.message + " (SQLState " + d.state + ", native error " + std::to_string(d.nativeError) + ")";
   }
   return out;
+}
+
+bool isCharacterConversionDiagnostic(const OdbcDiagnostic& record) {
+  if (record.nativeError < 2400 || record.nativeError > 2404) return false;
+  std::string lower = record.message;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower.find("convert") != std::string::npos || lower.find("conversion") != std::string::npos;
 }
 
 bool isConnectRetryable(const std::vector<OdbcDiagnostic>& records) {

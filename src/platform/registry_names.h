@@ -35,6 +35,8 @@ inline constexpr const char kNetworkPasswordValue[] = "sNetworkPassword";
 // Values read by the database access and maintenance code.
 inline constexpr const char kDatabaseKey[] = "Database";
 inline constexpr const char kScriptExecutionThresholdValue[] = "nScriptExecutionThreshold";
+// The time limit in seconds on each batch of a script (0 or absent: none).
+inline constexpr const char kScriptTimeoutValue[] = "nScriptTimeoutSeconds";
 inline constexpr const char kDumpsDaysOlderValue[] = "nDBdumpsDaysOlder";
 inline constexpr const char kDumpsFilesToRetainValue[] = "nDBdumpsNoOfFilesToRetain";
 inline constexpr const char kSqlAuthTypeValue[] = "nSQLAuthType";

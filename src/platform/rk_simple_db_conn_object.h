@@ -3,8 +3,8 @@
 // over the ODBC driver manager (platform/odbc_connection.h) and tests substitute a scripted
 // double. Objects are made through createSQLConnection(), whose factory a test may replace.
 //
-// Thread-safety: a connection object is used by one thread at a time. The factory functions
-// are thread-safe.
+// Thread-safety: a connection object is used by one thread at a time, except cancel(), which
+// another thread may call while a run is under way. The factory functions are thread-safe.
 #ifndef ZAREZODUD_PLATFORM_RK_SIMPLE_DB_CONN_OBJECT_H
 #define ZAREZODUD_PLATFORM_RK_SIMPLE_DB_CONN_OBJECT_H
 
@@ -120,6 +120,32 @@ class RKSimpleDBConnObject {
 
   // The text of the last failure (passwords masked); "" when nothing failed yet.
   virtual std::string getLastErrorStr() const = 0;
+
+  // How a run ended early: stopped by its time limit or by cancel().
+  enum class Interruption { kNone, kTimedOut, kCancelled };
+
+  // Limits every batch that executeQueryForZARezodud runs from now on to seconds of execution
+  // (0, the default: no limit). A batch that runs longer is cancelled on the server and the
+  // run fails; lastInterruption() then says kTimedOut.
+  virtual void setQueryTimeout(int seconds) { static_cast<void>(seconds); }
+  // Stops the run under way: the running batch is cancelled on the server and no further batch
+  // starts; the run fails and lastInterruption() says kCancelled. Safe to call from any thread
+  // (the one purpose of that: an interruption handler) while another thread runs a script on
+  // this object. Returns 0 when the request was passed on, non-zero when nothing was open.
+  // A cancel that arrives while nothing runs has no effect on later runs.
+  virtual int cancel() { return 1; }
+  // After a failed executeQueryForZARezodud: whether it was interrupted, and the line of the
+  // text on which the interrupted batch began (0 when not interrupted). After an interruption
+  // an open transaction is rolled back; when even that fails the connection is closed
+  // (isOpen() false) so that the owner opens a new one.
+  virtual Interruption lastInterruption() const { return Interruption::kNone; }
+  virtual int lastInterruptedBatchLine() const { return 0; }
+  // True while the connection is open.
+  virtual bool isOpen() const { return true; }
+  // After executeQueryForZARezodud failed: the line of its text where the failure stands (the
+  // server's line of the first error record when it gave one, else the first line of the
+  // failing batch); 0 when unknown.
+  virtual int getLastErrorLine() const { return 0; }
 };
 
 namespace zarezodud {

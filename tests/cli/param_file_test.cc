@@ -109,3 +109,40 @@ TEST(ParamFileTest, FaultsNameTheFileAndLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ParamFileTest, ScriptKeysSayHowScriptsAreReadAndVariablesAccumulate) {
+  ztest::TempDir dir;
+  const std::string file = dir.write(
+      "p.ini", "[Parameters]\nDBname = A\nScriptCodePage = 1252\nSqlcmdVariables = db=Main; path=a;;b\n");
+  auto loaded = loadParamFile(file, {"SqlcmdVariables=db=Other", "scriptcodepage=ISO-8859-1"});
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  EXPECT_EQ(loaded.scripts.codePage, "ISO-8859-1");
+  EXPECT_TRUE(loaded.scripts.sqlcmdMode);
+  EXPECT_EQ(loaded.scripts.variables, (std::vector<std::pair<std::string, std::string>>{
+                                          {"db", "Main"}, {"path", "a;b"}, {"db", "Other"}}));
+  EXPECT_EQ(loaded.params->DBname(), "A");
+
+  // Without the keys: no code page, the mode off. An empty list turns the mode on.
+  loaded = loadParamFile(dir.write("q.ini", "[Parameters]\nDBname = A\n"), {});
+  ASSERT_TRUE(loaded.ok);
+  EXPECT_FALSE(loaded.scripts.sqlcmdMode);
+  EXPECT_EQ(loaded.scripts.codePage, "");
+  loaded = loadParamFile(dir.file("q.ini"), {"SqlcmdVariables="});
+  EXPECT_TRUE(loaded.scripts.sqlcmdMode);
+
+  loaded = loadParamFile(dir.write("r.ini", "[Parameters]\nSqlcmdVariables = a=1;2b=3\n"), {});
+  EXPECT_FALSE(loaded.ok);
+  EXPECT_NE(
+      loaded.error.find(dir.file("r.ini") + ":2: [SqlcmdVariables] [2b] is not a scripting variable name"),
+      std::string::npos)
+      << loaded.error;
+  loaded = loadParamFile(dir.file("q.ini"), {"ScriptCodePage=no-such-page"});
+  EXPECT_FALSE(loaded.ok);
+  EXPECT_NE(loaded.error.find("--set: [ScriptCodePage] code page [no-such-page] is not known"),
+            std::string::npos)
+      << loaded.error;
+}
+
+}  // namespace

@@ -70,6 +70,35 @@ TEST_F(ProfileWrite, LongLinesAreCopiedThroughWhole) {
   EXPECT_EQ(ztest::readFile(path), "[S]\n" + note + "\n" + keyTail + "\nLog=2\n[T]\nz=1\n");
 }
 
+// The first line of a key is its entry however long it is: lookups report an over-long one as
+// too long, so a write must put the new entry in its place. Appending a second entry instead
+// (found by fuzzing) left the key unreadable after a "successful" write.
+TEST_F(ProfileWrite, OverLongEntryOfTheKeyIsReplaced) {
+  const std::string longEntry = "Path = \"" + std::string(300, 'x') + "s]";
+  const std::string path = file("  [s]  \n" + longEntry + "\nk=v\nPath=second\n[T]\nPath=t\n");
+  char value[300];
+  EXPECT_EQ(GetProfileString("S", "Path", "", value, sizeof value, path.c_str()), PROFILE_TOO_LONG);
+  EXPECT_EQ(set(path, "S", "Path", "2"), 0);
+  EXPECT_EQ(ztest::readFile(path), "[s]\nPath=2\nk=v\nPath=second\n[T]\nPath=t\n");
+  EXPECT_EQ(GetProfileString("S", "Path", "", value, sizeof value, path.c_str()), 0);
+  EXPECT_STREQ(value, "2");
+}
+
+// A NUL byte inside a line is a read error wherever a scan reaches it: the line is never cut at
+// the NUL, never joined to the next line, and a write leaves the file as it was.
+TEST_F(ProfileWrite, LineHoldingNulIsAReadErrorAndNeverRewritten) {
+  const std::string content = std::string("[s]\nfirst=1\nPat\0c # gone\nk=v\0\0\0?g]\nPath=second\n", 47);
+  const std::string path = file(content);
+  char value[300];
+  EXPECT_EQ(GetProfileString("s", "first", "", value, sizeof value, path.c_str()), 0);
+  EXPECT_STREQ(value, "1");
+  EXPECT_EQ(GetProfileString("s", "Path", "dflt", value, sizeof value, path.c_str()), PROFILE_READ_ERROR);
+  EXPECT_STREQ(value, "dflt");
+  EXPECT_EQ(GetProfileString("s", "Patk", "", value, sizeof value, path.c_str()), PROFILE_READ_ERROR);
+  EXPECT_EQ(set(path, "s", "Path", "2"), PROFILE_READ_ERROR);
+  EXPECT_EQ(ztest::readFile(path), content);
+}
+
 TEST_F(ProfileWrite, PermissionBitsOfTheTargetAreKept) {
   const std::string path = file("[A]\nk=1\n");
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);

@@ -15,9 +15,22 @@
 
 namespace {
 
+// Appends a failing reply that ended by the given interruption in the batch starting at line.
+void failWithInterruption(ztest::ConnectionScript& script, RKSimpleDBConnObject::Interruption how, int line,
+                          bool closesConnection) {
+  ztest::ScriptedReply& r = script.reply();
+  r.ok = false;
+  r.error = "interrupted";
+  r.interruption = how;
+  r.interruptedLine = line;
+  r.closesConnection = closesConnection;
+}
+
 class ExecutionTest : public ::testing::Test {
  protected:
-  ExecutionTest() : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"), db_("SQL Server", "srv", "", "Corehub", "sa", "pw") {}
+  ExecutionTest()
+      : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"),
+        db_("SQL Server", "srv", "", "Corehub", "sa", "pw") {}
 
   std::string scriptTimeLog() const {
     const std::string log = ztest::UpgradeLogCapture::logPath();
@@ -45,8 +58,8 @@ TEST(ReturnCodesTest, Classes) {
 TEST(ReturnCodesTest, Merging) {
   struct Case {
     int current, next, expected;
-  } cases[] = {{0, 1, 1},   {1, 101, 101}, {150, 101, 150}, {150, 5, 5}, {5, 150, 5},
-               {5, 7, 7},   {7, 5, 7},     {3, 0, 3},       {0, 300, 0}, {300, 0, 300}};
+  } cases[] = {{0, 1, 1}, {1, 101, 101}, {150, 101, 150}, {150, 5, 5}, {5, 150, 5},
+               {5, 7, 7}, {7, 5, 7},     {3, 0, 3},       {0, 300, 0}, {300, 0, 300}};
   for (const Case& c : cases) {
     EXPECT_EQ(getEffectiveReturnCode(c.current, c.next), c.expected) << c.current << ", " << c.next;
   }
@@ -129,7 +142,8 @@ TEST_F(ExecutionTest, ScriptFileReturnCodeRules) {
   fake_.script().reply().returnCode = 150;
   EXPECT_EQ(db_.executeSQLFile(path, code, 1, 1, "ON"), 1u);
   EXPECT_EQ(code, 150);
-  EXPECT_EQ(std::string(db_.getLastError()), "Warning occurred while executing File [" + path + "]. ExitCode [150]");
+  EXPECT_EQ(std::string(db_.getLastError()),
+            "Warning occurred while executing File [" + path + "]. ExitCode [150]");
   EXPECT_EQ(texts()[0], "SET XACT_ABORT ON\nGO\nSET QUOTED_IDENTIFIER ON\nGO\nSELECT 150\nGO\n");
 
   fake_.script().reply().returnCode = 5;
@@ -170,7 +184,8 @@ TEST_F(ExecutionTest, ScriptTimeThresholdDefaultsToTwoSecondsAndIsReadOnce) {
   const auto start = std::chrono::system_clock::now();
   db_.logScriptExecTime("fast.sql", start, start + std::chrono::milliseconds(1999));
   EXPECT_EQ(db_.getScriptTimeThreshold(), 2);
-  EXPECT_TRUE(log.contains("Could not get the value of nScriptExecutionThreshold from TessalyRegistry. Using default."));
+  EXPECT_TRUE(log.contains(
+      "Could not get the value of nScriptExecutionThreshold from TessalyRegistry. Using default."));
   db_.logScriptExecTime("slow%n%s.sql", start, start + std::chrono::seconds(2));
   const std::string times = scriptTimeLog();
   EXPECT_EQ(times.find("fast.sql"), std::string::npos);
@@ -192,6 +207,55 @@ TEST_F(ExecutionTest, RegistryThresholdOfZeroMeansTwo) {
   five.logScriptExecTime("four.sql", start, start + std::chrono::seconds(4));
   EXPECT_EQ(five.getScriptTimeThreshold(), 5);
   EXPECT_EQ(scriptTimeLog().find("four.sql"), std::string::npos);
+}
+
+TEST_F(ExecutionTest, ScriptTimeoutComesFromTheRegistryAppliesToScriptFilesOnlyAndNamesTheScriptLine) {
+  zarezodud::RKPlatformInfo registry(0, 0);
+  ASSERT_TRUE(registry.setNumber("Database", "nScriptTimeoutSeconds", 3));
+  const std::string path = dir_.write("slow.sql", "PRINT 1\nGO\nWAITFOR DELAY '00:01:00'\n");
+  int code = 0;
+  ASSERT_EQ(db_.executeSQLFile(path, code, 0, 0, "ON"), 1u);
+  ASSERT_EQ(db_.executeSQLQuery("SELECT 1", 0, "ON"), 1u);
+  EXPECT_EQ(fake_.script().queryTimeouts, (std::vector<int>{3, 0})) << "plain queries run without the limit";
+
+  // The interrupted batch began on line 5 of the text sent, line 3 of the file behind the
+  // two preamble batches of XACT_ABORT and QUOTED_IDENTIFIER.
+  failWithInterruption(fake_.script(), RKSimpleDBConnObject::Interruption::kTimedOut, 7, false);
+  EXPECT_EQ(db_.executeSQLFile(path, code, 1, 1, "ON"), 0u);
+  EXPECT_EQ(code, 2);
+  EXPECT_EQ(std::string(db_.getLastError()),
+            "Script [" + path + "] exceeded the timeout of 3 second(s) in the batch starting at line 3.");
+  EXPECT_TRUE(db_.hasDBConnection()) << "a connection that came back is kept";
+
+  // The command line's value overrides the registry; a closed connection is replaced.
+  db_.setScriptTimeout(1);
+  failWithInterruption(fake_.script(), RKSimpleDBConnObject::Interruption::kTimedOut, 3, true);
+  EXPECT_EQ(db_.executeSQLFile(path, code, 0, 1, "ON"), 0u);
+  EXPECT_EQ(std::string(db_.getLastError()),
+            "Script [" + path + "] exceeded the timeout of 1 second(s) in the batch starting at line 1.");
+  EXPECT_FALSE(db_.hasDBConnection());
+  const int made = fake_.script().made;
+  EXPECT_EQ(db_.executeSQLFile(path, code, 0, 1, "ON"), 1u) << db_.getLastError();
+  EXPECT_EQ(fake_.script().made, made + 1) << "the next script opens a new connection";
+
+  // A plain failure keeps the server's text.
+  fake_.script().failNext("Invalid object name 'x'.");
+  EXPECT_EQ(db_.executeSQLFile(path, code, 0, 1, "ON"), 0u);
+  EXPECT_STREQ(db_.getLastError(), "Invalid object name 'x'.");
+}
+
+TEST_F(ExecutionTest, NoTimeoutWithoutRegistryValueAndCancelReachesTheOpenConnection) {
+  DBQueries db("SQL Server", "srv", "", "Corehub", "sa", "pw");
+  EXPECT_EQ(db.getScriptTimeout(), 0);
+  EXPECT_EQ(db.cancelRunningScript(), 0u) << "nothing is open";
+  const std::string path = dir_.write("c.sql", "SELECT 1\n");
+  int code = 0;
+  failWithInterruption(fake_.script(), RKSimpleDBConnObject::Interruption::kCancelled, 3, false);
+  EXPECT_EQ(db.executeSQLFile(path, code, 0, 1, "ON"), 0u);
+  EXPECT_EQ(std::string(db.getLastError()),
+            "Script [" + path + "] was cancelled in the batch starting at line 1.");
+  EXPECT_EQ(db.cancelRunningScript(), 1u);
+  EXPECT_EQ(fake_.script().cancels, 1);
 }
 
 }  // namespace

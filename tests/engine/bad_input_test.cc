@@ -51,14 +51,20 @@ int withFileSizeLimit(rlim_t limitBytes, Body body) {
   return WEXITSTATUS(status);
 }
 
-TEST(BadConfigurationFile, EmptyBinaryAndSectionlessFilesGiveDefaultsWithoutCrashing) {
+// Empty and sectionless files read as missing keys; a binary file (NUL bytes in its lines) is a
+// read error rather than text cut at its NULs.
+TEST(BadConfigurationFile, EmptyBinaryAndSectionlessFilesGiveDefaultsOrAReadErrorWithoutCrashing) {
   ztest::TempDir dir;
   INIFileReader reader;
-  const std::string binary("\x7f" "ELF\x02\x01\x01\0\0\0[Phase1]\0k=v\n\xff\xfe=\x80\n", 26);
+  const std::string binary(
+      "\x7f"
+      "ELF\x02\x01\x01\0\0\0[Phase1]\0k=v\n\xff\xfe=\x80\n",
+      26);
   for (const std::string& content : {std::string(), binary, std::string("k=v\nother=1\n")}) {
     reader.setINIFileName(dir.write("broken.ini", content));
     std::string value = "untouched";
-    EXPECT_EQ(reader.readKeyValue("k", "Phase1", value), PROFILE_SUCCESS);
+    EXPECT_EQ(reader.readKeyValue("k", "Phase1", value),
+              content == binary ? PROFILE_READ_ERROR : PROFILE_SUCCESS);
     EXPECT_EQ(value, "");
     EXPECT_FALSE(reader.sectionExists("Phase1"));
   }
@@ -161,10 +167,11 @@ TEST(BadListFile, NamesLeavingThePhaseDirectoryOrNamingDirectoriesAreReported) {
 
 TEST(BadRegistryFile, HandEditedNonsenseIsReportedAndKeptOnRewrite) {
   ztest::TempDir dir;
-  const std::string path = dir.write("default.reg", std::string("[Base\\Database]\nsDSN=s:prod\n"
-                                                               "[[[unclosed\nthis is not a value\n"
-                                                               "nNumber=n:#123abc\n\0\xff\xfe\n[Good]\nn=n:5\n",
-                                                               95));
+  const std::string path =
+      dir.write("default.reg", std::string("[Base\\Database]\nsDSN=s:prod\n"
+                                           "[[[unclosed\nthis is not a value\n"
+                                           "nNumber=n:#123abc\n\0\xff\xfe\n[Good]\nn=n:5\n",
+                                           95));
   zarezodud::RegistryFile file(path);
   zarezodud::RegistryContent content;
   std::string error;
@@ -260,7 +267,8 @@ TEST(FullDisk, RegistryAndProfileWritesLeaveTheOldFileAndNoTemporaryFile) {
         },
         &why);
     if (updated || why.find(dir.path()) == std::string::npos) return 1;
-    if (SetProfileString("S", "k", std::string(250, 'n').c_str(), ini.c_str()) != PROFILE_WRITE_ERROR) return 2;
+    if (SetProfileString("S", "k", std::string(250, 'n').c_str(), ini.c_str()) != PROFILE_WRITE_ERROR)
+      return 2;
     return 0;
   });
   EXPECT_EQ(code, 0);

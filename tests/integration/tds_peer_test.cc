@@ -12,6 +12,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "db/rows/rkdb_data_types.h"
 #include "platform/rk_simple_db_conn_object.h"
@@ -98,7 +99,12 @@ std::string TdsPeerClients::startFailure_;
 
 TEST_F(TdsPeerClients, IsqlLogsInRunsAQueryAndTheBatchIsLogged) {
   if (!ztest::TdsPeer::onPath("isql")) GTEST_SKIP() << "isql (unixodbc) is not installed";
-  const std::string out = isql("clientdb", "SELECT 6 * 7 AS answer, N'caf\xC3\xA9' AS word\n");
+  // isql sizes its buffer by the column's declared characters, and a UTF-8 letter takes more
+  // than one byte: the column is declared wider than the word, as the server would report it.
+  const std::string out = isql("clientdb",
+                               "CREATE TABLE isql_words (word NVARCHAR(20))\n"
+                               "INSERT INTO isql_words VALUES (N'caf\xC3\xA9')\n"
+                               "SELECT 6 * 7 AS answer, word FROM isql_words\n");
   EXPECT_NE(out.find("answer"), std::string::npos) << out;
   EXPECT_NE(out.find("| 42"), std::string::npos) << out;
   EXPECT_NE(out.find("caf\xC3\xA9"), std::string::npos) << "UTF-8 text must survive the round trip: " << out;
@@ -396,6 +402,128 @@ TEST_F(TdsPeerClients, DatabasesAreSeparateAndUseSwitchesBetweenThem) {
       << second->getLastErrorStr();
   EXPECT_EQ(code, 3);
   EXPECT_NE(output().find("Changed database context to 'first_db'."), std::string::npos) << output();
+}
+
+TEST_F(TdsPeerClients, ServerErrorSemanticsReachTheConnectionService) {
+  auto conn = open("semantics");
+  int code = -1;
+  ASSERT_NE(conn->executeQueryForZARezodud("CREATE TABLE k (id INT NOT NULL PRIMARY KEY)", nullptr), 0)
+      << conn->getLastErrorStr();
+  // XACT_ABORT OFF: the duplicate fails alone; the rest of the batch runs and is committed.
+  EXPECT_EQ(conn->executeQueryForZARezodud("SET XACT_ABORT OFF\nGO\nBEGIN TRAN\nINSERT INTO k VALUES (1)\n"
+                                           "INSERT INTO k VALUES (1)\nINSERT INTO k VALUES (2)\nCOMMIT\n"
+                                           "SELECT @@TRANCOUNT + 40",
+                                           &code),
+            0);
+  EXPECT_EQ(code, 40) << "the batch went on to its last statement";
+  EXPECT_NE(output().find("NativeError:[2627]"), std::string::npos) << output();
+  // XACT_ABORT ON: the batch ends at the duplicate and its transaction is rolled back.
+  EXPECT_EQ(conn->executeQueryForZARezodud("SET XACT_ABORT ON\nGO\nBEGIN TRAN\nINSERT INTO k VALUES (3)\n"
+                                           "INSERT INTO k VALUES (1)\nSELECT 99",
+                                           &code),
+            0);
+  EXPECT_NE(code, 99);
+  // A syntax error: nothing of its batch runs.
+  EXPECT_EQ(
+      conn->executeQueryForZARezodud("INSERT INTO k VALUES (4)\nSELECT id FROM k WHERE id = = 4", nullptr),
+      0);
+  std::string ids;
+  ASSERT_EQ(conn->executeQuery("SET XACT_ABORT OFF\nGO\nSELECT COUNT(*) * 10 + @@TRANCOUNT FROM k", false), 0)
+      << conn->getLastErrorStr();
+  ASSERT_EQ(conn->getSingleRowStringResult(ids), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(ids, "20") << "rows 1 and 2, no open transaction";
+
+  // Severity 20 closes the session: the service says so and reports the connection closed.
+  EXPECT_TRUE(conn->isOpen());
+  EXPECT_EQ(conn->executeQueryForZARezodud("RAISERROR('stop', 20, 1) WITH LOG", nullptr), 0);
+  EXPECT_NE(output().find("Message:[[FreeTDS][SQL Server]stop]"), std::string::npos) << output();
+  EXPECT_FALSE(conn->isOpen()) << conn->getLastErrorStr();
+}
+
+TEST_F(TdsPeerClients, BatchPastTheQueryTimeoutIsCancelledRolledBackAndTheConnectionGoesOn) {
+  auto conn = open("timeouts");
+  ASSERT_NE(conn->executeQueryForZARezodud("CREATE TABLE w (v INT)", nullptr), 0) << conn->getLastErrorStr();
+  conn->setQueryTimeout(1);
+  int code = -1;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(conn->executeQueryForZARezodud("SELECT 1\nGO\nBEGIN TRAN\nINSERT INTO w VALUES (1)\n"
+                                           "WAITFOR DELAY '00:00:30'\nGO\nINSERT INTO w VALUES (2)\n",
+                                           &code),
+            0);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(elapsed, std::chrono::seconds(10)) << "the batch was not cancelled";
+  EXPECT_EQ(conn->lastInterruption(), RKSimpleDBConnObject::Interruption::kTimedOut)
+      << conn->getLastErrorStr();
+  EXPECT_EQ(conn->lastInterruptedBatchLine(), 3);
+  EXPECT_NE(conn->getLastErrorStr().find("line 3 ran longer than 1 second(s)"), std::string::npos)
+      << conn->getLastErrorStr();
+
+  conn->setQueryTimeout(0);
+  ASSERT_NE(conn->executeQueryForZARezodud("SELECT COUNT(*) * 10 + @@TRANCOUNT FROM w", &code), 0)
+      << conn->getLastErrorStr();
+  EXPECT_EQ(code, 0) << "the insert of the cancelled batch was rolled back and no transaction is open";
+  EXPECT_EQ(conn->lastInterruption(), RKSimpleDBConnObject::Interruption::kNone);
+}
+
+TEST_F(TdsPeerClients, CancelFromAnotherThreadStopsTheRunningBatch) {
+  auto conn = open("cancels");
+  int code = -1;
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(conn->cancel(), 0);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const int ran = conn->executeQueryForZARezodud(
+      "PRINT 'started'\nGO\nWAITFOR DELAY '00:00:30'\nGO\nPRINT 'never'", &code);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  canceller.join();
+  EXPECT_EQ(ran, 0);
+  EXPECT_LT(elapsed, std::chrono::seconds(10));
+  EXPECT_EQ(conn->lastInterruption(), RKSimpleDBConnObject::Interruption::kCancelled)
+      << conn->getLastErrorStr();
+  EXPECT_EQ(conn->lastInterruptedBatchLine(), 3);
+  EXPECT_EQ(output().find("never"), std::string::npos);
+  ASSERT_NE(conn->executeQueryForZARezodud("SELECT 5", &code), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(code, 5);
+  // A cancel while nothing runs does not stop the next run.
+  EXPECT_EQ(conn->cancel(), 0);
+  ASSERT_NE(conn->executeQueryForZARezodud("SELECT 6", &code), 0) << conn->getLastErrorStr();
+  EXPECT_EQ(code, 6);
+}
+
+TEST_F(TdsPeerClients, TsqlSeesTypesLongResultsCountsAndTheErrorSemantics) {
+  if (!ztest::TdsPeer::onPath("tsql")) GTEST_SKIP() << "tsql (freetds-bin) is not installed";
+  std::string rows;
+  for (int i = 1; i <= 3000; ++i)
+    rows += (rows.empty() ? "" : ",") + std::string("(") + std::to_string(i) + ")";
+  const std::string input = dir_.write(
+      "input.sql",
+      "CREATE TABLE typed (i INT NOT NULL, b BIGINT, s NVARCHAR(50), f FLOAT, flag BIT, at DATETIME, "
+      "raw VARBINARY(8), gone NVARCHAR(10), body NVARCHAR(MAX))\n"
+      "INSERT INTO typed VALUES (-7, 9000000000, N'gr\xC3\xBC\xC3\x9F', 2.5, 1, '2024-02-29 13:14:15', "
+      "0x00FF10, "
+      "NULL, N'" +
+          std::string(5000, 'x') +
+          "')\ngo\n"
+          "SELECT i, b, s, f, flag, at, raw, gone, LEN(body) FROM typed\ngo\n"
+          "CREATE TABLE many (n INT PRIMARY KEY)\nINSERT INTO many VALUES " +
+          rows +
+          "\ngo\nSELECT COUNT(*), MAX(n) FROM many\ngo\n"
+          "SET XACT_ABORT ON\nRAISERROR('soft', 16, 1)\nPRINT 'after soft'\nINSERT INTO many VALUES (1)\n"
+          "PRINT 'never printed'\ngo\nSELECT 'still', @@TRANCOUNT\ngo\nexit\n");
+  const std::string out = run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
+                                  shellQuote(peer_->options().user) + " -P " +
+                                  shellQuote(peer_->options().password) + " -D tsqltypes",
+                              input);
+  EXPECT_TRUE(std::regex_search(
+      out, std::regex("-7\t9000000000\tgr\xC3\xBC\xC3\x9F\t2.5\t1\tFeb 29 2024 01:14PM\t00ff10\t"
+                      "NULL\t5000")))
+      << out;
+  EXPECT_NE(out.find("3000\t3000"), std::string::npos) << out;
+  EXPECT_NE(out.find("after soft"), std::string::npos) << out;
+  EXPECT_NE(out.find("Msg 2627"), std::string::npos) << out;
+  EXPECT_EQ(out.find("never printed"), std::string::npos) << out;
+  EXPECT_NE(out.find("still\t0"), std::string::npos) << out;
 }
 
 TEST(TdsPeerHang, SilentPeerEndsTheOpenWithTheLoginTimeout) {

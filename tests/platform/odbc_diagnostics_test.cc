@@ -33,5 +33,22 @@ TEST(ConnectRetryTest, RefusedLoginsAreNotRetriedEvenWithAConnectionRecord) {
   }
 }
 
+TEST(ConversionDiagnosticTest, TheDriversCharacterConversionReportsAreRecognised) {
+  OdbcDiagnostic d = record("HY000", 2402);
+  d.message =
+      "[FreeTDS][SQL Server]Error converting characters into server's character set. Some character(s) could "
+      "not be converted";
+  EXPECT_TRUE(isCharacterConversionDiagnostic(d));
+  d.nativeError = 2403;
+  d.message = "[FreeTDS][SQL Server]Some character(s) could not be converted into client's character set.";
+  EXPECT_TRUE(isCharacterConversionDiagnostic(d));
+  // The number alone or the words alone are something else.
+  d.message = "[FreeTDS][SQL Server]Cannot insert duplicate key";
+  EXPECT_FALSE(isCharacterConversionDiagnostic(d));
+  d = record("22018", 245);
+  d.message = "Conversion failed when converting the varchar value 'x' to data type int.";
+  EXPECT_FALSE(isCharacterConversionDiagnostic(d));
+}
+
 }  // namespace
 }  // namespace zarezodud

@@ -28,14 +28,14 @@ std::vector<std::string> PeerUpgrade::runArgs(const std::string& phase, int port
 }
 
 CommandSpec PeerUpgrade::invocation(const std::vector<std::string>& args, const std::string& password,
-                              std::vector<std::pair<std::string, std::string>> env) const {
+                                    std::vector<std::pair<std::string, std::string>> env) const {
   CommandSpec invocation;
   invocation.program = m_program;
   invocation.args = args;
   invocation.cwd = m_dir.file("inst");
   invocation.env = {{"ZAREZODUD_REGISTRY_DIR", registryDir()}, {"ZAREZODUD_OUTPUT_DIR", m_dir.file("output")},
-              {"ZAREZODUD_INSTANCE", "default"},         {"ZAREZODUD_ODBC_DRIVER", "FreeTDS"},
-              {"ZAREZODUD_PASSWORD", password},          {"ZAREZODUD_LOGIN_TIMEOUT", "10"}};
+                    {"ZAREZODUD_INSTANCE", "default"},         {"ZAREZODUD_ODBC_DRIVER", "FreeTDS"},
+                    {"ZAREZODUD_PASSWORD", password},          {"ZAREZODUD_LOGIN_TIMEOUT", "10"}};
   for (auto& item : env) invocation.env.push_back(std::move(item));
   invocation.unset = {"ZAREZODUD_ODBC_ATTRIBUTES"};
   return invocation;
@@ -56,11 +56,11 @@ std::vector<std::string> PeerUpgrade::queryPeer(const TdsPeer& peer, const std::
   CommandSpec invocation;
   invocation.program = "/usr/bin/env";
   invocation.args = {"python3", "-c",
-               "import sqlite3, sys\n"
-               "c = sqlite3.connect(sys.argv[1])\n"
-               "for r in c.execute(sys.argv[2]):\n"
-               "    print('' if r[0] is None else r[0])\n",
-               file, query};
+                     "import sqlite3, sys\n"
+                     "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                     "for r in c.execute(sys.argv[2]):\n"
+                     "    print('' if r[0] is None else r[0])\n",
+                     file, query};
   const CommandResult result = runCommand(invocation);
   if (result.exitCode != 0 && error != nullptr) *error = result.err;
   std::istringstream in(result.out);

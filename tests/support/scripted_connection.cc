@@ -53,7 +53,14 @@ int ScriptedConnection::OpenSQLConnectionUsingConnectionString(const std::string
   return script_.openResult;
 }
 
-void ScriptedConnection::setUseSQLDefaultCursorType(bool) { script_.calls.push_back("setUseSQLDefaultCursorType"); }
+void ScriptedConnection::setUseSQLDefaultCursorType(bool) {
+  script_.calls.push_back("setUseSQLDefaultCursorType");
+}
+
+int ScriptedConnection::cancel() {
+  ++script_.cancels;
+  return open_ ? 0 : 1;
+}
 
 bool ScriptedConnection::take(const char* call, const std::string& text, bool writeMessages) {
   script_.calls.push_back(call);
@@ -61,6 +68,10 @@ bool ScriptedConnection::take(const char* call, const std::string& text, bool wr
   ScriptedReply r = script_.next();
   rows_ = r.rows;
   affectedRows_ = r.affectedRows;
+  interruption_ = r.interruption;
+  interruptedLine_ = r.interruptedLine;
+  if (r.closesConnection) open_ = false;
+  errorLine_ = r.errorLine;
   nextRow_ = 0;
   resultOpen_ = r.ok;
   columns_.clear();
@@ -74,7 +85,8 @@ bool ScriptedConnection::take(const char* call, const std::string& text, bool wr
     }
     int recNum = 0;
     for (const ScriptedMessage& m : r.messages) {
-      out.append(zarezodud::formatMessageRecord(std::time(nullptr), m.state, m.nativeError, m.text, ++recNum, m.line));
+      out.append(zarezodud::formatMessageRecord(std::time(nullptr), m.state, m.nativeError, m.text, ++recNum,
+                                                m.line));
     }
   }
   if (!r.ok) lastError_ = r.error;
@@ -92,7 +104,8 @@ int ScriptedConnection::executeQuery(const std::string& text, bool) {
   return take("executeQuery", text, false) ? 0 : 1;
 }
 
-int ScriptedConnection::executeWithParams(const std::string& text, const std::vector<zarezodud::SQLParam>& params) {
+int ScriptedConnection::executeWithParams(const std::string& text,
+                                          const std::vector<zarezodud::SQLParam>& params) {
   script_.params.push_back(params);
   return take("executeWithParams", text, false) ? 0 : 1;
 }

@@ -51,6 +51,12 @@ struct ScriptedReply {
   std::vector<ScriptedRow> rows;
   std::vector<ScriptedMessage> messages;
   long long affectedRows = -1;  // getAffectedRowCount() after this call
+  // How the call ended early (with ok false), the line of the interrupted batch, and whether
+  // the connection is closed afterwards.
+  RKSimpleDBConnObject::Interruption interruption = RKSimpleDBConnObject::Interruption::kNone;
+  int interruptedLine = 0;
+  bool closesConnection = false;
+  int errorLine = 0;            // getLastErrorLine() after this call
 };
 
 // Answers and records shared by the connections made while a guard is installed.
@@ -70,13 +76,15 @@ class ConnectionScript {
   void rowNext(const std::string& value);
 
   // --- Records.
-  std::vector<std::string> connectionStrings;  // every string opened, in order
-  std::vector<std::string> texts;              // every text executed, in order
-  std::vector<std::string> calls;              // every operation called, by name, in order
+  std::vector<std::string> connectionStrings;            // every string opened, in order
+  std::vector<std::string> texts;                        // every text executed, in order
+  std::vector<std::string> calls;                        // every operation called, by name, in order
   std::vector<std::vector<zarezodud::SQLParam>> params;  // per executeWithParams call
-  int connectAttempts = 0;  // the last value given to setNumConnectAttempts
-  int made = 0;             // connection objects created
-  int destroyed = 0;        // connection objects deleted
+  int connectAttempts = 0;                               // the last value given to setNumConnectAttempts
+  std::vector<int> queryTimeouts;                        // every value given to setQueryTimeout, in order
+  int cancels = 0;                                       // cancel() calls
+  int made = 0;                                          // connection objects created
+  int destroyed = 0;                                     // connection objects deleted
 
   // Number of calls named name.
   int count(const std::string& name) const;
@@ -105,8 +113,12 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   std::string getDBMSName() override;
   long long getAffectedRowCount() override;
   std::string getLastErrorStr() const override { return lastError_; }
-
-  bool isOpen() const { return open_; }
+  void setQueryTimeout(int seconds) override { script_.queryTimeouts.push_back(seconds); }
+  int cancel() override;
+  Interruption lastInterruption() const override { return interruption_; }
+  int lastInterruptedBatchLine() const override { return interruptedLine_; }
+  bool isOpen() const override { return open_; }
+  int getLastErrorLine() const override { return errorLine_; }
 
  private:
   // Consumes the next reply for an execution call; false (error set) when it fails.
@@ -124,6 +136,9 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   bool bound_ = false;
   std::int64_t* indicators_ = nullptr;
   long long affectedRows_ = -1;
+  Interruption interruption_ = Interruption::kNone;
+  int interruptedLine_ = 0;
+  int errorLine_ = 0;
 };
 
 // Installs the scripted factory for its lifetime and restores the previous one afterwards.

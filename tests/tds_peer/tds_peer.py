@@ -36,13 +36,45 @@ import tds_tokens as tk  # noqa: E402
 
 LOGIN_FAILED = 18456
 
+# Session ids as the server hands them out: user sessions from 51 up to the largest smallint,
+# then around again, skipping the ids still in use.
+FIRST_SPID = 51
+LAST_SPID = 32767
+
+
+class SpidPool:
+    """Hands out session ids that wrap around and are never shared by two live connections."""
+
+    def __init__(self, first=FIRST_SPID, last=LAST_SPID):
+        self._first = first
+        self._last = last
+        self._next = first
+        self._used = set()
+        self._lock = threading.Lock()
+
+    def take(self):
+        """A free id, or None when every id is in use."""
+        with self._lock:
+            for _ in range(self._last - self._first + 1):
+                spid = self._next
+                self._next = self._first if spid >= self._last else spid + 1
+                if spid not in self._used:
+                    self._used.add(spid)
+                    return spid
+            return None
+
+    def give_back(self, spid):
+        with self._lock:
+            self._used.discard(spid)
+
 
 class Connection:
     """One client connection, served on its own thread."""
 
-    def __init__(self, sock, spid, config, options):
+    def __init__(self, sock, spid, config, options, pool=None):
         self.sock = sock
         self.spid = spid
+        self.pool = pool
         self.config = config
         self.options = options
         self.packet_size = pk.DEFAULT_PACKET_SIZE
@@ -72,6 +104,8 @@ class Connection:
                 self.sock.close()
             except OSError:
                 pass
+            if self.pool is not None:
+                self.pool.give_back(self.spid)
 
     def _handshake(self):
         ptype, payload = pk.read_message(self.sock)
@@ -123,8 +157,13 @@ class Connection:
                 self.send(tk.done(tk.DONE, tk.DONE_ATTN, 0, 0))
             else:
                 raise pk.PeerClosed()
-        except tds_session.Cancelled:
+        except tds_session.Cancelled as c:
+            # The request's reply as far as it got, then the acknowledgement on its own.
+            self.send(c.partial or tk.done(tk.DONE, 0, 0, 0))
             self.send(tk.done(tk.DONE, tk.DONE_ATTN, 0, 0))
+        except tds_session.ConnectionKilled as k:
+            self.send(k.reply)
+            raise pk.PeerClosed()
         except (ValueError, IndexError, struct.error) as e:
             # A request the peer cannot decode is answered with an error, not a hang.
             self._fail("The peer cannot decode the request: %s" % e)
@@ -215,16 +254,19 @@ def main(argv=None):
     config = Config(args)
     log = tds_session.RequestLog(args.log)
     held = []
-    spid = 51
+    pool = SpidPool()
     while True:
         sock, _ = listener.accept()
         if args.hang:
             held.append(sock)  # accepted, never read, never answered
             continue
+        spid = pool.take()
+        if spid is None:
+            sock.close()  # every session id is in use
+            continue
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        conn = Connection(sock, spid, config, None)
+        conn = Connection(sock, spid, config, None, pool)
         conn.options = tds_session.Options(args.state_dir, filelist, log, conn.wait)
-        spid += 1
         threading.Thread(target=conn.serve, daemon=True).start()
 
 

@@ -27,18 +27,47 @@ VERSION_TEXT = "tds_peer 1.0 (protocol test peer over SQLite %s)" % sqlite3.sqli
 
 
 class SqlError(Exception):
-    """A server error: number, severity, state and text, raised at a statement's line."""
+    """A server error: number, severity, state and text, raised at a statement's line.
 
-    def __init__(self, number, severity, text, state=1):
+    raised: it comes from RAISERROR (which never ends the batch below severity 20).
+    """
+
+    def __init__(self, number, severity, text, state=1, raised=False):
         super().__init__(text)
         self.number = number
         self.severity = severity
         self.state = state
         self.text = text
+        self.raised = raised
+
+
+# Errors that end the batch whatever XACT_ABORT says: names that cannot be resolved when the
+# statement runs (deferred name resolution) and failed conversions.
+BATCH_ABORTING = {207, 208, 245, 8114}
+
+# Syntax errors found before anything of the batch runs.
+_COMPILE_PATTERNS = [
+    (re.compile(r'near "(.*)": syntax error'), 102, "Incorrect syntax near '%s'."),
+    (re.compile(r"unrecognized token: \"?(.*?)\"?$"), 102, "Incorrect syntax near '%s'."),
+    (re.compile(r"(incomplete input)"), 102, "Incorrect syntax near the end of the batch (%s)."),
+    (re.compile(r"no such function: (.*)"), 195, "'%s' is not a recognized built-in function name."),
+]
 
 
 class Cancelled(Exception):
-    """The client sent ATTENTION while the request ran."""
+    """The client sent ATTENTION while the request ran; partial holds the reply so far."""
+
+    def __init__(self, partial=b""):
+        super().__init__("cancelled")
+        self.partial = partial
+
+
+class ConnectionKilled(Exception):
+    """An error of severity 20 or more: the reply is sent and the connection closed."""
+
+    def __init__(self, reply=b""):
+        super().__init__("connection killed")
+        self.reply = reply
 
 
 class RequestLog:
@@ -130,7 +159,11 @@ class Session:
         self.database = database
         self.nocount = False
         self.implicit_transactions = False
+        self.xact_abort = False
         self.rowcount = 0
+        self.trancount = 0
+        self.last_error = 0
+        self._var_types = {}
         self._connections = {}
         self._prepared = {}
         self._next_handle = 1
@@ -161,28 +194,44 @@ class Session:
         return conn
 
     def _context(self):
-        conn = self._db()
         return tds_sql.Context({
             "@@VERSION": VERSION_TEXT,
             "@@SPID": self.spid,
             "@@ROWCOUNT": self.rowcount,
-            "@@TRANCOUNT": 1 if conn.in_transaction else 0,
+            "@@TRANCOUNT": self.trancount,
             "@@SERVERNAME": SERVER_NAME,
-            "@@ERROR": 0,
+            "@@ERROR": self.last_error,
+            "XACT_STATE()": 1 if self.trancount > 0 else 0,
         }, self.database)
 
     # ---- Entry points --------------------------------------------------------------------
 
     def run_batch(self, text):
-        """Reply bytes for a SQL batch (raises Cancelled on ATTENTION)."""
+        """Reply bytes for a SQL batch. Raises Cancelled (with the reply so far) on ATTENTION
+        and ConnectionKilled (with the whole reply) after an error of severity 20 or more."""
         self.opt.log.write({"kind": "batch", "database": self.database, "text": text})
         reply = Reply()
         self._done_marker = tk.DONE
         self._variables = {}
-        self._run_text(text, reply)
+        self._var_types = {}
+        self._guarded(reply, lambda: self._run_text(text, reply))
         if not reply.ends_with_done():
             reply.done(tk.DONE)
         return reply.finish()
+
+    def _guarded(self, reply, work):
+        """Runs work, turning an interruption into Cancelled and a fatal error into
+        ConnectionKilled, each carrying the reply as it stands."""
+        try:
+            work()
+        except _Interrupted:
+            # An attention rolls back the open transaction only under XACT_ABORT ON.
+            if self.xact_abort and self.trancount:
+                self._rollback_all(reply)
+            raise Cancelled(reply.finish())
+        except _Fatal:
+            self._rollback_all(reply, announce=False)
+            raise ConnectionKilled(reply.finish())
 
     def run_rpc(self, calls):
         """Reply bytes for RPC calls: [(procedure name, [RpcParam])]."""
@@ -192,69 +241,175 @@ class Session:
                      "params": [{"name": p.name, "value": p.value} for p in params]}
             self._done_marker = tk.DONEINPROC
             try:
-                outputs = self._rpc(name, params, reply, entry)
-                reply.add(tk.return_status(0))
-                for ordinal, (pname, column, value) in enumerate(outputs):
-                    reply.add(tk.return_value(ordinal, pname, column, value))
-                reply.done(tk.DONEPROC)
-            except SqlError as e:
-                if not isinstance(e, _AlreadyReported):
-                    self._error(reply, e, 1)
-                reply.add(tk.return_status(-6))
-                reply.done(tk.DONEPROC, tk.DONE_ERROR)
+                self._guarded(reply, lambda: self._one_rpc(name, params, reply, entry))
             finally:
                 self.opt.log.write(entry)
         return reply.finish()
+
+    def _one_rpc(self, name, params, reply, entry):
+        try:
+            outputs = self._rpc(name, params, reply, entry)
+            reply.add(tk.return_status(0))
+            for ordinal, (pname, column, value) in enumerate(outputs):
+                reply.add(tk.return_value(ordinal, pname, column, value))
+            reply.done(tk.DONEPROC)
+        except SqlError as e:
+            if not isinstance(e, _AlreadyReported):
+                self._error(reply, e, 1)
+            reply.add(tk.return_status(-6))
+            reply.done(tk.DONEPROC, tk.DONE_ERROR)
 
     def transaction_request(self, request):
         """Reply bytes for a transaction-manager request: 'begin', 'commit' or 'rollback',
         optionally followed by a new transaction (commit/rollback with begin)."""
         reply = Reply()
-        conn = self._db()
         kind, begin_again = request
         try:
             if kind == "begin":
-                if not conn.in_transaction:
-                    conn.execute("BEGIN")
-                reply.add(tk.envchange_bytes(tk.ENV_BEGIN_TRAN, _descriptor(self.spid), b""))
+                self._begin(reply)
             else:
-                if conn.in_transaction:
-                    conn.execute("COMMIT" if kind == "commit" else "ROLLBACK")
-                env = tk.ENV_COMMIT_TRAN if kind == "commit" else tk.ENV_ROLLBACK_TRAN
-                reply.add(tk.envchange_bytes(env, b"", _descriptor(self.spid)))
+                if kind == "commit":
+                    self._end_all("COMMIT", tk.ENV_COMMIT_TRAN, reply)
+                else:
+                    self._rollback_all(reply)
                 if begin_again:
-                    conn.execute("BEGIN")
-                    reply.add(tk.envchange_bytes(tk.ENV_BEGIN_TRAN, _descriptor(self.spid), b""))
+                    self._begin(reply)
             reply.done(tk.DONE)
         except sqlite3.Error as e:
             self._error(reply, _sqlite_error(e), 1)
             reply.done(tk.DONE, tk.DONE_ERROR)
         return reply.finish()
 
+    # ---- Transactions ----------------------------------------------------------------------
+
+    def _begin(self, reply):
+        """BEGIN TRANSACTION: the outermost one starts a transaction and announces it; inner
+        ones only count."""
+        if self.trancount == 0:
+            conn = self._db()
+            if not conn.in_transaction:
+                conn.execute("BEGIN")
+            reply.add(tk.envchange_bytes(tk.ENV_BEGIN_TRAN, _descriptor(self.spid), b""))
+        self.trancount += 1
+
+    def _commit(self, reply):
+        if self.trancount == 0:
+            raise SqlError(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.")
+        self.trancount -= 1
+        if self.trancount == 0:
+            self._end_all("COMMIT", tk.ENV_COMMIT_TRAN, reply)
+
+    def _end_all(self, verb, env, reply, announce=True):
+        """Commits or rolls back the transaction in every database of the session."""
+        was_open = self.trancount > 0 or any(c.in_transaction for c in self._connections.values())
+        self.trancount = 0
+        for conn in self._connections.values():
+            if conn.in_transaction:
+                conn.execute(verb)
+        if was_open and announce:
+            reply.add(tk.envchange_bytes(env, b"", _descriptor(self.spid)))
+
+    def _rollback_all(self, reply, announce=True):
+        try:
+            self._end_all("ROLLBACK", tk.ENV_ROLLBACK_TRAN, reply, announce)
+        except sqlite3.Error:
+            pass
+
     # ---- Batches -------------------------------------------------------------------------
 
     def _run_text(self, text, reply):
+        """Runs a batch as the server does; False when any statement failed.
+
+        A syntax error anywhere means nothing of the batch runs. A failing statement ends
+        only itself, and the batch goes on, unless XACT_ABORT is ON (then the batch ends and
+        the open transaction is rolled back) or the error ends the batch anyway
+        (BATCH_ABORTING). RAISERROR below severity 20 never ends the batch; severity 20 and
+        above closes the connection.
+        """
         try:
             statements = tds_sql.split_statements(text)
         except tds_sql.SqlSyntaxError as e:
-            self._error(reply, SqlError(105, 15, e.args[0]), e.args[1])
-            reply.done(self._done_marker, tk.DONE_ERROR)
+            number = 113 if "comment" in e.args[0] else 105
+            self._fail_statement(reply, SqlError(number, 15, e.args[0]), e.args[1])
             return False
+        for stmt in statements:
+            problem = self._compile_error(stmt)
+            if problem is not None:
+                self._fail_statement(reply, problem, stmt.line)
+                return False
+        ok = True
         for stmt in statements:
             try:
                 self._statement(stmt, reply)
+                self.last_error = 0
             except SqlError as e:
-                self._error(reply, e, stmt.line)
-                reply.done(self._done_marker, tk.DONE_ERROR)
-                return False
+                ok = False
+                self._fail_statement(reply, e, stmt.line)
+                if e.severity >= 20:
+                    raise _Fatal()
+                if e.raised:
+                    continue
+                if self.xact_abort:
+                    self._rollback_all(reply)
+                    return False
+                if e.number in BATCH_ABORTING:
+                    return False
+        return ok
+
+    def _fail_statement(self, reply, err, line):
+        """The error of a statement and the statement's DONE with the error bit."""
+        self._error(reply, err, line)
+        self.last_error = err.number
+        reply.done(self._done_marker, tk.DONE_ERROR)
+
+    def _compile_error(self, stmt):
+        """The syntax error of a statement that runs on SQLite, found without running it."""
+        w0 = stmt.word(0)
+        if w0 == "IF":
+            guarded = _guarded_start(stmt.tokens)
+            if guarded is None:
+                return SqlError(102, 15, "Incorrect syntax near 'IF'.")
+            return self._compile_error(tds_sql.Statement(stmt.tokens[guarded:], stmt.line))
+        tokens = stmt.tokens
+        if w0 == "PRINT" and len(tokens) > 1:
+            tokens = [tds_sql.Token("word", "SELECT", stmt.line)] + tokens[1:]
+        elif not self._runs_on_sqlite(stmt):
+            return None
+        if w0 == "TRUNCATE" and stmt.word(1) == "TABLE":
+            tokens = [tds_sql.Token("word", "DELETE", stmt.line), tds_sql.Token("word", "FROM", stmt.line)] + tokens[2:]
+        try:
+            sql = tds_sql.translate(tokens, self._context(), null_variables=True)
+            self._db().execute("EXPLAIN " + sql).fetchall()
+        except sqlite3.Error as e:
+            text = str(e)
+            for pattern, number, message in _COMPILE_PATTERNS:
+                m = pattern.search(text)
+                if m:
+                    return SqlError(number, 15 if number == 102 else 16, message % m.group(1))
+        except (IndexError, StopIteration, ValueError):
+            pass
+        return None
+
+    def _runs_on_sqlite(self, stmt):
+        w0 = stmt.word(0)
+        if w0 in ("SET", "USE", "PRINT", "RAISERROR", "WAITFOR", "DECLARE", "IF", "COMMIT", "ROLLBACK",
+                  "EXEC", "EXECUTE", "RESTORE", "BACKUP", "SAVE") or w0.startswith("SP_"):
+            return False
+        if w0 == "BEGIN" and stmt.word(1) in ("TRAN", "TRANSACTION"):
+            return False
+        if (w0 == "SELECT" and len(stmt.tokens) > 2 and stmt.tokens[1].kind == "var"
+                and not stmt.tokens[1].text.startswith("@@") and stmt.tokens[2].text == "="):
+            return False
         return True
 
     def _error(self, reply, err, line):
         is_error = err.severity > 10
-        reply.add(tk.message(is_error, err.number, err.state, err.severity, err.text, SERVER_NAME, line))
+        # Severity 10 is informational and reaches the client as class 0.
+        severity = 0 if err.severity == 10 else err.severity
+        reply.add(tk.message(is_error, err.number, err.state, severity, err.text, SERVER_NAME, line))
 
-    def _info(self, reply, number, text, line, state=1, severity=0):
-        reply.add(tk.message(False, number, state, severity, text, SERVER_NAME, line))
+    def _info(self, reply, number, text, line, state=1, severity=0, error=False):
+        reply.add(tk.message(error, number, state, severity, text, SERVER_NAME, line))
 
     def _statement(self, stmt, reply):
         w0 = stmt.word(0)
@@ -272,7 +427,7 @@ class Session:
             return self._declare(stmt)
         if w0 == "IF":
             return self._if(stmt, reply)
-        if w0 in ("BEGIN", "COMMIT", "ROLLBACK") and self._transaction(stmt):
+        if w0 in ("BEGIN", "COMMIT", "ROLLBACK") and self._transaction(stmt, reply):
             return None
         if w0 in ("EXEC", "EXECUTE") or w0.startswith("SP_"):
             return self._exec(stmt, reply)
@@ -291,6 +446,8 @@ class Session:
         value = stmt.word(len(stmt.tokens) - 1)
         if option == "NOCOUNT":
             self.nocount = value == "ON"
+        elif option == "XACT_ABORT":
+            self.xact_abort = value == "ON"
         elif option == "IMPLICIT_TRANSACTIONS":
             self.implicit_transactions = value == "ON"
         # Every other option is accepted and has no effect here.
@@ -325,6 +482,7 @@ class Session:
         args = tds_sql.split_arguments(toks[1:close]) if close else []
         if len(args) < 3:
             raise SqlError(102, 15, "Incorrect syntax near 'RAISERROR'.")
+        options = {t.upper() for t in toks[close + 1:] if t.kind == "word"}
         first = self._scalar(args[0])
         severity = int(self._scalar(args[1]) or 0)
         state = int(self._scalar(args[2]) or 0)
@@ -334,9 +492,19 @@ class Session:
         else:
             number, text = 50000, _printf(_text_of(first), substitutions)
         severity = max(0, min(severity, 25))
+        if severity > 18 and "LOG" not in options:
+            raise SqlError(2754, 16, "Error severity levels greater than 18 can only be specified by members of "
+                                     "the sysadmin role, using the WITH LOG option.")
+        if severity >= 20:
+            self._info(reply, 2745, "Process ID %d has raised user error %d, severity %d. SQL Server is "
+                                    "terminating this process." % (self.spid, number, severity),
+                       stmt.line, state=2, severity=16, error=True)
+            self._error(reply, SqlError(number, severity, text, state), stmt.line)
+            raise SqlError(596, 21, "Cannot continue the execution because the session is in the kill state.")
         if severity > 10:
-            raise SqlError(number, severity, text, state)
-        self._info(reply, number, text, stmt.line, state=state, severity=severity)
+            raise SqlError(number, severity, text, state, raised=True)
+        # Severity 10 and below is a message; 10 reaches the client as class 0.
+        self._info(reply, number, text, stmt.line, state=state, severity=0 if severity == 10 else severity)
 
     def _waitfor(self, stmt):
         if stmt.word(1) != "DELAY" or len(stmt.tokens) < 3:
@@ -348,7 +516,7 @@ class Session:
         seconds = int(m.group(1)) * 3600 + int(m.group(2)) * 60 + int(m.group(3) or 0)
         seconds += int((m.group(4) or "0").ljust(3, "0")) / 1000.0
         if self.opt.wait(seconds):
-            raise Cancelled()
+            raise _Interrupted()
 
     def _declare(self, stmt):
         for group in tds_sql.split_arguments(stmt.tokens[1:]):
@@ -359,41 +527,33 @@ class Session:
             eq = next((i for i, t in enumerate(group) if t.text == "="), None)
             if eq is not None:
                 value = self._scalar(group[eq + 1:])
+            self._var_types[name] = tds_sql.join_tokens(group[1:eq]).upper()
             self._variables[name] = value
 
     def _if(self, stmt, reply):
         toks = stmt.tokens
-        depth = 0
-        split = None
-        for i in range(1, len(toks)):
-            t = toks[i]
-            if t.text == "(":
-                depth += 1
-            elif t.text == ")":
-                depth -= 1
-            elif depth == 0 and t.kind == "word" and t.text.upper() in tds_sql.STARTERS:
-                split = i
-                break
-        if split is None or split == 1:
+        split = _guarded_start(toks)
+        if split is None:
             raise SqlError(102, 15, "Incorrect syntax near 'IF'.")
         condition = self._scalar(toks[1:split], "CASE WHEN %s THEN 1 ELSE 0 END")
         if condition:
             self._statement(tds_sql.Statement(toks[split:], stmt.line), reply)
 
-    def _transaction(self, stmt):
+    def _transaction(self, stmt, reply):
         w0, w1 = stmt.word(0), stmt.word(1)
         if w0 == "BEGIN" and w1 not in ("TRAN", "TRANSACTION"):
             return False
-        conn = self._db()
-        if w0 == "BEGIN":
-            if not conn.in_transaction:
-                conn.execute("BEGIN")
-        elif conn.in_transaction:
-            conn.execute("COMMIT" if w0 == "COMMIT" else "ROLLBACK")
-        elif w0 == "COMMIT":
-            raise SqlError(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.")
-        else:
-            raise SqlError(3903, 16, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.")
+        try:
+            if w0 == "BEGIN":
+                self._begin(reply)
+            elif w0 == "COMMIT":
+                self._commit(reply)
+            elif self.trancount == 0:
+                raise SqlError(3903, 16, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.")
+            else:
+                self._rollback_all(reply)
+        except sqlite3.Error as e:
+            raise _sqlite_error(e)
         return True
 
     # ---- Procedures and canned answers -----------------------------------------------------
@@ -474,6 +634,8 @@ class Session:
                 return tds_sql.unquote_string(t.text)
             if t.kind == "number" and re.fullmatch(r"\d+", t.text):
                 return int(t.text)
+            if t.kind == "binary":
+                return tds_sql.binary_value(t.text)
             if t.kind == "var" and not t.text.startswith("@@"):
                 return self._variable(t.text)
         if len(tokens) == 2 and tokens[0].text == "-" and tokens[1].kind == "number" and tokens[1].text.isdigit():
@@ -532,9 +694,9 @@ class Session:
             return self._select_assignment(stmt)
         conn = self._db()
         sql = tds_sql.translate(stmt.tokens, self._context())
-        if self.implicit_transactions and not conn.in_transaction and w0 in (
+        if self.implicit_transactions and self.trancount == 0 and w0 in (
                 "SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP", "ALTER", "TRUNCATE"):
-            conn.execute("BEGIN")
+            self._begin(reply)
         if w0 == "TRUNCATE" and stmt.word(1) == "TABLE":
             delete = [tds_sql.Token("word", "DELETE", stmt.line), tds_sql.Token("word", "FROM", stmt.line)]
             sql = tds_sql.translate(delete + stmt.tokens[2:], self._context())
@@ -552,7 +714,8 @@ class Session:
         if described:
             names = [_column_name(d[0]) for d in described]
             decls = self._declared_types(conn, stmt, len(names))
-            columns, converted = _type_columns(names, decls, rows)
+            not_null = self._not_null_columns(conn, stmt, len(names))
+            columns, converted = _type_columns(names, decls, rows, not_null)
             self._result(reply, columns, converted)
             if w0 in _DML:
                 self.rowcount = cur.rowcount if cur.rowcount >= 0 else len(rows)
@@ -574,7 +737,14 @@ class Session:
                     info = conn.execute("PRAGMA temp.table_info(__peer_columns)").fetchall()
                 finally:
                     conn.execute("DROP VIEW temp.__peer_columns")
-                return [r[2] for r in info][:count] + [""] * max(0, count - len(info))
+                decls = [r[2] for r in info][:count] + [""] * max(0, count - len(info))
+                # A variable selected as it is keeps the type it was declared with.
+                if w0 == "SELECT":
+                    for i, item in enumerate(_select_items(stmt.tokens)[:count]):
+                        item = _without_alias(item)
+                        if len(item) == 1 and item[0].kind == "var" and not item[0].text.startswith("@@"):
+                            decls[i] = self._var_types.get(tds_sql.variable_name(item[0].text), decls[i])
+                return decls
             if w0 == "INSERT" and stmt.word(1) == "INTO":
                 table, returning = tds_sql.insert_returning(stmt.tokens)
                 info = {r[1].lower(): r[2] for r in conn.execute(
@@ -584,11 +754,36 @@ class Session:
             pass
         return [""] * count
 
+    def _not_null_columns(self, conn, stmt, count):
+        """Which result columns cannot hold NULL: literals, and plain references to NOT NULL
+        (or identity) columns of the tables the query reads."""
+        result = [False] * count
+        if stmt.word(0) != "SELECT":
+            return result
+        columns = {}
+        for table in _from_tables(stmt.tokens):
+            try:
+                for r in conn.execute("PRAGMA table_info(%s)" % tds_sql.quote_identifier(table)).fetchall():
+                    columns[r[1].lower()] = bool(r[3]) or bool(r[5])
+            except sqlite3.Error:
+                pass
+        for i, item in enumerate(_select_items(stmt.tokens)[:count]):
+            item = _without_alias(item)
+            if len(item) == 1 and item[0].kind in ("number", "string", "binary"):
+                result[i] = True
+            elif len(item) == 2 and item[0].text == "-" and item[1].kind == "number":
+                result[i] = True
+            elif item and item[-1].kind in ("word", "bracket") and all(
+                    t.kind in ("word", "bracket") or t.text == "." for t in item):
+                result[i] = columns.get(tds_sql.identifier(item[-1]).lower(), False)
+        return result
+
     # ---- RPC -------------------------------------------------------------------------------
 
     def _rpc(self, name, params, reply, entry):
         lowered = name.lower()
         self._variables = {}
+        self._var_types = {}
         outputs = []
         if lowered == "sp_executesql":
             text, declaration, values = _param_text(params, 0), _param_text(params, 1), params[2:]
@@ -627,10 +822,34 @@ class Session:
     def _bind(self, declaration, values):
         """Binds RPC parameter values to the names declared ('@P1 int, @P2 nvarchar(10)');
         named values bind by name, unnamed ones by position."""
-        declared = re.findall(r"(@[A-Za-z_0-9#$@]+)", declaration or "")
+        declared = re.findall(r"(@[A-Za-z_0-9#$@]+)\s*([A-Za-z_0-9]*(?:\s*\([^)]*\))?)", declaration or "")
+        for name, type_name in declared:
+            self._var_types[tds_sql.variable_name(name)] = type_name.upper()
         for i, p in enumerate(values):
-            name = p.name or (declared[i] if i < len(declared) else "@P%d" % (i + 1))
+            name = p.name or (declared[i][0] if i < len(declared) else "@P%d" % (i + 1))
             self._variables[tds_sql.variable_name(name)] = _bindable(p.value)
+
+
+class _Interrupted(Exception):
+    """ATTENTION arrived while a statement waited."""
+
+
+class _Fatal(Exception):
+    """An error of severity 20 or more was reported: the connection must close."""
+
+
+def _guarded_start(toks):
+    """The index where the statement guarded by IF begins (None when there is none)."""
+    depth = 0
+    for i in range(1, len(toks)):
+        t = toks[i]
+        if t.text == "(":
+            depth += 1
+        elif t.text == ")":
+            depth -= 1
+        elif depth == 0 and t.kind == "word" and t.text.upper() in tds_sql.STARTERS:
+            return i if i > 1 else None
+    return None
 
 
 class _AlreadyReported(SqlError):
@@ -751,15 +970,85 @@ def _as_datetime(v):
         return None
 
 
-def _type_columns(names, decls, rows):
+def _select_items(tokens):
+    """The top-level items of a SELECT list (after DISTINCT/TOP), each a list of tokens."""
+    i = 1
+    if i < len(tokens) and tokens[i].upper() in ("DISTINCT", "ALL"):
+        i += 1
+    if i < len(tokens) and tokens[i].upper() == "TOP":
+        i += 2 if i + 1 < len(tokens) and tokens[i + 1].kind in ("number", "var") else 4
+    depth = 0
+    end = len(tokens)
+    for k in range(i, len(tokens)):
+        if tokens[k].text == "(":
+            depth += 1
+        elif tokens[k].text == ")":
+            depth -= 1
+        elif depth == 0 and tokens[k].upper() in ("FROM", "WHERE", "ORDER", "GROUP", "HAVING", "UNION", "INTO"):
+            end = k
+            break
+    return tds_sql.split_arguments(tokens[i:end])
+
+
+def _without_alias(item):
+    """A select item without its column alias ("expr AS name", "expr name")."""
+    if len(item) >= 2 and item[-2].upper() == "AS":
+        return item[:-2]
+    if len(item) >= 2 and item[-1].kind in ("word", "bracket", "dquote") and item[-2].kind in (
+            "word", "bracket", "var", "number", "string") and item[-2].text != ".":
+        return item[:-1]
+    return item
+
+
+def _from_tables(tokens):
+    """The names of the tables named after FROM or JOIN."""
+    names = []
+    for k, t in enumerate(tokens[:-1]):
+        if t.upper() in ("FROM", "JOIN"):
+            j = k + 1
+            while j + 2 < len(tokens) and tokens[j + 1].text == ".":
+                j += 2  # database or schema prefixes
+            if tokens[j].kind in ("word", "bracket", "dquote"):
+                names.append(tds_sql.identifier(tokens[j]))
+    return names
+
+
+_LENGTH = re.compile(r"\(\s*(\d+)\s*\)")
+
+
+def _declared_length(decl):
+    """The length of a declared character or binary type: a number, "max" (no length or MAX)
+    or None (not such a type)."""
+    if not any(k in decl for k in ("CHAR", "TEXT", "BINARY", "CLOB", "BLOB", "IMAGE")):
+        return None
+    if "TEXT" in decl or "IMAGE" in decl or "MAX" in decl:
+        return "max"
+    m = _LENGTH.search(decl)
+    return int(m.group(1)) if m else "max"
+
+
+def _type_columns(names, decls, rows, not_null=None):
     """Chooses a column kind from the declared type (and the values where none is declared)
     and converts the values to it."""
     columns = []
     by_column = list(zip(*rows)) if rows else [()] * len(names)
     converted_columns = []
-    for name, decl, values in zip(names, decls, by_column):
-        kind, converted = _column_kind((decl or "").upper(), values)
-        columns.append(tk.Column(name, kind))
+    not_null = not_null or [False] * len(names)
+    for name, decl, values, required in zip(names, decls, by_column, not_null):
+        decl = (decl or "").upper()
+        kind, converted = _column_kind(decl, values)
+        length = _declared_length(decl)
+        size = None
+        if kind in ("text", "longtext"):
+            longest = max((len(v.encode("utf-16-le")) // 2 for v in converted if v is not None), default=1)
+            if length == "max" or (length is not None and length > 4000) or longest > 4000:
+                kind = "longtext"
+            else:
+                size = length if length is not None else max(longest, 1)
+        elif kind == "binary":
+            size = length if isinstance(length, int) else max((len(v) for v in converted if v is not None),
+                                                              default=1)
+        columns.append(tk.Column(name, kind, size, nullable=not required))
         converted_columns.append(converted)
     converted_rows = [list(r) for r in zip(*converted_columns)] if rows else []
     return columns, converted_rows

@@ -21,6 +21,7 @@ _TOKEN = re.compile(r"""
 | (?P<bracket>\[(?:[^\]]|\]\])*\])
 | (?P<dquote>"(?:[^"]|"")*")
 | (?P<var>@@?[A-Za-z_0-9#$@]+)
+| (?P<binary>0[xX][0-9A-Fa-f]*)
 | (?P<number>(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?)
 | (?P<word>[^\W\d][\w#$]*)
 | (?P<punct>.)
@@ -211,6 +212,14 @@ def unquote_string(text):
     return text[1:-1].replace("''", "'")
 
 
+def binary_value(text):
+    """The bytes of a binary literal token (0x0102); an odd digit count gets a leading zero."""
+    digits = text[2:]
+    if len(digits) % 2:
+        digits = "0" + digits
+    return bytes.fromhex(digits)
+
+
 def identifier(tok):
     """The name of an identifier token (word, [bracketed] or "quoted")."""
     if tok.kind == "bracket":
@@ -272,6 +281,8 @@ def translate(stmt_tokens, context, null_variables=False):
         empty_call = nxt is not None and nxt.text == "(" and after is not None and after.text == ")"
         if tok.kind == "string":
             out.append(_tok("string", "'" + unquote_string(tok.text).replace("'", "''") + "'"))
+        elif tok.kind == "binary":
+            out.append(_tok("string", "X'" + binary_value(tok.text).hex() + "'"))
         elif tok.kind == "bracket":
             out.append(_tok("dquote", quote_identifier(identifier(tok))))
         elif tok.kind == "var":
@@ -300,6 +311,9 @@ def translate(stmt_tokens, context, null_variables=False):
                 out.append(_tok("punct", "("))
                 out.append(_tok("punct", ")"))
                 i = j
+        elif word == "XACT_STATE" and empty_call:
+            out.append(_literal(context.globals.get("XACT_STATE()", 0)))
+            i += 2
         elif word == "DB_NAME" and empty_call:
             out.append(_literal(context.database))
             i += 2

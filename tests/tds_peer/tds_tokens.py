@@ -35,6 +35,9 @@ DONE_INXACT = 0x04
 DONE_COUNT = 0x10
 DONE_ATTN = 0x20
 
+# COLMETADATA column flags.
+FLAG_NULLABLE = 0x0001
+
 # ENVCHANGE types.
 ENV_DATABASE = 1
 ENV_LANGUAGE = 2
@@ -146,12 +149,15 @@ def return_status(value):
 # ---- Result columns -------------------------------------------------------------------------
 
 class Column:
-    """One result column: a name and one of the kinds int, bigint, bit, float, text,
-    longtext, binary, datetime."""
+    """One result column: a name, one of the kinds int, bigint, bit, float, text, longtext,
+    binary, datetime, the declared length (characters for text, bytes for binary; None for
+    the largest non-max length) and whether it may hold NULL."""
 
-    def __init__(self, name, kind):
+    def __init__(self, name, kind, size=None, nullable=True):
         self.name = name
         self.kind = kind
+        self.size = size
+        self.nullable = nullable
 
     def type_info(self):
         k = self.kind
@@ -166,11 +172,13 @@ class Column:
         if k == "datetime":
             return bytes([T_DATETIMN, 8])
         if k == "text":
-            return bytes([T_NVARCHAR]) + struct.pack("<H", 8000) + COLLATION
+            chars = 4000 if self.size is None else min(max(self.size, 1), 4000)
+            return bytes([T_NVARCHAR]) + struct.pack("<H", 2 * chars) + COLLATION
         if k == "longtext":
             return bytes([T_NVARCHAR]) + struct.pack("<H", 0xFFFF) + COLLATION
         if k == "binary":
-            return bytes([T_BIGVARBINARY]) + struct.pack("<H", 8000)
+            size = 8000 if self.size is None else min(max(self.size, 1), 8000)
+            return bytes([T_BIGVARBINARY]) + struct.pack("<H", size)
         raise ValueError("unknown column kind " + k)
 
     def value(self, v):
@@ -210,7 +218,7 @@ class Column:
 def colmetadata(columns):
     body = bytearray([COLMETADATA]) + struct.pack("<H", len(columns))
     for col in columns:
-        body += struct.pack("<IH", 0, 0x0001)  # user type, flags: nullable
+        body += struct.pack("<IH", 0, FLAG_NULLABLE if col.nullable else 0)  # user type, flags
         body += col.type_info()
         body += b_varchar(col.name)
     return bytes(body)

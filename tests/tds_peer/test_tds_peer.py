@@ -47,11 +47,14 @@ def parse_tokens(data):
             out.append((marker, {"value": r.unpack("<i")[0]}))
         elif marker == tk.COLMETADATA:
             columns = []
+            flags = []
             for _ in range(r.u16()):
-                r.unpack("<IH")
+                flags.append(r.unpack("<IH")[1])
                 info = tk.read_type_info(r)
                 columns.append((r.b_varchar(), info))
-            out.append((marker, {"names": [c[0] for c in columns], "types": [c[1].code for c in columns]}))
+            out.append((marker, {"names": [c[0] for c in columns], "types": [c[1].code for c in columns],
+                                 "sizes": [c[1].size for c in columns],
+                                 "nullable": [bool(f & tk.FLAG_NULLABLE) for f in flags]}))
         elif marker == tk.ROW:
             out.append((marker, {"values": [tk.read_value(r, info) for _, info in columns]}))
         elif marker == tk.RETURNVALUE:
@@ -142,14 +145,86 @@ class SessionTest(unittest.TestCase):
         self.assertEqual(of(tokens, tk.ROW), [{"values": [1]}, {"values": ["two"]}])
         self.assertEqual(of(tokens, tk.INFO)[0]["line"], 3)
 
-    def test_raiserror_severity_decides_info_or_error_and_errors_end_the_batch(self):
+    def test_raiserror_severity_decides_info_or_error_and_the_batch_goes_on(self):
         tokens = self.batch("RAISERROR('note %d', 10, 2, 7)\n\nRAISERROR(N'bad', 16, 1)\nSELECT 99")
-        self.assertEqual(of(tokens, tk.INFO), [{"number": 50000, "severity": 10, "state": 2, "text": "note 7",
-                                                "line": 1}])
+        self.assertEqual(of(tokens, tk.INFO), [{"number": 50000, "severity": 0, "state": 2, "text": "note 7",
+                                                "line": 1}], "severity 10 reaches the client as class 0")
         self.assertEqual(of(tokens, tk.ERROR)[0]["line"], 3)
-        self.assertEqual(of(tokens, tk.ROW), [], "the statement after the error must not run")
-        self.assertTrue(tokens[-1][1]["status"] & tk.DONE_ERROR)
+        self.assertEqual(of(tokens, tk.ROW), [{"values": [99]}], "RAISERROR 16 does not end the batch")
+        dones = of(tokens, tk.DONE)
+        self.assertEqual([bool(d["status"] & tk.DONE_ERROR) for d in dones], [True, False])
         self.assertFalse(tokens[-1][1]["status"] & tk.DONE_MORE)
+        # Not even under XACT_ABORT ON, and the transaction stays open and committable.
+        tokens = self.batch("SET XACT_ABORT ON\nBEGIN TRAN\nRAISERROR('bad', 16, 1)\n"
+                            "SELECT @@TRANCOUNT, XACT_STATE()\nROLLBACK")
+        self.assertEqual(of(tokens, tk.ROW), [{"values": [1, 1]}])
+
+    def test_severity_above_18_needs_with_log_and_20_closes_the_connection(self):
+        tokens = self.batch("RAISERROR('too high', 19, 1)\nSELECT 1")
+        self.assertEqual(of(tokens, tk.ERROR)[0]["number"], 2754)
+        self.assertEqual(of(tokens, tk.ROW), [{"values": [1]}])
+        self.batch("CREATE TABLE k (v INT)")
+        self.batch("BEGIN TRAN\nINSERT INTO k VALUES (1)")
+        with self.assertRaises(tds_session.ConnectionKilled) as killed:
+            self.session.run_batch("RAISERROR('fatal', 20, 1) WITH LOG\nSELECT 2")
+        tokens = parse_tokens(killed.exception.reply)
+        self.assertEqual([e["number"] for e in of(tokens, tk.ERROR)], [2745, 50000, 596])
+        self.assertEqual(of(tokens, tk.ERROR)[1]["severity"], 20)
+        self.assertEqual(of(tokens, tk.ROW), [], "nothing after a fatal error runs")
+        self.assertEqual(of(self.batch("SELECT COUNT(*) FROM k"), tk.ROW), [{"values": [0]}],
+                         "the open transaction was rolled back")
+
+    def test_compile_error_runs_nothing_of_the_batch(self):
+        self.batch("CREATE TABLE c (v INT)")
+        tokens = self.batch("INSERT INTO c VALUES (1)\nPRINT 'x'\nSELECT v FROM c WHERE v = = 1")
+        self.assertEqual(of(tokens, tk.ERROR), [{"number": 102, "severity": 15, "state": 1,
+                                                 "text": "Incorrect syntax near '='.", "line": 3}])
+        tokens = self.batch("INSERT INTO c VALUES (1)\nPRINT 'x' SELEC 1")
+        self.assertEqual(of(tokens, tk.ERROR)[0]["line"], 2)
+        self.assertEqual(of(tokens, tk.INFO), [])
+        self.assertEqual(of(self.batch("SELECT COUNT(*) FROM c"), tk.ROW), [{"values": [0]}])
+        # A name that cannot be resolved is found only when the statement runs, and ends the batch.
+        tokens = self.batch("INSERT INTO c VALUES (2)\nSELECT * FROM no_such_table\nINSERT INTO c VALUES (3)")
+        self.assertEqual(of(tokens, tk.ERROR)[0]["number"], 208)
+        self.assertEqual(of(self.batch("SELECT v FROM c"), tk.ROW), [{"values": [2]}])
+
+    def test_statement_errors_continue_unless_xact_abort_is_on(self):
+        self.batch("CREATE TABLE u (id INT PRIMARY KEY)")
+        tokens = self.batch("BEGIN TRAN\nINSERT INTO u VALUES (1)\nINSERT INTO u VALUES (1)\n"
+                            "SELECT @@ERROR, @@TRANCOUNT\nCOMMIT")
+        self.assertEqual(of(tokens, tk.ERROR)[0]["number"], 2627)
+        self.assertEqual(of(tokens, tk.ROW), [{"values": [2627, 1]}])
+        self.assertEqual([e["raw"][0] for e in of(tokens, tk.ENVCHANGE)], [tk.ENV_BEGIN_TRAN, tk.ENV_COMMIT_TRAN])
+        self.assertEqual(of(self.batch("SELECT COUNT(*) FROM u"), tk.ROW), [{"values": [1]}], "the first row is kept")
+
+        tokens = self.batch("SET XACT_ABORT ON\nBEGIN TRAN\nINSERT INTO u VALUES (2)\nINSERT INTO u VALUES (1)\n"
+                            "PRINT 'never'\nCOMMIT")
+        self.assertEqual(of(tokens, tk.ERROR)[0]["number"], 2627)
+        self.assertEqual(of(tokens, tk.INFO), [], "XACT_ABORT ON ends the batch")
+        self.assertEqual([e["raw"][0] for e in of(tokens, tk.ENVCHANGE)],
+                         [tk.ENV_BEGIN_TRAN, tk.ENV_ROLLBACK_TRAN])
+        self.assertEqual(of(self.batch("SELECT COUNT(*), @@TRANCOUNT, XACT_STATE() FROM u"), tk.ROW),
+                         [{"values": [1, 0, 0]}], "and rolls the transaction back")
+        tokens = self.batch("SET XACT_ABORT OFF\nCOMMIT\nPRINT 'goes on'")
+        self.assertEqual(of(tokens, tk.ERROR)[0]["number"], 3902)
+        self.assertEqual(of(tokens, tk.INFO)[0]["text"], "goes on")
+
+    def test_column_metadata_binary_literals_and_typed_parameters(self):
+        self.batch("CREATE TABLE m (id INT IDENTITY(1,1) NOT NULL, name NVARCHAR(50) NOT NULL, note NVARCHAR(50), "
+                   "body NVARCHAR(MAX), raw VARBINARY(16))")
+        self.batch("INSERT INTO m (name, raw) VALUES ('a', 0x0102FF)")
+        meta = of(self.batch("SELECT id, name, note, body, raw, 7 FROM m"), tk.COLMETADATA)[0]
+        self.assertEqual(meta["types"][:4], [tk.T_INTN, tk.T_NVARCHAR, tk.T_NVARCHAR, tk.T_NVARCHAR])
+        self.assertEqual(meta["sizes"][1:5], [100, 100, 0xFFFF, 16], "nvarchar(50) is 100 bytes; max is PLP")
+        self.assertEqual(meta["nullable"], [False, False, True, True, True, False])
+        self.assertEqual(of(self.batch("SELECT raw, 0x0A FROM m"), tk.ROW), [{"values": [b"\x01\x02\xff", b"\n"]}])
+        param = tk.RpcParam
+        at = datetime.datetime(2024, 5, 6, 7, 8, 9)
+        tokens = parse_tokens(self.session.run_rpc([("sp_executesql", [
+            param("", False, "SELECT @d, @n", None), param("", False, "@d datetime, @n int", None),
+            param("@d", False, at, None), param("@n", False, 3, None)])]))
+        self.assertEqual(of(tokens, tk.COLMETADATA)[0]["types"], [tk.T_DATETIMN, tk.T_INTN])
+        self.assertEqual(of(tokens, tk.ROW), [{"values": [at, 3]}])
 
     def test_rows_count_and_types_from_sqlite(self):
         self.batch("CREATE TABLE t (id INT IDENTITY(1,1) PRIMARY KEY, name NVARCHAR(20), at DATETIME, big BIGINT)")
@@ -278,16 +353,28 @@ class WireTest(unittest.TestCase):
     def test_attention_during_waitfor_answers_done_with_the_attention_flag(self):
         sock, _ = self.connect("S3cret-\u00e9")
         started = time.monotonic()
-        pk.send_message(sock, batch("WAITFOR DELAY '00:00:20'\nSELECT 1"), 4096, ptype=pk.SQL_BATCH)
+        pk.send_message(sock, batch("SELECT 5\nWAITFOR DELAY '00:00:20'\nSELECT 1"), 4096, ptype=pk.SQL_BATCH)
         time.sleep(0.3)
         pk.send_message(sock, b"", 4096, ptype=pk.ATTENTION)
+        # The reply of the request as far as it got, then the acknowledgement as a message of its own.
         _, reply = pk.read_message(sock)
         tokens = parse_tokens(reply)
+        self.assertEqual(of(tokens, tk.ROW), [{"values": [5]}])
+        self.assertFalse(tokens[-1][1]["status"] & (tk.DONE_MORE | tk.DONE_ATTN))
+        _, reply = pk.read_message(sock)
         self.assertLess(time.monotonic() - started, 10)
-        self.assertEqual(tokens, [(tk.DONE, {"status": tk.DONE_ATTN, "command": 0, "count": 0})])
+        self.assertEqual(parse_tokens(reply), [(tk.DONE, {"status": tk.DONE_ATTN, "command": 0, "count": 0})])
         pk.send_message(sock, batch("SELECT 'still here'"), 4096, ptype=pk.SQL_BATCH)
         _, reply = pk.read_message(sock)
         self.assertEqual(of(parse_tokens(reply), tk.ROW), [{"values": ["still here"]}])
+        sock.close()
+
+    def test_fatal_error_closes_the_connection_after_its_messages(self):
+        sock, _ = self.connect("S3cret-\u00e9")
+        pk.send_message(sock, batch("RAISERROR('fatal', 21, 1) WITH LOG"), 4096, ptype=pk.SQL_BATCH)
+        _, reply = pk.read_message(sock)
+        self.assertIn(50000, [e["number"] for e in of(parse_tokens(reply), tk.ERROR)])
+        self.assertEqual(sock.recv(1), b"", "the peer closes the connection")
         sock.close()
 
     def test_transaction_manager_requests(self):
@@ -316,6 +403,23 @@ class WireTest(unittest.TestCase):
         _, reply = pk.read_message(sock)
         self.assertEqual(of(parse_tokens(reply), tk.ROW)[0]["values"][0], "x" * 6000)
         sock.close()
+
+
+class SpidPoolTest(unittest.TestCase):
+    def test_ids_wrap_around_and_skip_those_in_use(self):
+        import tds_peer
+        pool = tds_peer.SpidPool(51, 53)
+        self.assertEqual([pool.take(), pool.take(), pool.take()], [51, 52, 53])
+        self.assertIsNone(pool.take(), "all in use")
+        pool.give_back(52)
+        self.assertEqual(pool.take(), 52)
+        pool.give_back(51)
+        pool.give_back(53)
+        self.assertEqual([pool.take(), pool.take()], [53, 51])
+        big = tds_peer.SpidPool()
+        for _ in range(70000):
+            big.give_back(big.take())
+        self.assertLessEqual(big.take(), tds_peer.LAST_SPID)
 
 
 def batch(text):
