@@ -1,4 +1,4 @@
-// A small JSON parser for the files this command writes itself (the state file). It accepts
+// A small JSON parser for the files this command writes itself (its reports). It accepts
 // standard JSON (RFC 8259) with any nesting up to 64 levels and rejects everything else,
 // saying where.
 //

@@ -2,7 +2,7 @@
 // lint: --script-codepage NAME and --var NAME=VALUE (repeatable; turns the sqlcmd variable mode
 // on). They are turned into parameter overrides (--set ScriptCodePage=..., --set
 // SqlcmdVariables=...), so that they travel with the other overrides (a resumed run finds
-// them in its state file) and are checked in one place (param_file.h).
+// them in its run journal) and are checked in one place (param_file.h).
 //
 // Thread-safety: plain functions over the caller's objects.
 #ifndef ZAREZODUD_CLI_SCRIPT_OPTIONS_H
