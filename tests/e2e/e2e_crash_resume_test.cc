@@ -17,6 +17,7 @@
 #include "engine/run_journal.h"
 #include "support/peer_upgrade.h"
 #include "support/tds_peer.h"
+#include "support/test_seed.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
                  "PreCommand-CurRelListFileName = s.lst\n");
 
   const std::string statePath = inst.path("state/Corehub.journal");
-  const unsigned seed = static_cast<unsigned>(std::random_device{}());
+  const unsigned seed = ztest::testSeed(20261209);
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> delayMs(150, 900);
@@ -86,7 +87,8 @@ TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
     const bool resume = ztest::fileExists(statePath);
     const auto args = resume ? std::vector<std::string>{"run", "--resume", statePath}
                              : ztest::PeerUpgrade::runArgs("Crash", peer.port());
-    const pid_t pid = ztest::startCommand(inst.invocation(args, peer.options().password), inst.path("runs.out"));
+    const pid_t pid =
+        ztest::startCommand(inst.invocation(args, peer.options().password), inst.path("runs.out"));
     ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
     ::kill(pid, SIGKILL);

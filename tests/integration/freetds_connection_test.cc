@@ -72,8 +72,10 @@ TEST_F(FreeTdsConnection, DetectionPicksAnInstalledSqlServerDriverUnlessOverridd
 }
 
 TEST_F(FreeTdsConnection, RefusedConnectionGivesAMaskedErrorWithTheProtocolDefaults) {
-  int port = 0;
-  { port = LoopbackSocket(false).port(); }  // bound, never listening, then closed
+  // Bound but never listening, and kept bound for the test, so connecting is refused and no
+  // other process can take the port in the meantime.
+  const LoopbackSocket refusing(false);
+  const int port = refusing.port();
   ASSERT_NE(port, 0);
   ztest::EnvOverride extras("ZAREZODUD_ODBC_ATTRIBUTES", "Encrypt=no;PWD=AlsoSecret");
   OdbcConnection conn;
@@ -91,8 +93,8 @@ TEST_F(FreeTdsConnection, RefusedConnectionGivesAMaskedErrorWithTheProtocolDefau
 }
 
 TEST_F(FreeTdsConnection, ExplicitProtocolVersionIsKept) {
-  int port = 0;
-  { port = LoopbackSocket(false).port(); }
+  const LoopbackSocket refusing(false);
+  const int port = refusing.port();
   ztest::EnvOverride extras("ZAREZODUD_ODBC_ATTRIBUTES", "TDS_Version=7.3;ClientCharset=ISO-8859-1");
   OdbcConnection conn;
   EXPECT_NE(conn.OpenSQLConnectionUsingConnectionString(connectionString(port), false), 0);

@@ -30,7 +30,8 @@ namespace {
 const std::string kPassword = "Zq7!Secret#Pw42";
 const std::string kUser = "alice";
 
-// A loopback port that nothing listens on: bound to find a free one, then closed.
+// A loopback port that nothing listens on: bound, never listening, and kept bound until the
+// process ends, so a connection to it is refused and no other process can take it meanwhile.
 int closedLoopbackPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
@@ -42,7 +43,6 @@ int closedLoopbackPort() {
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
     port = ntohs(addr.sin_port);
   }
-  if (fd >= 0) ::close(fd);
   return port;
 }
 
