@@ -167,7 +167,13 @@ int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& co
       return 1;
     }
     const char* extras = ::getenv("ZAREZODUD_ODBC_ATTRIBUTES");
-    const std::string full = composeConnectionString(connectionString, extras ? extras : "");
+    std::string full;
+    std::string problem;
+    if (!adaptConnectionStringToDriver(composeConnectionString(connectionString, extras ? extras : ""), full,
+                                       problem)) {
+      setError(problem);
+      return 1;
+    }
     const int timeout = loginTimeoutSeconds(::getenv("ZAREZODUD_LOGIN_TIMEOUT"));
     std::string error;
     for (int attempt = 1; attempt <= m_attempts; ++attempt) {

@@ -84,7 +84,8 @@ TEST(PeerCrashResume, KilledRunsResumeWithoutLosingOrRepeatingScripts) {
     const bool resume = ztest::fileExists(statePath);
     const auto args = resume ? std::vector<std::string>{"run", "--resume", statePath}
                              : ztest::PeerUpgrade::runArgs("Crash", peer.port());
-    const pid_t pid = ztest::startCommand(inst.invocation(args, peer.options().password), inst.path("runs.out"));
+    const pid_t pid =
+        ztest::startCommand(inst.invocation(args, peer.options().password), inst.path("runs.out"));
     ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
     ::kill(pid, SIGKILL);
