@@ -25,7 +25,11 @@ Command addValidateCommand(CLI::App& app) {
   auto options = std::make_shared<ValidateOptions>();
   CLI::App* cmd = app.add_subcommand("validate", "Check that a phase and every file it names are in place");
   cmd->add_option("--params", options->paramsFile, "Parameter file (INI, section [Parameters])")->required();
-  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
+  // One value per --set, so that "--set k=v PHASE" leaves PHASE to the phase.
+  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   cmd->add_option("PHASE", options->phase, "Phase section to validate")->required();
   cmd->footer(
       "Exit codes: 0 valid, 2 problems found, 64 usage error.\n"

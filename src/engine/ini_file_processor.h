@@ -20,12 +20,17 @@
 
 #include "config/ini_file_reader.h"
 #include "db/db_queries.h"
+#include "engine/phase_chain.h"
 #include "engine/phase_section.h"
 #include "engine/product_info.h"
 #include "engine/result_messages.h"
 #include "engine/script_observer.h"
 #include "engine/zarezodud_params.h"
 #include "export.h"
+
+namespace zarezodud {
+class ProfileSnapshot;
+}
 
 class ZAREZODUD_API INIFileProcessor : public INIFileReader {
  public:
@@ -101,9 +106,10 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
                               int terminateOnError, int checkReturnValue, std::string quotedIdentifier,
                               RKZARezodud::ProcessPhase& record);
   unsigned int executeBatchList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
-                                int terminateOnError, int checkReturnValue, RKZARezodud::ProcessPhase& record);
-  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
-                                     int terminateOnError, int checkReturnValue,
+                                int terminateOnError, int checkReturnValue,
+                                RKZARezodud::ProcessPhase& record);
+  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName,
+                                     int& listReturnCode, int terminateOnError, int checkReturnValue,
                                      RKZARezodud::ProcessPhase& record);
 
   // The per-script results of this processor's runs ("PreUpgrade" stage with XML output).
@@ -140,14 +146,22 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // The modification-time map that a phase name selects, or null.
   TimeMap* timeMapForPhase(const std::string& phaseName);
   // Walks a batch or executable list (nothing is started).
-  unsigned int walkList(const char* context, const std::string& phaseDirectory, const std::string& listFileName,
-                        int& listReturnCode, RKZARezodud::ProcessPhase& record);
+  unsigned int walkList(const char* context, const std::string& phaseDirectory,
+                        const std::string& listFileName, int& listReturnCode,
+                        RKZARezodud::ProcessPhase& record);
   // Runs one pre- or post-command stage's lists; false when the phase must stop at once.
-  bool runCommandLists(const std::string& phaseName, const std::string& directory, const std::string& commandType,
-                       const std::vector<std::string>& lists, int terminateOnError, int checkReturnValue,
-                       const std::string& quotedIdentifier, int& returnCode, unsigned int& success,
-                       RKZARezodud::ProcessPhase& record);
+  bool runCommandLists(const std::string& phaseName, const std::string& directory,
+                       const std::string& commandType, const std::vector<std::string>& lists,
+                       int terminateOnError, int checkReturnValue, const std::string& quotedIdentifier,
+                       int& returnCode, unsigned int& success, RKZARezodud::ProcessPhase& record);
   void notifyPosition();
+  // Looks for the phase's section and reads one of its keys: through the snapshot during
+  // validation, else from the file. Results as INIFileReader::findSection / readKeyValue.
+  int findPhaseSection(const std::string& phaseName);
+  int readPhaseKey(const std::string& phaseName, const char* key, std::string& value);
+  // The message for a phase configuration file that could not be read (a NUL byte names its
+  // line).
+  std::string phaseFileProblem();
   // Validates one command part (type, environment files, list files) of a phase.
   unsigned int validateCommandPart(const std::string& phaseName, const std::string& commandType,
                                    const std::vector<std::string>& environmentFiles,
@@ -173,7 +187,10 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // The position record of the outermost processPhase call in progress (observer support).
   RKZARezodud::ProcessPhase* m_rootRecord = nullptr;
   // Phases being visited by validation or processing, outermost first (cycle guard).
-  std::vector<std::string> m_phaseChain;
+  zarezodud::PhaseChain m_phaseChain;
+  // The phase configuration file as read when the outermost validatePhase call began; its
+  // lookups stand in for reading the file again for every phase (null outside validation).
+  std::unique_ptr<zarezodud::ProfileSnapshot> m_phaseSnapshot;
 };
 
 #endif

@@ -3,6 +3,7 @@
 // whether to stop, and keeps the position record from which a failed phase resumes.
 #include <cstdio>
 
+#include "config/profile_store.h"
 #include "config/text_trim.h"
 #include "db/return_codes.h"
 #include "engine/ini_file_processor.h"
@@ -16,7 +17,6 @@ using zarezodud::formatMessage;
 namespace {
 
 const char kContext[] = "INIFileProcessor::processPhase";
-
 
 }  // namespace
 
@@ -40,9 +40,9 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
                                        unsigned int& success, RKZARezodud::ProcessPhase& record) {
   const std::string phaseLog = m_params.phaseLogFile();
   if (!lists.empty() && !zarezodud::isKnownCommandType(commandType)) {
-    const std::string message = formatMessage(
-        "Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
-        commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");
+    const std::string message =
+        formatMessage("Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
+                      commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");
     ZARezodudLogger::LogLine(kContext, "%s", message.c_str());
     UtilityLogger::LogToFile(kContext, message, phaseLog);
     returnCode = 2;
@@ -60,12 +60,13 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
     notifyPosition();
     unsigned int ran;
     if (zarezodud::equalsIgnoreCase(commandType, "SQL")) {
-      ran = executeSQLList(directory, list, listReturnCode, terminateOnError, checkReturnValue, quotedIdentifier,
-                           record);
+      ran = executeSQLList(directory, list, listReturnCode, terminateOnError, checkReturnValue,
+                           quotedIdentifier, record);
     } else if (zarezodud::equalsIgnoreCase(commandType, "BATCH")) {
       ran = executeBatchList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
     } else {
-      ran = executeExecutableList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
+      ran =
+          executeExecutableList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
     }
     returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
     if (!ran) {
@@ -94,7 +95,8 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
     UtilityLogger::LogToFile(kContext, message, phaseLog);
   };
 
-  ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Processing Phase [%s].", phaseName.c_str()).c_str());
+  ZARezodudLogger::LogLine(kContext, "%s",
+                           formatMessage("Processing Phase [%s].", phaseName.c_str()).c_str());
   ZARezodudLogger::LogToScriptTimeLog(
       formatMessage("Database: %s, PhaseName: %s.", m_params.m_DBname, phaseName.c_str()));
 
@@ -116,8 +118,13 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
     return 0;
   }
 
-  setINIFileName(m_params.configFile());
-  if (!sectionExists(phaseName)) {
+  const int found = findPhaseSection(phaseName);
+  if (found == PROFILE_READ_ERROR) {
+    logBoth(phaseFileProblem());
+    returnCode = 2;
+    return 0;
+  }
+  if (found != PROFILE_SUCCESS) {
     logBoth(formatMessage("Phase [%s] does not exist.", phaseName.c_str()));
     returnCode = 2;
     return 0;
@@ -179,7 +186,8 @@ unsigned int INIFileProcessor::processPhase(std::string phaseName, int& returnCo
         returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
         if (record.getResumeFlag() == 1) record.setResumeFlag(nested->getResumeFlag());
       } else {
-        logBoth(formatMessage("Failed to process Phase [%s]. ReturnCode [%d]", subModule.c_str(), listReturnCode));
+        logBoth(formatMessage("Failed to process Phase [%s]. ReturnCode [%d]", subModule.c_str(),
+                              listReturnCode));
         returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
         success = 0;
         if (listReturnCode != 0 && !isWarningCode(listReturnCode)) return 0;
