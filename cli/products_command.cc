@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "config/profile_snapshot.h"
 #include "config/profile_store.h"
 #include "engine/ini_file_processor.h"
 #include "engine_support.h"
@@ -35,6 +36,13 @@ Command addProductsCommand(CLI::App& app) {
       printError(options->productConfig + ": cannot read the product configuration file: " + error);
       return kExitFailure;
     }
+    // A NUL byte anywhere makes the file unreadable, even where no section lookup reaches it.
+    INIFileReader reader;
+    reader.setINIFileName(options->productConfig);
+    if (zarezodud::findNulLine(options->productConfig) != 0) {
+      printError("Product configuration file " + reader.readProblem());
+      return kExitFailure;
+    }
     ZARezodudParams params;
     params.setProductConfigFile(options->productConfig);
     INIFileProcessor processor(params, 0);
@@ -51,8 +59,6 @@ Command addProductsCommand(CLI::App& app) {
                  ": no supported products (section [SupportedProducts] with key ProductName)");
       return kExitFailure;
     }
-    INIFileReader reader;
-    reader.setINIFileName(options->productConfig);
     bool allPresent = true;
     for (const std::string& name : products) {
       const int found = reader.findSection(name);
