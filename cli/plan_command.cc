@@ -90,6 +90,10 @@ int runPlan(const PlanOptions& options) {
     }
     exitCode = exitCodeFor(processed, returnCode);
   }
+  if (!logsWritten(error)) {
+    printError(error);
+    exitCode = kExitFailure;
+  }
   processor.reset();
   zarezodud::setSQLConnectionFactory(previous);
   if (exitCode == kExitFailure && !processed && recorder.lists().empty()) return exitCode;

@@ -385,6 +385,11 @@ int runPhase(RunOptions options) {
 
   int exitCode = exitCodeFor(succeeded, returnCode);
   if (!observer.stateError().empty()) exitCode = kExitFailure;
+  // A run whose upgrade log lost lines has no complete record: it fails, as with the state file.
+  if (!logsWritten(error)) {
+    printError(error);
+    exitCode = kExitFailure;
+  }
   state.positionXml = record.serialize();
   state.status = succeeded ? "finished" : "failed";
   state.scriptRunning = false;

@@ -55,6 +55,10 @@ Command addValidateCommand(CLI::App& app) {
       problems = validationProblems(tap.lines(), params.configFile());
     }
     for (const Problem& problem : problems) std::cout << problem.file << ": " << problem.message << "\n";
+    if (!logsWritten(error)) {
+      printError(error);
+      return kExitFailure;
+    }
     if (!valid) {
       std::cout << "Phase [" << options->phase << "] is not valid; see the upgrade log " << params.logfile()
                 << " for details.\n";

@@ -302,6 +302,16 @@ bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
   return !failed;
 }
 
+namespace {
+
+// " Script output could not be recorded: ..." when messages of the run were lost, else "".
+std::string unrecordedOutput(const TempOutputFile& out) {
+  return out.writeError().empty() ? std::string()
+                                  : " Script output could not be recorded: " + out.writeError();
+}
+
+}  // namespace
+
 int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* returnCode) {
   try {
     if (!requireOpen()) return 0;
@@ -341,7 +351,7 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
         if (ok) continue;
         const std::string where = "The batch starting at line " + std::to_string(batch.startLine);
         if (m_interruption == Interruption::kNone) {
-          setError(where + " failed: " + describeDiagnostics(run.errors, ""));
+          setError(where + " failed: " + describeDiagnostics(run.errors, "") + unrecordedOutput(out));
           checkSessionAfterFailure();
         } else {
           m_interruptedLine = batch.startLine;
@@ -356,6 +366,12 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
       }
     }
     if (returnCode) *returnCode = run.lastCode;
+    // The script ran, but what the server said about it (errors, warnings, advice, data) was
+    // not all kept: its outcome cannot be told, so the run fails on that account alone.
+    if (!out.writeError().empty()) {
+      setError("Script output could not be recorded: " + out.writeError());
+      return 0;
+    }
     return 1;
   } catch (...) {
     setError(exceptionText("Running the script"));

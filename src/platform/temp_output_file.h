@@ -3,8 +3,9 @@
 //
 // The directory is "/tmp/.qxsetup/" unless the environment variable ZAREZODUD_OUTPUT_DIR
 // names another one (tests use this to stay isolated). It is created with mode 0700 when
-// missing; it is refused when it is a symbolic link, not a directory or owned by another
-// user, and the file itself is opened without following links and only appended to.
+// missing; it is refused when it is a symbolic link, not a directory, owned by another user,
+// or writable by group or others without the sticky bit. The file itself is opened without
+// following links and only appended to.
 //
 // Thread-safety: the free functions are thread-safe. A TempOutputFile object is used by one
 // thread at a time; records from separate objects interleave only whole (O_APPEND).
@@ -45,13 +46,18 @@ class TempOutputFile {
   // The same for the file "tempOutputFile.txt" in directory (with or without trailing '/').
   bool openIn(const std::string& directory, std::string& error);
 
-  // Appends text in one write; false when the file is not open or the write fails.
+  // Appends text in one write; false when the file is not open or the write fails (a full
+  // disk), with the reason kept for writeError().
   bool append(std::string_view text);
+  // Why the first failed append failed ("" when none has): "[<path>]: No space left on device".
+  const std::string& writeError() const { return m_writeError; }
   void close();
   bool isOpen() const { return m_fd >= 0; }
 
  private:
   int m_fd = -1;
+  std::string m_path;
+  std::string m_writeError;
 };
 
 }  // namespace zarezodud
