@@ -69,11 +69,14 @@ class GuardedRotatingFileSink final : public spdlog::sinks::base_sink<std::mutex
     }
     const char* data = line.data();
     std::size_t left = line.size();
+    const std::size_t lineStart = size_;
     while (left > 0) {
       const ssize_t written = ::write(fd_, data, left);
       if (written < 0) {
         if (errno == EINTR) continue;
         noteFailure(fdio::errnoMessage("cannot write", path_, errno));
+        // No half line for the next one to be glued to.
+        if (size_ != lineStart && ::ftruncate(fd_, static_cast<off_t>(lineStart)) == 0) size_ = lineStart;
         return;
       }
       data += written;

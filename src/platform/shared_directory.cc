@@ -21,7 +21,9 @@ int openRefusingPlantedLinks(const std::string& path, int flags, mode_t mode, st
   if (fd >= 0) return fd;
   const int err = errno;
   struct stat info;
-  if (shared && err == ELOOP && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+  // ELOOP from O_NOFOLLOW, or EACCES where the kernel itself protects links in sticky
+  // directories: either way a link stands there.
+  if (shared && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
     error =
         "[" + path + "] is a symbolic link in a directory that other users can write; refusing to follow it.";
   } else {

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "db/db_queries.h"
 #include "json_reader.h"
 #include "result_json.h"
 #include "support/cli_installation.h"
+#include "support/env_override.h"
 
 namespace {
 
@@ -160,6 +162,39 @@ TEST(HostileCommandTest, BatchAndExecutableEntriesAreReportedAsListedNotRun) {
   const auto plan = inst.run({"plan", "--params", "params.ini", "Top"});
   EXPECT_NE(plan.out.find("listed " + inst.path("top/prepare.bat") + " (not started)"), std::string::npos)
       << plan.out;
+}
+
+TEST(HostileCommandTest, CredentialsTooLongToReadBackAreRefusedNotReportedStored) {
+  CliInstallation inst(ZAREZODUD_CLI_PATH);
+  ztest::EnvOverride root("ZAREZODUD_REGISTRY_DIR", inst.path("registry"));
+  int stored = 0;
+  int refused = 0;
+  for (const size_t length : {100u, 2900u, 3000u, 3030u, 3040u, 3050u, 3066u, 3100u, 5000u}) {
+    const std::string password(length, 'p');
+    const auto result =
+        inst.run({"credentials", "set", "--key", "Database", "--value", "sSQLUser", "--user", "tester"},
+                 password + "\n");
+    if (result.exitCode == 0) {
+      // Whatever is reported stored reads back whole through the connection code's reader.
+      ++stored;
+      std::string dsn, instance, user, readBack, error;
+      ASSERT_EQ(
+          getDBUser("Base", "default", "Database", "", "", "sSQLUser", dsn, instance, user, readBack, error),
+          1u)
+          << length << ": " << error;
+      EXPECT_EQ(user, "tester") << length;
+      EXPECT_EQ(readBack, password) << length;
+    } else {
+      ++refused;
+      EXPECT_EQ(result.exitCode, 2) << length << ": " << result.err;
+      EXPECT_NE(result.err.find("too long for its readers to read back whole. Nothing was stored"),
+                std::string::npos)
+          << result.err;
+      EXPECT_EQ(result.err.find(password), std::string::npos);
+    }
+  }
+  EXPECT_GT(stored, 2);
+  EXPECT_GT(refused, 1);
 }
 
 }  // namespace
