@@ -2,8 +2,11 @@
 // saved with a byte-order mark, a --set before the phase, unreadable configuration files,
 // parameter keys given twice, data rows without column names, and batch lists whose entries
 // are listed but never started.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <ctime>
 #include <set>
 #include <string>
 #include <vector>
@@ -195,6 +198,29 @@ TEST(HostileCommandTest, CredentialsTooLongToReadBackAreRefusedNotReportedStored
   }
   EXPECT_GT(stored, 2);
   EXPECT_GT(refused, 1);
+}
+
+TEST(HostileCommandTest, DumpsSweepDryRunListsAndDeletesNothing) {
+  CliInstallation inst(ZAREZODUD_CLI_PATH);
+  const std::string jobs = inst.path("product/iFieldAgent/JobResults");
+  const std::string old = inst.write("product/iFieldAgent/JobResults/Corehub_old.dmp", "dump");
+  const struct timespec times[2] = {{std::time(nullptr) - 40 * 86400, 0},
+                                    {std::time(nullptr) - 40 * 86400, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, old.c_str(), times, 0), 0);
+  const std::string young = inst.write("product/iFieldAgent/JobResults/ZI2_new.dmp", "dump");
+  ASSERT_EQ(
+      inst.run({"registry", "set", "Base", "sProductDirectory", "--string", inst.path("product")}).exitCode,
+      0);
+  const auto dry = inst.run({"dumps", "sweep", "--dry-run"});
+  ASSERT_EQ(dry.exitCode, 0) << dry.err;
+  EXPECT_NE(dry.out.find("would delete " + old + " (30 day(s) old or older)"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("keep         " + young), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("1 dump(s) would be deleted; nothing was deleted"), std::string::npos) << dry.out;
+  EXPECT_TRUE(ztest::fileExists(old));
+  ASSERT_EQ(inst.run({"dumps", "sweep"}).exitCode, 0);
+  EXPECT_FALSE(ztest::fileExists(old));
+  EXPECT_TRUE(ztest::fileExists(young));
+  EXPECT_FALSE(jobs.empty());
 }
 
 }  // namespace
