@@ -130,6 +130,7 @@ unsigned int INIFileProcessor::validatePhase(std::string phaseName) {
   // null when the innermost phase on the stack failed.
   auto fail = [&](const std::string* failed) -> unsigned int {
     std::vector<std::string> chain;
+    chain.reserve(stack.size() + 1);
     for (const Frame& frame : stack) chain.push_back(frame.phase);
     if (failed != nullptr) chain.push_back(*failed);
     for (size_t i = chain.size(); i-- > 1;) {
