@@ -83,20 +83,5 @@ TEST(GuardedLogFile, RefusesAPlantedLinkAndReportsFailedWrites) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed write was not reported";
 }
 
-TEST(GuardedLogFile, RotatesIntoNumberedFiles) {
-  ztest::TempDir tmp;
-  CZuLogger log;
-  ASSERT_EQ(log.open(tmp.file("u.log"), 1, 2), 0);
-  const std::string big(400 * 1024, 'y');
-  for (int i = 0; i < 8; ++i) log.write(5, nullptr, big);
-  EXPECT_EQ(log.writeError(), "");
-  EXPECT_TRUE(ztest::fileExists(tmp.file("u.1.log")));
-  EXPECT_TRUE(ztest::fileExists(tmp.file("u.2.log")));
-  EXPECT_FALSE(ztest::fileExists(tmp.file("u.3.log")));
-  struct stat info;
-  ASSERT_EQ(::stat(tmp.file("u.log").c_str(), &info), 0);
-  EXPECT_LE(info.st_size, 1024 * 1024);
-}
-
 }  // namespace
 }  // namespace zarezodud
