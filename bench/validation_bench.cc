@@ -1,5 +1,9 @@
 // Validation of a generated phase of 10,000 scripts in 100 lists, against a baseline loop that
 // stats the same files in the same run. Counter x_stat: validation time / stat-loop time.
+// Validation of chains of sub-modules 5,000 and 10,000 phases deep (each phase the next one's
+// parent, one script each), measured in the same run. Counter x_double_depth: time at 10,000 /
+// time at 5,000; about 2 while validation grows linearly with the depth, about 4 if it grew
+// with its square.
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
@@ -36,7 +40,9 @@ struct GeneratedPhase {
       }
       const std::string listName = "l" + std::to_string(l) + ".lst";
       dir.write("cfg/p/" + listName, list);
-      if (l % 10 == 0) modules += "[M" + std::to_string(l / 10) + "]\nDirectory=p\nPreCommandType=SQL\nPreCommand-CurRelListFileName=";
+      if (l % 10 == 0)
+        modules += "[M" + std::to_string(l / 10) +
+                   "]\nDirectory=p\nPreCommandType=SQL\nPreCommand-CurRelListFileName=";
       modules += (l % 10 ? "," : "") + listName;
       if (l % 10 == 9) modules += "\n";
     }
@@ -70,7 +76,8 @@ void BM_ValidatePhase(benchmark::State& state) {
     INIFileProcessor processor(phase().params, 1);
     const auto start = std::chrono::steady_clock::now();
     if (!processor.validatePhase("UpgradeScript")) state.SkipWithError("validation failed");
-    if (processor.getTotalScriptsCount() != kLists * kScriptsPerList) state.SkipWithError("scripts not counted");
+    if (processor.getTotalScriptsCount() != kLists * kScriptsPerList)
+      state.SkipWithError("scripts not counted");
     validation += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     baseline += statLoopSeconds();
   }
@@ -78,6 +85,49 @@ void BM_ValidatePhase(benchmark::State& state) {
   state.counters["x_stat"] = validation / baseline;
 }
 BENCHMARK(BM_ValidatePhase)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+struct PhaseChain {
+  ztest::TempDir dir;
+  ZARezodudParams params;
+
+  explicit PhaseChain(int depth) {
+    dir.write("cfg/p/a.sql", "SELECT 1\n");
+    dir.write("cfg/p/a.lst", "a.sql\n");
+    std::string config;
+    for (int i = 0; i < depth; ++i) {
+      config += "[P" + std::to_string(i) +
+                "]\nDirectory=p\nPreCommandType=SQL\nPreCommand-CurRelListFileName=a.lst\n";
+      if (i + 1 < depth) config += "SubModuleSections=P" + std::to_string(i + 1) + "\n";
+    }
+    dir.write("cfg/phases.ini", config);
+    params.setConfigFile(dir.file("cfg/phases.ini"));
+    params.setLogfile(dir.file("upgrade.log"));
+    params.setCurrentReleaseId(16);
+    ZARezodudLogger::init(dir.file("upgrade.log"));
+  }
+
+  double validateSeconds(benchmark::State& state, int depth) const {
+    INIFileProcessor processor(params, 1);
+    const auto start = std::chrono::steady_clock::now();
+    if (!processor.validatePhase("P0")) state.SkipWithError("validation failed");
+    if (processor.getTotalScriptsCount() != depth) state.SkipWithError("scripts not counted");
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+};
+
+void BM_ValidateDeepChain(benchmark::State& state) {
+  constexpr int kDepth = 5000;
+  static const PhaseChain shallow(kDepth);
+  static const PhaseChain deep(2 * kDepth);
+  double atDepth = 0, atDoubleDepth = 0;
+  for (auto _ : state) {
+    atDepth += shallow.validateSeconds(state, kDepth);
+    atDoubleDepth += deep.validateSeconds(state, 2 * kDepth);
+  }
+  state.SetItemsProcessed(state.iterations() * 3 * kDepth);
+  state.counters["x_double_depth"] = atDoubleDepth / atDepth;
+}
+BENCHMARK(BM_ValidateDeepChain)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

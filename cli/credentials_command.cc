@@ -69,12 +69,22 @@ int runSet(const CredentialOptions& options) {
   char length[3];
   std::snprintf(length, sizeof length, "%02zu", options.user.size());
   std::string plain = std::string(length) + options.user + password;
+  const size_t passwordBytes = password.size();
   zarezodud::clearString(password);
   std::string error;
   const std::string encrypted = zarezodud::RKPassword::encrypt(plain, &error);
   zarezodud::clearString(plain);
+  const size_t plainBytes = 2 + options.user.size() + passwordBytes;
   if (encrypted.empty()) {
     printError("cannot encrypt the credential: " + error);
+    return kExitFailure;
+  }
+  // Stored only when its readers can read it back whole: a credential too long for their
+  // buffers would be reported stored and then fail every connection.
+  if (!zarezodud::credentialFitsReaders(plainBytes, encrypted.size())) {
+    printError("the credential (user name and password: " + std::to_string(plainBytes - 2) +
+               " bytes) is too long for its readers to read back whole. Nothing was stored; use a shorter "
+               "password.");
     return kExitFailure;
   }
   zarezodud::RKPlatformInfo registry;

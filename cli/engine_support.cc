@@ -83,9 +83,10 @@ bool startLogs(const ZARezodudParams& params, const std::string& paramFile, std:
   std::error_code ec;
   if (!logDir.empty()) std::filesystem::create_directories(logDir, ec);
   if (!ZARezodudLogger::init(params.logfile())) {
-    error = params.logfile() +
-            ": cannot start the upgrade log. Make its directory writable or change logfile= in " + paramFile +
-            ".";
+    const std::string reason = ZARezodudLogger::initFailure();
+    error = params.logfile() + ": cannot start the upgrade log" +
+            (reason.empty() ? "" : " (" + reason + ")") +
+            ". Make its directory writable or change logfile= in " + paramFile + ".";
     return false;
   }
   return true;
@@ -109,6 +110,13 @@ void supplyPlaceholders(ZARezodudParams& params) {
   if (params.m_DBname[0] == '\0') params.setDBname("rehearsal_database");
   if (params.m_userId[0] == '\0') params.setUserId("rehearsal");
   if (params.m_password[0] == '\0') params.setPassword("rehearsal-placeholder");
+}
+
+bool logsWritten(std::string& error) {
+  const std::string failure = ZARezodudLogger::writeFailure();
+  if (failure.empty()) return true;
+  error = "the " + failure + ". The run's record is incomplete; free space where the logs are and run again.";
+  return false;
 }
 
 int exitCodeFor(unsigned int succeeded, int returnCode) {

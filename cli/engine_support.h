@@ -46,6 +46,10 @@ std::vector<Problem> validationProblems(const std::vector<std::pair<std::string,
 // upgrade log there. False with a message naming paramFile and the key to set.
 bool startLogs(const ZARezodudParams& params, const std::string& paramFile, std::string& error);
 
+// True when every line of the upgrade and script-time logs was written; otherwise false with a
+// message naming the log and the reason (a full disk). A run whose log is incomplete fails.
+bool logsWritten(std::string& error);
+
 // A fresh private directory (mode 0700) under $TMPDIR or /tmp, removed with its content on
 // destruction. path() is "" when it could not be made.
 class ScratchDir {

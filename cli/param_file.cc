@@ -4,11 +4,12 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
+#include <map>
 
 #include "config/text_trim.h"
 #include "platform/script_decoder.h"
+#include "platform/regular_file.h"
 
 namespace zcli {
 
@@ -93,8 +94,8 @@ bool parseBool(const std::string& text, int32_t& out) {
 }
 
 // Applies one key. where names the origin for messages ("<file>:<line>" or "--set").
-bool applyValue(ZARezodudParams& params, const KeySpec& keySpec, std::string value, const std::string& baseDir,
-                const std::string& where, std::string& error) {
+bool applyValue(ZARezodudParams& params, const KeySpec& keySpec, std::string value,
+                const std::string& baseDir, const std::string& where, std::string& error) {
   if (keySpec.setText) {
     if (value.size() >= zarezodud::kParamTextSize) {
       error = where + ": the value of [" + keySpec.name + "] is " + std::to_string(value.size()) +
@@ -167,22 +168,40 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
   result.file = ec ? file : absolute.lexically_normal().string();
-  std::ifstream in(result.file, std::ios::binary);
-  if (!in) {
-    result.error = result.file + ": cannot read the parameter file. Check the path given with --params.";
+  // Read whole and only when it is a regular file: a FIFO or device must not make the command
+  // wait, and a NUL byte must be seen rather than cut a value short.
+  std::string content;
+  std::string readError;
+  if (zarezodud::readRegularFile(result.file, content, nullptr, readError) !=
+      zarezodud::FileReadResult::kRead) {
+    result.error = result.file + ": cannot read the parameter file: " + readError +
+                   (readError.back() == '.' ? "" : ".") + " Check the path given with --params.";
     return result;
   }
+  // A UTF-8 byte-order mark, as Windows editors write it, is not part of the first line.
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
   const std::string baseDir = std::filesystem::path(result.file).parent_path().string();
   auto params = std::make_unique<ZARezodudParams>();
-  std::string line;
+  // Where each key was first given: a key given twice is refused rather than one of the two
+  // silently winning.
+  std::map<std::string, int> firstLine;
   int lineNo = 0;
   bool inParameters = false;
   bool sawSection = false;
-  while (std::getline(in, line)) {
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    const std::string line = content.substr(start, end - start);
+    start = end + 1;
     ++lineNo;
+    const std::string where = result.file + ":" + std::to_string(lineNo);
+    if (line.find('\0') != std::string::npos) {
+      result.error = where + ": the line holds a NUL byte. Remove it (values are never cut at one).";
+      return result;
+    }
     const std::string trimmed = zarezodud::trimCopy(line);
     if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') continue;
-    const std::string where = result.file + ":" + std::to_string(lineNo);
     if (trimmed[0] == '[') {
       if (trimmed.back() != ']') {
         result.error = where + ": section header without a closing ']'.";
@@ -211,6 +230,12 @@ ParamLoadResult loadParamFile(const std::string& file, const std::vector<std::st
       result.error = where + ": unknown key [" + key +
                      "]. Known keys: productName, DBname, ..., xmlOutput, ScriptCodePage, SqlcmdVariables "
                      "(see zarezodud run --help).";
+      return result;
+    }
+    const auto first = firstLine.emplace(keySpec->name, lineNo);
+    if (!first.second) {
+      result.error = where + ": [" + keySpec->name + "] is given again; it was first given on line " +
+                     std::to_string(first.first->second) + ". Keep one of the two.";
       return result;
     }
     if (!applyValue(*params, *keySpec, zarezodud::trimCopy(trimmed.substr(eq + 1)), baseDir, where,

@@ -101,6 +101,10 @@ int runPlan(const PlanOptions& options) {
     }
     exitCode = exitCodeFor(processed, returnCode);
   }
+  if (!logsWritten(error)) {
+    printError(error);
+    exitCode = kExitFailure;
+  }
   processor.reset();
   zarezodud::setSQLConnectionFactory(previous);
   if (exitCode == kExitFailure && !processed && recorder.lists().empty()) return exitCode;
@@ -128,7 +132,11 @@ Command addPlanCommand(CLI::App& app) {
   CLI::App* cmd = app.add_subcommand(
       "plan", "List, in order, every script a phase would run or skip, touching no database");
   cmd->add_option("--params", options->paramsFile, "Parameter file (INI, section [Parameters])")->required();
-  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
+  // One value per --set, so that "--set k=v PHASE" leaves PHASE to the phase.
+  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   cmd->add_flag("--json", options->json, "Print the plan as JSON");
   cmd->add_option("--service-pack", options->servicePack,
                   "Service pack being applied: its recut time decides which unchanged scripts a "

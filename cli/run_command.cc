@@ -399,6 +399,12 @@ int runPhase(RunOptions options) {
   progress.finish();
 
   int exitCode = exitCodeFor(succeeded, returnCode);
+  // A run whose upgrade log lost lines has no complete record: it fails, as one whose journal
+  // could not be written does.
+  if (!logsWritten(error)) {
+    printError(error);
+    exitCode = kExitFailure;
+  }
   if (journal.failed()) {
     // Processing stopped before the next script; the journal holds everything up to here.
     printError("the run stopped: " + journal.error());
@@ -437,7 +443,11 @@ Command addRunCommand(CLI::App& app) {
   auto options = std::make_shared<RunOptions>();
   CLI::App* cmd = app.add_subcommand("run", "Validate and process a phase against the database");
   cmd->add_option("--params", options->paramsFile, "Parameter file (INI, section [Parameters])");
-  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
+  // One value per --set, so that "--set k=v PHASE" leaves PHASE to the phase.
+  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   cmd->add_option("PHASE", options->phase, "Phase section to run");
   cmd->add_option("--state-dir", options->stateDir,
                   "Directory of the run journal, lock file and default report (default: /var/lib/zarezodud "

@@ -18,7 +18,15 @@ void ScriptEventRecorder::onScriptStart(const std::string& phase, const std::str
                                         const std::string& scriptPath) {
   ScriptOutcome outcome;
   outcome.path = scriptPath;
+  outcome.listed = m_listing;
   listFor(phase, list).scripts.push_back(outcome);
+}
+
+void ScriptEventRecorder::onEntryListed(const std::string& phase, const std::string& list,
+                                        const std::string& entryPath) {
+  m_listing = true;
+  ScriptObserver::onEntryListed(phase, list, entryPath);
+  m_listing = false;
 }
 
 void ScriptEventRecorder::onScriptEnd(const std::string& phase, const std::string& list,
@@ -76,7 +84,15 @@ std::vector<std::string> ScriptEventRecorder::phases() const {
 int ScriptEventRecorder::ranCount() const {
   int n = 0;
   for (const ListOutcome& group : m_lists) {
-    for (const ScriptOutcome& s : group.scripts) n += s.skipped ? 0 : 1;
+    for (const ScriptOutcome& s : group.scripts) n += (s.skipped || s.listed) ? 0 : 1;
+  }
+  return n;
+}
+
+int ScriptEventRecorder::listedCount() const {
+  int n = 0;
+  for (const ListOutcome& group : m_lists) {
+    for (const ScriptOutcome& s : group.scripts) n += s.listed ? 1 : 0;
   }
   return n;
 }
@@ -100,7 +116,9 @@ int ScriptEventRecorder::earlierCount() const {
 int ScriptEventRecorder::failedCount() const {
   int n = 0;
   for (const ListOutcome& group : m_lists) {
-    for (const ScriptOutcome& s : group.scripts) n += (!s.skipped && s.ended && !s.succeeded) ? 1 : 0;
+    for (const ScriptOutcome& s : group.scripts) {
+      n += (!s.skipped && !s.listed && s.ended && !s.succeeded) ? 1 : 0;
+    }
   }
   return n;
 }
@@ -119,6 +137,9 @@ void ScriptEventRecorder::writeJson(JsonWriter& writer) const {
       if (s.skipped) {
         writer.key("action").value("skip").key("reason").value(s.reason);
         if (s.earlier) writer.key("code").value(s.code);
+      } else if (s.listed) {
+        // Listed and logged only: nothing was started, so nothing succeeded or failed.
+        writer.key("action").value("listed");
       } else {
         writer.key("action").value("run");
         if (s.ended) {
@@ -141,6 +162,7 @@ void ScriptEventRecorder::writeJson(JsonWriter& writer) const {
   writer.key("totals").beginObject();
   writer.key("run").value(ranCount()).key("skipped").value(skippedCount()).key("failed").value(failedCount());
   writer.key("earlier").value(earlierCount());
+  writer.key("listed").value(listedCount());
   writer.key("seconds").value(seconds);
   writer.endObject();
 }
@@ -159,6 +181,8 @@ std::string ScriptEventRecorder::text() const {
     for (const ScriptOutcome& s : group.scripts) {
       if (s.skipped) {
         out += "    skip " + s.path + " (" + s.reason + ")\n";
+      } else if (s.listed) {
+        out += "    listed " + s.path + " (not started)\n";
       } else {
         out += "    run  " + s.path + "\n";
       }

@@ -21,6 +21,7 @@ struct ScriptOutcome {
   bool skipped = false;
   std::string reason;    // why it was skipped
   bool earlier = false;  // skipped because it finished in an earlier run (code: its code then)
+  bool listed = false;   // a batch or executable entry: listed and logged, never started
   bool ended = false;    // a run script that returned
   bool succeeded = false;
   int code = 0;
@@ -43,13 +44,19 @@ class ScriptEventRecorder : public ScriptObserver {
                        const std::string& reason) override;
   void onScriptDoneEarlier(const std::string& phase, const std::string& list, const std::string& scriptPath,
                            int code) override;
+  // Recorded as listed; still passed through onScriptStart/onScriptEnd so that a derived
+  // observer sees the entry as it sees a script.
+  void onEntryListed(const std::string& phase, const std::string& list,
+                     const std::string& entryPath) override;
   void onPositionChanged(const RKZARezodud::ProcessPhase& record) override;
 
   // The lists reached, in order; a list reached again after another one appears again.
   const std::vector<ListOutcome>& lists() const { return m_lists; }
   // Phases (sub-modules included) in the order they were first reached.
   std::vector<std::string> phases() const;
+  // Scripts run (listed entries are not counted), skipped, listed and failed.
   int ranCount() const;
+  int listedCount() const;
   // Skipped by the service-pack rule (not counting those that finished in an earlier run).
   int skippedCount() const;
   int failedCount() const;
@@ -64,6 +71,8 @@ class ScriptEventRecorder : public ScriptObserver {
 
  private:
   ListOutcome& listFor(const std::string& phase, const std::string& list);
+
+  bool m_listing = false;  // inside onEntryListed
 
   std::vector<ListOutcome> m_lists;
 };

@@ -29,7 +29,11 @@ Command addValidateCommand(CLI::App& app) {
   auto options = std::make_shared<ValidateOptions>();
   CLI::App* cmd = app.add_subcommand("validate", "Check that a phase and every file it names are in place");
   cmd->add_option("--params", options->paramsFile, "Parameter file (INI, section [Parameters])")->required();
-  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)");
+  // One value per --set, so that "--set k=v PHASE" leaves PHASE to the phase.
+  cmd->add_option("--set", options->overrides, "Override a parameter: key=value (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   addScriptOptions(cmd, options->scripts);
   cmd->add_flag("--lint", options->lint,
                 "Also check the content of every script the phase may run (as zarezodud lint does)");
@@ -69,6 +73,10 @@ Command addValidateCommand(CLI::App& app) {
       const PhaseLint lint = lintPhase(*processor, options->phase, loaded.scripts);
       printLint(lint, std::cout);
       lintExit = lint.exitCode();
+    }
+    if (!logsWritten(error)) {
+      printError(error);
+      return kExitFailure;
     }
     if (!valid) {
       std::cout << "Phase [" << options->phase << "] is not valid; see the upgrade log " << params.logfile()

@@ -4,6 +4,7 @@
 
 #include "config/profile_file.h"
 #include "config/profile_line_reader.h"
+#include "config/profile_snapshot.h"
 #include "config/profile_store.h"
 #include "config/text_trim.h"
 
@@ -42,10 +43,20 @@ unsigned int INIFileReader::setKeyValue(const std::string& value, const std::str
 }
 
 bool INIFileReader::sectionExists(const std::string& section) {
+  return findSection(section) == PROFILE_SUCCESS;
+}
+
+int INIFileReader::findSection(const std::string& section) {
   zarezodud::ProfileFile in(m_fileName.c_str(), "r");
-  if (!in.isOpen()) return false;
+  if (!in.isOpen()) return PROFILE_CANNOT_OPEN;
   char header[zarezodud::kProfileLineBuffer];
-  if (!zarezodud::formatSectionHeader(section.c_str(), header)) return false;
+  if (!zarezodud::formatSectionHeader(section.c_str(), header)) return PROFILE_TOO_LONG;
   zarezodud::ProfileLineReader reader(in.get());
-  return zarezodud::findSectionHeader(reader, header) == PROFILE_SUCCESS;
+  return zarezodud::findSectionHeader(reader, header);
+}
+
+std::string INIFileReader::readProblem() const {
+  const std::size_t line = zarezodud::findNulLine(m_fileName);
+  if (line == 0) return "[" + m_fileName + "] could not be read.";
+  return "[" + m_fileName + "] holds a NUL byte on line " + std::to_string(line) + ".";
 }

@@ -30,6 +30,14 @@ class ZAREZODUD_API INIFileReader {
   unsigned int setKeyValue(const std::string& value, const std::string& key, const std::string& section);
   // True when the file can be read and holds a header line for the section.
   bool sectionExists(const std::string& section);
+  // What looking for the section's header found: PROFILE_SUCCESS, PROFILE_NO_SECTION,
+  // PROFILE_CANNOT_OPEN, PROFILE_TOO_LONG (name over 252 characters) or PROFILE_READ_ERROR
+  // (a line before the header could not be read; see readProblem()).
+  int findSection(const std::string& section);
+  // Why the file could not be read, naming it and the line: "[<file>] holds a NUL byte on
+  // line <n>." when a line holds a NUL byte, else "[<file>] could not be read.". For the
+  // messages that follow a PROFILE_READ_ERROR.
+  std::string readProblem() const;
 
  private:
   std::string m_fileName;

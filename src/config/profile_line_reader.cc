@@ -17,12 +17,18 @@ int ProfileLineReader::next() {
   const ssize_t got = getline(&buffer_, &capacity_, file_);
   if (got < 0) return feof(file_) && !ferror(file_) ? PROFILE_END_OF_FILE : PROFILE_READ_ERROR;
   ++lineNumber_;
-  const size_t length = static_cast<size_t>(got);
+  size_t length = static_cast<size_t>(got);
   if (memchr(buffer_, '\0', length) != nullptr) {
     heldNul_ = true;
     return PROFILE_READ_ERROR;
   }
-  line_ = trimView(std::string_view(buffer_, length));
+  // A UTF-8 byte-order mark, as Windows editors write it, is not part of the first line.
+  const char* begin = buffer_;
+  if (lineNumber_ == 1 && length >= 3 && memcmp(buffer_, "\xEF\xBB\xBF", 3) == 0) {
+    begin += 3;
+    length -= 3;
+  }
+  line_ = trimView(std::string_view(begin, length));
   return PROFILE_SUCCESS;
 }
 

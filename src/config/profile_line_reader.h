@@ -1,7 +1,8 @@
 // Reads the lines of a profile file one whole line at a time, however long, and trims each of
 // leading and trailing white space. Lines are read by their length, not up to their first NUL:
 // a line holding a NUL byte is reported as a read error, so that it is neither cut short nor
-// merged with the line after it (and a write never rewrites such a file).
+// merged with the line after it (and a write never rewrites such a file). A UTF-8 byte-order
+// mark at the start of the file is skipped.
 // Also the helpers that every scan shares: splitting an entry at its last '=' and writing a
 // line. Not thread-safe: one reader per open file, used by one thread.
 #ifndef ZAREZODUD_CONFIG_PROFILE_LINE_READER_H
@@ -35,7 +36,8 @@ class ProfileLineReader {
   // True when the last next() stopped at a line holding a NUL byte.
   bool heldNul() const { return heldNul_; }
 
-  // The trimmed text of the last line read; valid until the next call of next().
+  // The trimmed text of the last line read (without a byte-order mark on the first line);
+  // valid until the next call of next().
   std::string_view line() const { return line_; }
   // True when the trimmed line fits a kProfileLineBuffer buffer (255 characters or fewer).
   // Longer lines never match a header or a key.

@@ -9,6 +9,7 @@
 #include "db/secure_text.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
+#include "platform/connection_string_rules.h"
 #include "platform/rk_simple_db_conn_object.h"
 
 using zarezodud::formatMessage;
@@ -23,6 +24,22 @@ const char kInfoMissing[] =
     "DBAccessRegistryPath : [%s], SQLInstanceRegistryKey : [%s], SQLUserRegistryKey : [%s]";
 
 bool isSQLServer(const std::string& type) { return zarezodud::equalsIgnoreCase(type, "SQL Server"); }
+
+// The name of the first connection value that no connection string can carry (a NUL or a line
+// break in it), or null when all can be carried. Names only: the values may be secret.
+const char* uncarriableValue(const std::string& server, const std::string& database, const std::string& user,
+                             const std::string& password) {
+  if (zarezodud::hasUncarriableCharacter(server)) return "SQL instance";
+  if (zarezodud::hasUncarriableCharacter(database)) return "database name";
+  if (zarezodud::hasUncarriableCharacter(user)) return "user name";
+  if (zarezodud::hasUncarriableCharacter(password)) return "password";
+  return nullptr;
+}
+
+std::string uncarriableMessage(const char* what, const char* value) {
+  return formatMessage(
+      "%s: the %s holds a NUL or line-break character, which a connection string cannot carry.", what, value);
+}
 
 }  // namespace
 
@@ -143,6 +160,10 @@ unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::s
                                 m_dbServerType.c_str());
     return 0;
   }
+  if (const char* bad = uncarriableValue(m_sqlInstance, database, m_userName, m_password)) {
+    m_lastError = uncarriableMessage("Failed to get database connection", bad);
+    return 0;
+  }
   const unsigned int authType = readAuthType(nullptr);
   const bool trusted = authType == 1;
   std::string connectionString =
@@ -194,6 +215,10 @@ unsigned int DBQueries::getConnectionString(std::string& out) {
     m_lastError =
         formatMessage("Failed to get database connection string. Non-Supported Database Server [%s].",
                       m_dbServerType.c_str());
+    return 0;
+  }
+  if (const char* bad = uncarriableValue(m_sqlInstance, m_dbName, m_userName, m_password)) {
+    m_lastError = uncarriableMessage("Failed to get database connection string", bad);
     return 0;
   }
   out = getSQLServerConnectionString(m_sqlInstance, m_dbName, m_userName, m_password, true, false, false);

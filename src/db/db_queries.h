@@ -271,9 +271,10 @@ class ZAREZODUD_API DBQueries {
   // Closes and forgets the product-database connection, if one is open.
   void closeDBConnection();
   // Reads the script at path and fills it with args; false with the last error set
-  // ("Cannot open file [%s]." or the does-not-match text).
-  bool loadFormattedScript(const std::string& path, const std::vector<zarezodud::ScriptArg>& args,
-                           std::string& text);
+  // ("Cannot open file [%s].", the does-not-match text, or a refusal that names operation and
+  // the argument, never its value).
+  bool loadFormattedScript(const char* operation, const std::string& path,
+                           const std::vector<zarezodud::ScriptArg>& args, std::string& text);
   // Shared shape of the release members whose success is a zero script integer: runs text
   // and, when failureText is given, sets it on any failure.
   unsigned int runForZeroResult(const std::string& text, const char* failureText);

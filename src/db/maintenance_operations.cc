@@ -23,25 +23,28 @@ const int kAbortOn = 1;
 
 unsigned int DBQueries::checkDBConsistency(std::string scriptPath, std::string dbName) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {dbName}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::checkDBConsistency", scriptPath, {ScriptArg::databaseName(dbName)},
+                           text))
+    return 0;
   return executeSQLQuery(text, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::BackupDatabase(std::string scriptPath, std::string first, std::string second) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {first, second}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::BackupDatabase", scriptPath, {first, second}, text)) return 0;
   return executeSQLQuery(text, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::createDBUserMappings(std::string scriptPath, std::string first, std::string second) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {first, second}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::createDBUserMappings", scriptPath, {first, second}, text)) return 0;
   return executeSQLQuery(text, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::validateDB(std::string scriptPath, std::string dbName) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {dbName}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::validateDB", scriptPath, {ScriptArg::databaseName(dbName)}, text))
+    return 0;
   int result = 0;
   if (!executeSQLQueryAndReturnInt(text, result, kAbortOn, kQuotedIdentifier)) return 0;
   if (result != 0) {
@@ -55,14 +58,16 @@ unsigned int DBQueries::validateDB(std::string scriptPath, std::string dbName) {
 unsigned int DBQueries::addAllExtendedStoredProcsAndCreateCLRFunctions(std::string scriptPath,
                                                                        std::string value) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {value}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::addAllExtendedStoredProcsAndCreateCLRFunctions", scriptPath, {value},
+                           text))
+    return 0;
   int ignored = 0;
   return executeSQLQueryAndReturnInt(text, ignored, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::createCLRFunctionsZI2(std::string scriptPath, std::string value) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {value}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::createCLRFunctionsZI2", scriptPath, {value}, text)) return 0;
   int result = 0;
   if (!executeSQLQueryAndReturnInt(text, result, kAbortOn, kQuotedIdentifier) || result != 0) {
     m_lastError = "Failed to create CLR Functions.";
@@ -73,7 +78,8 @@ unsigned int DBQueries::createCLRFunctionsZI2(std::string scriptPath, std::strin
 
 unsigned int DBQueries::DropDatabase(std::string scriptPath, std::string dbName) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {dbName}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::DropDatabase", scriptPath, {ScriptArg::databaseName(dbName)}, text))
+    return 0;
   // Our own connection would keep the database in use while master drops it.
   if (zarezodud::equalsIgnoreCase(dbName, m_dbName)) closeDBConnection();
   return executeSQLQueryOnMasterDBForZARezodud(text, kAbortOn);
@@ -82,7 +88,8 @@ unsigned int DBQueries::DropDatabase(std::string scriptPath, std::string dbName)
 unsigned int DBQueries::addExtendedStoredProc(std::string scriptPath, std::string first, std::string second,
                                               std::string third) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {first, second, third}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::addExtendedStoredProc", scriptPath, {first, second, third}, text))
+    return 0;
   return executeSQLQueryOnMasterDBForZARezodud(text, kAbortOn);
 }
 
@@ -123,8 +130,10 @@ unsigned int DBQueries::restoreDB(std::string backupFile, std::string dbName, st
   }
   m_masterConnection->closeCursor();
 
-  std::string command =
-      "RESTORE DATABASE " + dbName + " FROM DISK = '" + backup + "' WITH RECOVERY, REPLACE, ";
+  // Bracketed even though the name is plain: names such as 1hub or Core-hub are not regular
+  // identifiers and would not parse bare.
+  std::string command = "RESTORE DATABASE " + zarezodud::bracketIdentifier(dbName) + " FROM DISK = '" +
+                        backup + "' WITH RECOVERY, REPLACE, ";
   for (const std::string& name : files) {
     std::string target = targetDirectory;
     zarezodud::FXPath::Append(target, name, 0);

@@ -40,9 +40,10 @@ namespace {
 // Reads a string value into out; false with readRegistry's error.
 bool readText(const std::string& registryBase, const std::string& controlSetName, const std::string& keyPath,
               const std::string& valueName, std::string& out, std::string& error) {
-  std::vector<char> buffer(4096, '\0');
+  std::vector<char> buffer(zarezodud::kCredentialRegistryBuffer, '\0');
   unsigned long length = buffer.size();
-  if (!readRegistry(registryBase, controlSetName, keyPath, valueName, nullptr, buffer.data(), &length, error)) {
+  if (!readRegistry(registryBase, controlSetName, keyPath, valueName, nullptr, buffer.data(), &length,
+                    error)) {
     return false;
   }
   out.assign(buffer.data());
@@ -53,13 +54,14 @@ bool readText(const std::string& registryBase, const std::string& controlSetName
 }  // namespace
 
 unsigned int getDBUser(std::string registryBase, std::string controlSetName, std::string dbAccessRegistryPath,
-                       std::string dsnValueName, std::string sqlInstanceValueName, std::string sqlUserValueName,
-                       std::string& dsnOut, std::string& sqlInstanceOut, std::string& userOut,
-                       std::string& passwordOut, std::string& error) {
+                       std::string dsnValueName, std::string sqlInstanceValueName,
+                       std::string sqlUserValueName, std::string& dsnOut, std::string& sqlInstanceOut,
+                       std::string& userOut, std::string& passwordOut, std::string& error) {
   std::string encrypted;
-  if (!readText(registryBase, controlSetName, dbAccessRegistryPath, sqlUserValueName, encrypted, error)) return 0;
+  if (!readText(registryBase, controlSetName, dbAccessRegistryPath, sqlUserValueName, encrypted, error))
+    return 0;
 
-  constexpr int kDecryptedSize = 3075;
+  constexpr int kDecryptedSize = static_cast<int>(zarezodud::kCredentialPlainBuffer);
   char decrypted[kDecryptedSize] = {};
   {
     zarezodud::RKPassword password;
@@ -79,8 +81,8 @@ unsigned int getDBUser(std::string registryBase, std::string controlSetName, std
   passwordOut.assign(decrypted + userEnd);
   zarezodud::clearBuffer(decrypted, sizeof decrypted);
 
-  if (!sqlInstanceValueName.empty() &&
-      !readText(registryBase, controlSetName, dbAccessRegistryPath, sqlInstanceValueName, sqlInstanceOut, error)) {
+  if (!sqlInstanceValueName.empty() && !readText(registryBase, controlSetName, dbAccessRegistryPath,
+                                                 sqlInstanceValueName, sqlInstanceOut, error)) {
     return 0;
   }
   if (!dsnValueName.empty() &&

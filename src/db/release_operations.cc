@@ -9,6 +9,7 @@
 #include "log/format_message.h"
 
 using zarezodud::formatMessage;
+using zarezodud::ScriptArg;
 
 namespace {
 
@@ -75,55 +76,63 @@ unsigned int DBQueries::checkCurrentDBRelease(std::string scriptPath) {
 
 unsigned int DBQueries::upgradeFEVersion(std::string scriptPath) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {baseVersion()}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::upgradeFEVersion", scriptPath, {ScriptArg::fixed(baseVersion())},
+                           text))
+    return 0;
   return executeSQLQuery(text, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::upgradeCHVersion(std::string scriptPath) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {baseVersion()}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::upgradeCHVersion", scriptPath, {ScriptArg::fixed(baseVersion())},
+                           text))
+    return 0;
   return executeSQLQuery(text, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::upgradeSignetAgentVersion(std::string scriptPath) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {baseVersion()}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::upgradeSignetAgentVersion", scriptPath,
+                           {ScriptArg::fixed(baseVersion())}, text))
+    return 0;
   return executeSQLQuery(text, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::upgradeSGNTVersion(std::string scriptPath) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {componentVersion()}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::upgradeSGNTVersion", scriptPath,
+                           {ScriptArg::fixed(componentVersion())}, text))
+    return 0;
   return executeSQLQuery(text, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::getNumberOfDeconfiguredClients(std::string scriptPath, int value, int& result) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {value}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::getNumberOfDeconfiguredClients", scriptPath, {value}, text)) return 0;
   return executeSQLQueryAndReturnInt(text, result, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::getScriptRelease(std::string scriptPath, int value, int& result) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {value}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::getScriptRelease", scriptPath, {value}, text)) return 0;
   return executeSQLQueryAndReturnInt(text, result, kAbortOn, kQuotedIdentifier);
 }
 
 unsigned int DBQueries::addRegistryStaticList(std::string scriptPath, std::string value) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {value}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::addRegistryStaticList", scriptPath, {value}, text)) return 0;
   return runForZeroResult(text, "Failed to add registry static list.");
 }
 
 unsigned int DBQueries::PopulatePkgDependenciesForAllOS(std::string scriptPath, std::string value) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {value}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::PopulatePkgDependenciesForAllOS", scriptPath, {value}, text)) return 0;
   return runForZeroResult(text, "Failed to populate package dependencies for all OS.");
 }
 
 unsigned int DBQueries::addAutomationStaticList(std::string scriptPath, std::string value) {
   std::string text;
-  if (!loadFormattedScript(scriptPath, {value}, text)) return 0;
+  if (!loadFormattedScript("DBQueries::addAutomationStaticList", scriptPath, {value}, text)) return 0;
   return runForZeroResult(text, "Failed to add automation static list.");
 }
 

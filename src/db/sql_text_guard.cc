@@ -14,6 +14,15 @@ std::string escapeSqlLiteral(const std::string& value) {
   return escaped;
 }
 
+std::string bracketIdentifier(const std::string& name) {
+  std::string out = "[";
+  for (const char c : name) {
+    out += c;
+    if (c == ']') out += ']';
+  }
+  return out + "]";
+}
+
 bool fitsSqlLiteral(const std::string& value) { return value.find('\0') == std::string::npos; }
 
 bool isPlainDatabaseName(const std::string& name) {

@@ -13,6 +13,9 @@ namespace zarezodud {
 // quotes come back unchanged.
 std::string escapeSqlLiteral(const std::string& value);
 
+// name as a bracketed identifier: "[" + name with every ']' doubled + "]".
+std::string bracketIdentifier(const std::string& name);
+
 // True when value can stand inside a quoted literal: it holds no NUL character (the text sent
 // to the server ends at the first NUL, which would cut the statement short).
 bool fitsSqlLiteral(const std::string& value);

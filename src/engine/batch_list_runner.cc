@@ -18,7 +18,8 @@ unsigned int INIFileProcessor::walkList(const char* context, const std::string& 
   listReturnCode = 0;
   const std::string phaseLog = m_params.phaseLogFile();
   const std::string listPath = phaseDirectory + "/" + listFileName;
-  ZARezodudLogger::LogLine(context, "%s", formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
+  ZARezodudLogger::LogLine(context, "%s",
+                           formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
   zarezodud::ListFileReader reader;
   if (!reader.open(listPath)) {
     const std::string message = formatMessage("Cannot open list file [%s].", listPath.c_str());
@@ -44,9 +45,8 @@ unsigned int INIFileProcessor::walkList(const char* context, const std::string& 
       return 0;
     }
     ZARezodudLogger::LogLine(context, "%s", formatMessage("Executing file [%s].", entryPath.c_str()).c_str());
-    if (m_observer) m_observer->onScriptStart(record.getPhaseName(), listFileName, entryPath);
     recordScriptEnd(entryPath, std::string(), true, 0, 0.0);
-    if (m_observer) m_observer->onScriptEnd(record.getPhaseName(), listFileName, entryPath, 0, true, 0.0);
+    if (m_observer) m_observer->onEntryListed(record.getPhaseName(), listFileName, entryPath);
   }
   if (reader.failed()) {
     ZARezodudLogger::LogLine(context, "%s", reader.errorText().c_str());
@@ -66,6 +66,8 @@ unsigned int INIFileProcessor::executeBatchList(std::string phaseDirectory, std:
 
 unsigned int INIFileProcessor::executeExecutableList(std::string phaseDirectory, std::string listFileName,
                                                      int& listReturnCode, int /*terminateOnError*/,
-                                                     int /*checkReturnValue*/, RKZARezodud::ProcessPhase& record) {
-  return walkList("INIFileProcessor::executeExecutableList", phaseDirectory, listFileName, listReturnCode, record);
+                                                     int /*checkReturnValue*/,
+                                                     RKZARezodud::ProcessPhase& record) {
+  return walkList("INIFileProcessor::executeExecutableList", phaseDirectory, listFileName, listReturnCode,
+                  record);
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "config/profile_snapshot.h"
+#include "config/profile_store.h"
 #include "config/text_trim.h"
 #include "engine/comma_list.h"
 #include "log/format_message.h"
@@ -46,29 +48,47 @@ unsigned int INIFileProcessor::readProductInfo(std::string productName, ProductI
   }
   setINIFileName(configFile);
   info.clear();
-  if (!sectionExists(productName)) {
+  const int found = findSection(productName);
+  if (found == PROFILE_READ_ERROR) {
+    ZARezodudLogger::LogLine(kContext, "%s", ("Product configuration file " + readProblem()).c_str());
+    return 0;
+  }
+  if (found != PROFILE_SUCCESS) {
     ZARezodudLogger::LogLine(kContext, "%s",
                              formatMessage("Product Info is missing in config file [%s] for Product [%s].",
                                            configFile.c_str(), productName.c_str())
                                  .c_str());
     return 0;
   }
-  info.DBName = getKeyValue("DBName", productName);
-  info.DBServer = getKeyValue("DBServer", productName);
-  info.Directory = getKeyValue("Directory", productName);
-  info.CommonScriptsDir = getKeyValue("CommonScriptsDir", productName);
-  info.DBValidationTableName = getKeyValue("DBValidationTableName", productName);
-  info.BaseRegistryPath = getKeyValue("BaseRegistryPath", productName);
-  info.RegistryPathForDBAccess = getKeyValue("RegistryPathForDBAccess", productName);
-  info.RegistryNameForDSN = getKeyValue("RegistryNameForDSN", productName);
-  info.RegistryNameForSQLInstance = getKeyValue("RegistryNameForSQLInstance", productName);
-  info.RegistryNameForSQLUser = getKeyValue("RegistryNameForSQLUser", productName);
-  info.RegistryPathForUpdateSummary = getKeyValue("RegistryPathForUpdateSummary", productName);
-  info.RegistryPathForZARezodudPkgUpdateSummary =
-      getKeyValue("RegistryPathForZARezodudPkgUpdateSummary", productName);
-  info.RegistryNameForSPLevel = getKeyValue("RegistryNameForSPLevel", productName);
-  info.RegistryPathForSoftwareCache = getKeyValue("RegistryPathForSoftwareCache", productName);
-  info.RegistryNameForSoftwareCache = getKeyValue("RegistryNameForSoftwareCache", productName);
+  // A key whose line cannot be read must not pass for an empty one.
+  int failed = PROFILE_SUCCESS;
+  auto key = [&](const char* name) {
+    std::string value;
+    const int rc = readKeyValue(name, productName, value);
+    if (rc != PROFILE_SUCCESS && failed == PROFILE_SUCCESS) failed = rc;
+    return value;
+  };
+  ProductInfo read;
+  read.DBName = key("DBName");
+  read.DBServer = key("DBServer");
+  read.Directory = key("Directory");
+  read.CommonScriptsDir = key("CommonScriptsDir");
+  read.DBValidationTableName = key("DBValidationTableName");
+  read.BaseRegistryPath = key("BaseRegistryPath");
+  read.RegistryPathForDBAccess = key("RegistryPathForDBAccess");
+  read.RegistryNameForDSN = key("RegistryNameForDSN");
+  read.RegistryNameForSQLInstance = key("RegistryNameForSQLInstance");
+  read.RegistryNameForSQLUser = key("RegistryNameForSQLUser");
+  read.RegistryPathForUpdateSummary = key("RegistryPathForUpdateSummary");
+  read.RegistryPathForZARezodudPkgUpdateSummary = key("RegistryPathForZARezodudPkgUpdateSummary");
+  read.RegistryNameForSPLevel = key("RegistryNameForSPLevel");
+  read.RegistryPathForSoftwareCache = key("RegistryPathForSoftwareCache");
+  read.RegistryNameForSoftwareCache = key("RegistryNameForSoftwareCache");
+  if (failed == PROFILE_READ_ERROR) {
+    ZARezodudLogger::LogLine(kContext, "%s", ("Product configuration file " + readProblem()).c_str());
+    return 0;
+  }
+  info = read;
   return 1;
 }
 
@@ -77,17 +97,27 @@ std::vector<std::string> INIFileProcessor::getSupportedProductList() {
   static const char* kSection = "SupportedProducts";
   const std::string configFile = m_params.productConfigFile();
   setINIFileName(configFile);
-  if (!sectionExists(kSection)) {
+  const int found = findSection(kSection);
+  if (found == PROFILE_READ_ERROR) {
+    ZARezodudLogger::LogLine(kContext, "%s", ("Product configuration file " + readProblem()).c_str());
+    return {};
+  }
+  if (found != PROFILE_SUCCESS) {
     ZARezodudLogger::LogLine(
         kContext, "%s",
         formatMessage("Supported Product Info is missing in config file [%s].", configFile.c_str()).c_str());
     return {};
   }
-  const std::string names = getKeyValue("ProductName", kSection);
+  std::string names;
+  if (readKeyValue("ProductName", kSection, names) == PROFILE_READ_ERROR) {
+    ZARezodudLogger::LogLine(kContext, "%s", ("Product configuration file " + readProblem()).c_str());
+    return {};
+  }
   if (names.empty()) {
     ZARezodudLogger::LogLine(
         kContext, "%s",
-        formatMessage("Supported Product Names are missing in config file [%s].", configFile.c_str()).c_str());
+        formatMessage("Supported Product Names are missing in config file [%s].", configFile.c_str())
+            .c_str());
     return {};
   }
   return zarezodud::splitCommaList(names);

@@ -22,6 +22,7 @@
 
 #include "config/ini_file_reader.h"
 #include "db/db_queries.h"
+#include "engine/phase_chain.h"
 #include "engine/phase_section.h"
 #include "engine/product_info.h"
 #include "engine/result_messages.h"
@@ -31,6 +32,9 @@
 #include "export.h"
 
 class RunJournal;
+namespace zarezodud {
+class ProfileSnapshot;
+}
 
 class ZAREZODUD_API INIFileProcessor : public INIFileReader {
  public:
@@ -110,9 +114,10 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
                               int terminateOnError, int checkReturnValue, std::string quotedIdentifier,
                               RKZARezodud::ProcessPhase& record);
   unsigned int executeBatchList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
-                                int terminateOnError, int checkReturnValue, RKZARezodud::ProcessPhase& record);
-  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName, int& listReturnCode,
-                                     int terminateOnError, int checkReturnValue,
+                                int terminateOnError, int checkReturnValue,
+                                RKZARezodud::ProcessPhase& record);
+  unsigned int executeExecutableList(std::string phaseDirectory, std::string listFileName,
+                                     int& listReturnCode, int terminateOnError, int checkReturnValue,
                                      RKZARezodud::ProcessPhase& record);
 
   // The per-script results of this processor's runs ("PreUpgrade" stage with XML output).
@@ -164,13 +169,14 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // The modification-time map that a phase name selects, or null.
   TimeMap* timeMapForPhase(const std::string& phaseName);
   // Walks a batch or executable list (nothing is started).
-  unsigned int walkList(const char* context, const std::string& phaseDirectory, const std::string& listFileName,
-                        int& listReturnCode, RKZARezodud::ProcessPhase& record);
+  unsigned int walkList(const char* context, const std::string& phaseDirectory,
+                        const std::string& listFileName, int& listReturnCode,
+                        RKZARezodud::ProcessPhase& record);
   // Runs one pre- or post-command stage's lists; false when the phase must stop at once.
-  bool runCommandLists(const std::string& phaseName, const std::string& directory, const std::string& commandType,
-                       const std::vector<std::string>& lists, int terminateOnError, int checkReturnValue,
-                       const std::string& quotedIdentifier, int& returnCode, unsigned int& success,
-                       RKZARezodud::ProcessPhase& record);
+  bool runCommandLists(const std::string& phaseName, const std::string& directory,
+                       const std::string& commandType, const std::vector<std::string>& lists,
+                       int terminateOnError, int checkReturnValue, const std::string& quotedIdentifier,
+                       int& returnCode, unsigned int& success, RKZARezodud::ProcessPhase& record);
   void notifyPosition();
   // The body of processPhase, between the journal's phase records.
   unsigned int processPhaseSections(const std::string& phaseName, int& returnCode,
@@ -194,6 +200,13 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // The current position's list part for a list run (when a host runs a list directly, the
   // list is the one named).
   void enterList(const std::string& listFileName, const RKZARezodud::ProcessPhase& record);
+  // Looks for the phase's section and reads one of its keys: through the snapshot during
+  // validation, else from the file. Results as INIFileReader::findSection / readKeyValue.
+  int findPhaseSection(const std::string& phaseName);
+  int readPhaseKey(const std::string& phaseName, const char* key, std::string& value);
+  // The message for a phase configuration file that could not be read (a NUL byte names its
+  // line).
+  std::string phaseFileProblem();
   // Validates one command part (type, environment files, list files) of a phase.
   unsigned int validateCommandPart(const std::string& phaseName, const std::string& commandType,
                                    const std::vector<std::string>& environmentFiles,
@@ -220,7 +233,10 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // The position record of the outermost processPhase call in progress (observer support).
   RKZARezodud::ProcessPhase* m_rootRecord = nullptr;
   // Phases being visited by validation or processing, outermost first (cycle guard).
-  std::vector<std::string> m_phaseChain;
+  zarezodud::PhaseChain m_phaseChain;
+  // The phase configuration file as read when the outermost validatePhase call began; its
+  // lookups stand in for reading the file again for every phase (null outside validation).
+  std::unique_ptr<zarezodud::ProfileSnapshot> m_phaseSnapshot;
   RunJournal* m_journal = nullptr;
   // Where processing stands (the journal's and the resume check's position).
   ScriptPosition m_position;

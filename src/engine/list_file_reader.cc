@@ -1,11 +1,13 @@
 #include "engine/list_file_reader.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "config/text_trim.h"
 #include "log/format_message.h"
+#include "platform/regular_file.h"
 
 namespace zarezodud {
 
@@ -20,13 +22,20 @@ bool ListFileReader::open(const std::string& path) {
   m_pos = m_len = m_lineNumber = 0;
   m_eof = m_failed = false;
   m_error.clear();
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    m_error = formatMessage("List file [%s] is a directory.", path.c_str());
+  // Opened without blocking and checked to be a regular file first: a FIFO or a device named
+  // as a list file is refused, never waited on or read without end.
+  std::string error;
+  int systemError = 0;
+  const int fd = openRegularFile(path, error, &systemError);
+  if (fd < 0) {
+    m_error = systemError != 0 ? formatMessage("List file [%s] cannot be opened: %s.", path.c_str(),
+                                               std::strerror(systemError))
+                               : "List file " + error;
     return false;
   }
-  m_file = std::fopen(path.c_str(), "r");
+  m_file = ::fdopen(fd, "r");
   if (m_file == nullptr) {
+    ::close(fd);
     m_error = formatMessage("List file [%s] cannot be opened: %s.", path.c_str(), std::strerror(errno));
     return false;
   }
@@ -85,6 +94,8 @@ bool ListFileReader::readLine(std::string& line) {
 bool ListFileReader::next(std::string& entry) {
   std::string line;
   while (readLine(line)) {
+    // A UTF-8 byte-order mark, as Windows editors write it, is not part of the first name.
+    if (m_lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     entry = trimCopy(line);
     if (entry.empty() || entry[0] == '#') continue;
     return true;

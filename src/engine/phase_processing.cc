@@ -3,6 +3,7 @@
 // whether to stop, and keeps the position record from which a failed phase resumes.
 #include <cstdio>
 
+#include "config/profile_store.h"
 #include "config/text_trim.h"
 #include "db/return_codes.h"
 #include "engine/ini_file_processor.h"
@@ -162,9 +163,9 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
                                        unsigned int& success, RKZARezodud::ProcessPhase& record) {
   const std::string phaseLog = m_params.phaseLogFile();
   if (!lists.empty() && !zarezodud::isKnownCommandType(commandType)) {
-    const std::string message = formatMessage(
-        "Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
-        commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");
+    const std::string message =
+        formatMessage("Invalid Command Type [%s] for Phase [%s]. Supported Command Types are [%s | %s | %s].",
+                      commandType.c_str(), phaseName.c_str(), "SQL", "BATCH", "EXE");
     ZARezodudLogger::LogLine(kContext, "%s", message.c_str());
     UtilityLogger::LogToFile(kContext, message, phaseLog);
     returnCode = 2;
@@ -186,12 +187,13 @@ bool INIFileProcessor::runCommandLists(const std::string& phaseName, const std::
     if (m_journal) m_journal->listStarted(m_position);
     unsigned int ran;
     if (zarezodud::equalsIgnoreCase(commandType, "SQL")) {
-      ran = executeSQLList(directory, list, listReturnCode, terminateOnError, checkReturnValue, quotedIdentifier,
-                           record);
+      ran = executeSQLList(directory, list, listReturnCode, terminateOnError, checkReturnValue,
+                           quotedIdentifier, record);
     } else if (zarezodud::equalsIgnoreCase(commandType, "BATCH")) {
       ran = executeBatchList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
     } else {
-      ran = executeExecutableList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
+      ran =
+          executeExecutableList(directory, list, listReturnCode, terminateOnError, checkReturnValue, record);
     }
     returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
     if (!ran) {
@@ -266,7 +268,8 @@ unsigned int INIFileProcessor::processPhaseSections(const std::string& phaseName
     UtilityLogger::LogToFile(kContext, message, phaseLog);
   };
 
-  ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Processing Phase [%s].", phaseName.c_str()).c_str());
+  ZARezodudLogger::LogLine(kContext, "%s",
+                           formatMessage("Processing Phase [%s].", phaseName.c_str()).c_str());
   ZARezodudLogger::LogToScriptTimeLog(
       formatMessage("Database: %s, PhaseName: %s.", m_params.m_DBname, phaseName.c_str()));
 
@@ -277,8 +280,13 @@ unsigned int INIFileProcessor::processPhaseSections(const std::string& phaseName
     return 0;
   }
 
-  setINIFileName(m_params.configFile());
-  if (!sectionExists(phaseName)) {
+  const int found = findPhaseSection(phaseName);
+  if (found == PROFILE_READ_ERROR) {
+    logBoth(phaseFileProblem());
+    returnCode = 2;
+    return 0;
+  }
+  if (found != PROFILE_SUCCESS) {
     logBoth(formatMessage("Phase [%s] does not exist.", phaseName.c_str()));
     returnCode = 2;
     return 0;
@@ -354,7 +362,8 @@ unsigned int INIFileProcessor::processPhaseSections(const std::string& phaseName
         returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
         if (record.getResumeFlag() == 1) record.setResumeFlag(nested->getResumeFlag());
       } else {
-        logBoth(formatMessage("Failed to process Phase [%s]. ReturnCode [%d]", subModule.c_str(), listReturnCode));
+        logBoth(formatMessage("Failed to process Phase [%s]. ReturnCode [%d]", subModule.c_str(),
+                              listReturnCode));
         returnCode = getEffectiveReturnCode(returnCode, listReturnCode);
         success = 0;
         if (listReturnCode != 0 && !isWarningCode(listReturnCode)) return 0;

@@ -2,6 +2,8 @@
 // the release being upgraded from.
 #include "engine/phase_section.h"
 
+#include "config/profile_snapshot.h"
+#include "config/profile_store.h"
 #include "config/text_trim.h"
 #include "engine/comma_list.h"
 #include "engine/ini_file_processor.h"
@@ -13,8 +15,9 @@ void PhaseSection::clear() {
        {&name, &directory, &preCommandType, &preCommandQuotedIdentifier, &preCommandPreLastRelListFileName,
         &preCommandPreLastRelEnvINIFileName, &preCommandLastRelListFileName, &preCommandLastRelEnvINIFileName,
         &preCommandCurRelListFileName, &preCommandCurRelEnvINIFileName, &subModuleSections, &postCommandType,
-        &postCommandQuotedIdentifier, &postCommandPreLastRelListFileName, &postCommandPreLastRelEnvINIFileName,
-        &postCommandLastRelListFileName, &postCommandLastRelEnvINIFileName, &postCommandCurRelListFileName,
+        &postCommandQuotedIdentifier, &postCommandPreLastRelListFileName,
+        &postCommandPreLastRelEnvINIFileName, &postCommandLastRelListFileName,
+        &postCommandLastRelEnvINIFileName, &postCommandCurRelListFileName,
         &postCommandCurRelEnvINIFileName}) {
     text->clear();
   }
@@ -36,9 +39,12 @@ namespace {
 
 // The names that a service-pack upgrade of release 16 prefixes when they stand in a
 // pre-command list: any item that occurs within this text (a substring test).
-const char kServicePackListNames[] = "All_Upgr_Upg.lst,All_Tblscript_Upg.lst,All_Func_Upg.lst,All_Proc_Upg.lst";
+const char kServicePackListNames[] =
+    "All_Upgr_Upg.lst,All_Tblscript_Upg.lst,All_Func_Upg.lst,All_Proc_Upg.lst";
 
-int32_t terminateFlag(const std::string& value) { return zarezodud::equalsIgnoreCase(value, "FALSE") ? 0 : 1; }
+int32_t terminateFlag(const std::string& value) {
+  return zarezodud::equalsIgnoreCase(value, "FALSE") ? 0 : 1;
+}
 int32_t checkFlag(const std::string& value) { return zarezodud::equalsIgnoreCase(value, "TRUE") ? 1 : 0; }
 std::string quotedIdentifier(const std::string& value) {
   return zarezodud::equalsIgnoreCase(value, "OFF") ? "OFF" : "ON";
@@ -49,12 +55,18 @@ std::string quotedIdentifier(const std::string& value) {
 unsigned int INIFileProcessor::readPhase(std::string phaseName, PhaseSection& s) {
   setINIFileName(m_params.configFile());
   s.clear();
-  // A key whose line cannot be read (longer than an entry line may be) must not pass for an
-  // absent key: that would silently drop the lists it names.
+  // A key whose line cannot be read (longer than an entry line may be, or a line of the file
+  // that holds a NUL byte) must not pass for an absent key: that would silently drop the lists
+  // it names.
   std::string unreadableKey;
+  int unreadableCode = PROFILE_SUCCESS;
   auto key = [&](const char* name) {
     std::string value;
-    if (readKeyValue(name, phaseName, value) != 0 && unreadableKey.empty()) unreadableKey = name;
+    const int rc = readPhaseKey(phaseName, name, value);
+    if (rc != PROFILE_SUCCESS && unreadableKey.empty()) {
+      unreadableKey = name;
+      unreadableCode = rc;
+    }
     return value;
   };
 
@@ -84,12 +96,13 @@ unsigned int INIFileProcessor::readPhase(std::string phaseName, PhaseSection& s)
   s.postCommandCurRelEnvINIFileName = key("PostCommand-CurRelEnvINIFileName");
 
   if (!unreadableKey.empty()) {
-    ZARezodudLogger::LogLine(
-        "INIFileProcessor::readPhase", "%s",
-        zarezodud::formatMessage("Key [%s] of Phase [%s] in [%s] cannot be read: its line is longer than 254 "
-                                 "characters.",
-                                 unreadableKey.c_str(), phaseName.c_str(), m_params.m_configFile)
-            .c_str());
+    const std::string message =
+        unreadableCode == PROFILE_READ_ERROR
+            ? phaseFileProblem()
+            : zarezodud::formatMessage(
+                  "Key [%s] of Phase [%s] in [%s] cannot be read: its line is longer than 254 characters.",
+                  unreadableKey.c_str(), phaseName.c_str(), m_params.m_configFile);
+    ZARezodudLogger::LogLine("INIFileProcessor::readPhase", "%s", message.c_str());
     return 0;
   }
 
@@ -131,4 +144,22 @@ unsigned int INIFileProcessor::readPhase(std::string phaseName, PhaseSection& s)
 
   s.subModulePhases = zarezodud::splitCommaList(s.subModuleSections);
   return 1;
+}
+
+int INIFileProcessor::findPhaseSection(const std::string& phaseName) {
+  if (m_phaseSnapshot != nullptr) {
+    return m_phaseSnapshot->hasSection(phaseName) ? PROFILE_SUCCESS : PROFILE_NO_SECTION;
+  }
+  setINIFileName(m_params.configFile());
+  return findSection(phaseName);
+}
+
+int INIFileProcessor::readPhaseKey(const std::string& phaseName, const char* key, std::string& value) {
+  if (m_phaseSnapshot != nullptr) return m_phaseSnapshot->value(phaseName, key, value);
+  return readKeyValue(key, phaseName, value);
+}
+
+std::string INIFileProcessor::phaseFileProblem() {
+  setINIFileName(m_params.configFile());
+  return "Phase configuration file " + readProblem();
 }

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/regular_file.h"
+
 namespace zarezodud {
 
 bool pathExists(const std::string& path) {
@@ -23,7 +25,8 @@ FileFacts fileFacts(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) {
     facts.exists = true;
-    facts.isDirectory = S_ISDIR(st.st_mode);
+    facts.isRegular = S_ISREG(st.st_mode);
+    facts.kind = describeFileType(st.st_mode);
     facts.hasTime = true;
     facts.seconds = static_cast<int64_t>(st.st_mtime);
   } else {

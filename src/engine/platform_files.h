@@ -14,11 +14,13 @@ bool pathExists(const std::string& path);
 bool fileModificationTime(const std::string& path, int64_t& seconds);
 
 // Existence and modification time from one look at the file: exists tells whether something
-// is there; hasTime whether its time could be read (then in seconds); isDirectory whether it
-// is a directory (after following links).
+// is there; hasTime whether its time could be read (then in seconds); isRegular whether it is
+// a regular file and kind what it is ("a directory", "a FIFO", ...), both after following
+// links.
 struct FileFacts {
   bool exists = false;
-  bool isDirectory = false;
+  bool isRegular = false;
+  const char* kind = "";
   bool hasTime = false;
   int64_t seconds = 0;
 };

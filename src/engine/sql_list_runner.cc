@@ -28,14 +28,24 @@ bool isSelectionPhase(const std::string& phase) {
 }
 
 // The script's result record: name, code, the messages scanned from the output file, a default
-// error entry when none was read, and the description defaulting to the name.
+// error entry when none was read, and the description defaulting to the name. When the
+// server's messages could not all be recorded (lastError says so), that failure is an error
+// entry of its own: what was scanned may be only part of what the server said.
 RKZARezodud::Script failedScriptResult(const std::string& baseName, int code, const std::string& outputFile,
-                                       const std::string& logFile) {
+                                       const std::string& logFile,
+                                       const std::string& lastError = std::string()) {
+  static const char kUnrecorded[] = "Script output could not be recorded: ";
   RKZARezodud::Script script;
   script.setName(baseName);
   script.setReturnCode(code);
   UtilityLogger::GetXMLMsgFromFile(outputFile, script);
-  if (script.errors().empty()) {
+  const size_t unrecorded = lastError.find(kUnrecorded);
+  if (unrecorded != std::string::npos) {
+    RKZARezodud::Error error;
+    error.setSeverity(2);
+    error.setMessage(lastError.substr(unrecorded));
+    script.errors().append(error);
+  } else if (script.errors().empty()) {
     RKZARezodud::Error error;
     error.setSeverity(2);
     error.setMessage(formatMessage("Failed to execute SQL script, please check the file [%s] for details.",
@@ -50,7 +60,8 @@ RKZARezodud::Script failedScriptResult(const std::string& baseName, int code, co
 
 unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::string listFileName,
                                               int& listReturnCode, int terminateOnError, int checkReturnValue,
-                                              std::string quotedIdentifier, RKZARezodud::ProcessPhase& record) {
+                                              std::string quotedIdentifier,
+                                              RKZARezodud::ProcessPhase& record) {
   listReturnCode = 0;
   unsigned int result = 1;
   int normalCount = 0;
@@ -76,7 +87,8 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
   }
   if (m_journal) installScriptReadHook();
   const std::string listPath = phaseDirectory + "/" + listFileName;
-  ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
+  ZARezodudLogger::LogLine(kContext, "%s",
+                           formatMessage("Processing list file [%s].", listPath.c_str()).c_str());
 
   zarezodud::ListFileReader reader;
   if (!reader.open(listPath)) {
@@ -128,23 +140,26 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
           ++notRunCount;
           ZARezodudLogger::LogLine(
               kContext, "%s",
-              formatMessage("%s is not getting executed as it is not modified for this SP.", scriptPath.c_str())
+              formatMessage("%s is not getting executed as it is not modified for this SP.",
+                            scriptPath.c_str())
                   .c_str());
           ++m_executedScriptsCount;
-          if (m_observer) m_observer->onScriptSkipped(phaseName, listFileName, scriptPath, "not modified for this SP");
+          if (m_observer)
+            m_observer->onScriptSkipped(phaseName, listFileName, scriptPath, "not modified for this SP");
           continue;
         }
       }
     }
 
-    ZARezodudLogger::LogLine(kContext, "%s", formatMessage("Executing file [%s].", scriptPath.c_str()).c_str());
+    ZARezodudLogger::LogLine(kContext, "%s",
+                             formatMessage("Executing file [%s].", scriptPath.c_str()).c_str());
     if (m_progressFlag) {
       ++m_executedScriptsCount;
       // Without a counted total there is no percentage to report.
       if (m_executedScriptsCount % 10 == 0 && m_totalScriptsCount > 0) {
         std::string error;
-        const int percent =
-            static_cast<int>(static_cast<int64_t>(m_executedScriptsCount) * m_percentCoverage / m_totalScriptsCount);
+        const int percent = static_cast<int>(static_cast<int64_t>(m_executedScriptsCount) *
+                                             m_percentCoverage / m_totalScriptsCount);
         if (setProgress(percent, error) == 0) ZARezodudLogger::LogLine(kContext, "%s", error.c_str());
       }
     }
@@ -154,7 +169,8 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
     m_scriptSha256.clear();
     m_scriptStartPending = m_journal != nullptr;
     const auto started = std::chrono::steady_clock::now();
-    const unsigned int ran = m_dbObject->executeSQLFile(scriptPath, code, 1, checkReturnValue, quotedIdentifier);
+    const unsigned int ran =
+        m_dbObject->executeSQLFile(scriptPath, code, 1, checkReturnValue, quotedIdentifier);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     m_scriptStartPending = false;
 
@@ -179,7 +195,8 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
       logPhaseThenUpgrade(m_dbObject->getLastError());
       UtilityLogger::printoutContentsWithoutTS(outputFile, phaseLog);
       if (preUpgradeResults && (m_params.xmlOutput() == 1 || m_params.xmlOutput() == 2)) {
-        m_upgradePhase.scripts().append(failedScriptResult(baseName, code, outputFile, m_params.logfile()));
+        m_upgradePhase.scripts().append(
+            failedScriptResult(baseName, code, outputFile, m_params.logfile(), m_dbObject->getLastError()));
       }
       truncateFile(outputFile);
       logPhaseThenUpgrade(formatMessage("Execution of file [%s] failed", scriptPath.c_str()));
@@ -201,7 +218,7 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
     logBoth(formatMessage("Processing of list file [%s] failed.", listPath.c_str()));
     result = 0;
   }
-  ZARezodudLogger::LogLine(4, kContext, "Phase:%s, NormalCount:%d, NotRunCount:%d", phaseName.c_str(), normalCount,
-                           notRunCount);
+  ZARezodudLogger::LogLine(4, kContext, "Phase:%s, NormalCount:%d, NotRunCount:%d", phaseName.c_str(),
+                           normalCount, notRunCount);
   return result;
 }

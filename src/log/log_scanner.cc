@@ -1,6 +1,8 @@
 #include "log/log_scanner.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -8,6 +10,7 @@
 
 #include "config/text_trim.h"
 #include "engine/result_messages.h"
+#include "platform/shared_directory.h"
 
 namespace zarezodud {
 
@@ -222,9 +225,14 @@ void fillScriptResult(const std::vector<LOGINFO>& entries, RKZARezodud::Script& 
 
 bool UtilityLogger::GetFileContent(const std::string& path, std::string& content) {
   // Read-only: a script output file that the process may not write can still be scanned.
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  // Opened without waiting on a FIFO and, in a directory other users can write, without
+  // following a link planted in the file's place.
+  std::string why;
+  const int fd = zarezodud::openRefusingPlantedLinks(path, O_RDONLY | O_NONBLOCK, 0, why);
+  std::FILE* file = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+  if (fd >= 0 && file == nullptr) ::close(fd);
   struct stat info {};
-  if (file == nullptr || fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (file == nullptr || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
     if (file != nullptr) std::fclose(file);
     LogLine("Failed to open the file [" + path + "].");
     return false;

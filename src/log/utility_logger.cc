@@ -1,6 +1,8 @@
 #include "log/utility_logger.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +10,8 @@
 #include <ctime>
 #include <filesystem>
 #include <mutex>
+
+#include "platform/shared_directory.h"
 
 namespace {
 
@@ -27,12 +31,28 @@ std::string timeStamp() {
   return text;
 }
 
+// The file at path opened with open(2) flags as a stream of the given fopen mode; in a
+// directory other users can write, a symbolic link is refused (platform/shared_directory.h).
+// Null with why set on failure.
+std::FILE* openStream(const std::string& path, int flags, const char* mode, std::string& why) {
+  const int fd = zarezodud::openRefusingPlantedLinks(path, flags, 0644, why);
+  if (fd < 0) return nullptr;
+  std::FILE* stream = ::fdopen(fd, mode);
+  if (stream == nullptr) {
+    why = "cannot open [" + path + "] as a stream";
+    ::close(fd);
+  }
+  return stream;
+}
+
 // Appends one line: time stamp, lead-in, message, newline. The message is written with
 // fwrite, so nothing in it is interpreted and embedded NUL bytes survive.
 int appendLine(const std::string& path, const char* leadIn, const std::string& message) {
-  std::FILE* file = std::fopen(path.c_str(), "a");
+  std::string why;
+  std::FILE* file = openStream(path, O_WRONLY | O_APPEND | O_CREAT, "a", why);
   if (file == nullptr) {
     std::printf("Failed to open the log file [%s].\n", path.c_str());
+    if (why.find("symbolic link") != std::string::npos) std::printf("%s\n", why.c_str());
     std::fflush(stdout);
     return -1;
   }
@@ -147,7 +167,8 @@ std::string UtilityLogger::GetLogFileName() {
 
 void UtilityLogger::printoutContents(const char* /*ignored*/, const std::string& source,
                                      const std::string& target) {
-  std::FILE* in = std::fopen(source.c_str(), "r");
+  std::string why;
+  std::FILE* in = openStream(source, O_RDONLY | O_NONBLOCK, "r", why);
   if (in == nullptr) {
     LogLine("Failed to open the file [" + source + "].");
     return;
@@ -159,12 +180,13 @@ void UtilityLogger::printoutContents(const char* /*ignored*/, const std::string&
 }
 
 void UtilityLogger::printoutContentsWithoutTS(const std::string& source, const std::string& target) {
-  std::FILE* in = std::fopen(source.c_str(), "r");
+  std::string why;
+  std::FILE* in = openStream(source, O_RDONLY | O_NONBLOCK, "r", why);
   if (in == nullptr) {
     LogLine("Failed to open the file [" + source + "].");
     return;
   }
-  std::FILE* out = std::fopen(target.c_str(), "a");
+  std::FILE* out = openStream(target, O_WRONLY | O_APPEND | O_CREAT, "a", why);
   if (out == nullptr) {
     std::fclose(in);
     LogLine("Failed to open the file [" + target + "].");
@@ -172,10 +194,17 @@ void UtilityLogger::printoutContentsWithoutTS(const std::string& source, const s
   }
   LineReader reader(in);
   std::string line;
+  bool written = true;
   while (reader.next(line)) {
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), out);
+    written = std::fwrite(line.data(), 1, line.size(), out) == line.size() && written;
   }
-  std::fclose(out);
+  written = std::fclose(out) == 0 && written;
   std::fclose(in);
+  // A full disk must not pass for a copied output.
+  if (!written) {
+    std::printf("Failed to write the log file [%s].\n", target.c_str());
+    std::fflush(stdout);
+    LogLine("Failed to write the file [" + target + "].");
+  }
 }

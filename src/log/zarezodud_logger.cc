@@ -44,6 +44,7 @@ void tapFormatted(const char* context, const char* format, va_list args) {
 
 // Serialises init() and the test hooks; the logs themselves need no lock from here.
 std::mutex initMutex;
+std::string initFailureText;  // guarded by initMutex
 
 }  // namespace
 
@@ -51,12 +52,17 @@ bool ZARezodudLogger::init(const std::string& logFilePath) {
   std::lock_guard<std::mutex> lock(initMutex);
   if (initialized) return true;
 
-  if (!Logger.init(kUpgradeLogOptions, 0, logFilePath, false, std::string())) return false;
+  initFailureText.clear();
+  if (!Logger.init(kUpgradeLogOptions, 0, logFilePath, false, std::string())) {
+    initFailureText = Logger.initError();
+    return false;
+  }
   Logger.setFileSizeLimit(kUpgradeLogSizeLimitMb);
   Logger.setVersions(kUpgradeLogVersions);
 
   static CZuLogger scriptTimeSink;
   if (scriptTimeSink.init(kScriptTimeSinkName, logFilePath, kScriptTimeSizeLimit, false, false) != 0) {
+    initFailureText = scriptTimeSink.lastError();
     std::fputs("Logger initialization failed. Terminating ZARezodud.\n", stdout);
     std::fflush(stdout);
     return false;
@@ -108,6 +114,19 @@ void ZARezodudLogger::LogScriptTime(const std::string& scriptName, int seconds) 
 
 void ZARezodudLogger::LogToScriptTimeLog(const std::string& text) {
   ScriptLogger.msg(kScriptTimeLevel, "%s", text.c_str());
+}
+
+std::string ZARezodudLogger::initFailure() {
+  std::lock_guard<std::mutex> lock(initMutex);
+  return initFailureText;
+}
+
+std::string ZARezodudLogger::writeFailure() {
+  const std::string upgrade = Logger.writeError();
+  if (!upgrade.empty()) return "upgrade log: " + upgrade;
+  const std::string scriptTime = ScriptLogger.writeError();
+  if (!scriptTime.empty()) return "script-time log: " + scriptTime;
+  return std::string();
 }
 
 void ZARezodudLogger::setLineTap(LineTap tap) { lineTap = std::move(tap); }

@@ -25,8 +25,7 @@ class ZAREZODUD_API ZARezodudLogger {
   // printf-style message to the upgrade log at the log's current debug level (so it always
   // passes the level filter). context is "Class::method". A message formatted beforehand
   // must be passed as the argument of "%s", never as the format.
-  static void LogLine(const char* context, const char* format, ...)
-      __attribute__((format(printf, 2, 3)));
+  static void LogLine(const char* context, const char* format, ...) __attribute__((format(printf, 2, 3)));
   // A text with no arguments: written exactly as it is ('%' is an ordinary character).
   static void LogLine(const char* context, const std::string& format);
   // The same at an explicit debug level.
@@ -37,6 +36,14 @@ class ZAREZODUD_API ZARezodudLogger {
   static void LogScriptTime(const std::string& scriptName, int seconds);
   // Writes text to the script-time log at level 3, unchanged.
   static void LogToScriptTimeLog(const std::string& text);
+
+  // Why the last init() failed ("" when it did not): the file that could not be opened and
+  // the reason (a directory that cannot be made, a planted symbolic link).
+  static std::string initFailure();
+  // Why the first line that did not reach the upgrade log or the script-time log failed, the
+  // log named ("" while every line was written): a full disk, a file-size limit. A host that
+  // keeps the logs as its record of a run treats this as a failed run.
+  static std::string writeFailure();
 
   // A process-wide listener that also receives every upgrade-log line written through LogLine
   // (context and formatted message), whatever the log's level filter and whether or not the

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "log/zarezodud_logger.h"
+#include "maint/dump_sweep_plan.h"
 #include "platform/registry_names.h"
 #include "platform/rk_pi_base.h"
 #include "platform/rk_pi_focus.h"
@@ -59,39 +60,58 @@ void sweepDirectory(const std::string& directory, long long days, long long file
 
 }  // namespace
 
-int deleteOldDBFileBackups(const char* directory, const char* pattern, long long days,
-                           long long filesToRetain) {
-  if (directory == nullptr || pattern == nullptr) return 0;
+bool zarezodud::planDumpSweep(const std::string& directory, const std::string& pattern, long long days,
+                              long long filesToRetain, int64_t now, std::vector<DumpDecision>& decisions) {
   zarezodud::CZuDirectory listing;
-  if (listing.Open(directory, pattern, true).IsError()) return 0;
+  if (listing.Open(directory, pattern, true).IsError()) return false;
   const int64_t limit = ageLimitSeconds(days);
 
-  std::vector<std::pair<std::string, int64_t>> candidates;
+  std::vector<DumpDecision> candidates;
   std::string name;
   for (;;) {
-    if (listing.Read(name).IsError()) return 0;
+    if (listing.Read(name).IsError()) return false;
     if (listing.IsEnd()) break;
-    const std::string path = zarezodud::CZuPath::Append(directory, name);
-    int64_t written = 0;
+    DumpDecision decision;
+    decision.path = zarezodud::CZuPath::Append(directory, name);
     // The entry's own time: a link is timed as itself and never followed.
-    if (zarezodud::CZuFile::GetLinkTimes(path, nullptr, &written, nullptr).IsError()) return 0;
-    candidates.emplace_back(path, written);
+    if (zarezodud::CZuFile::GetLinkTimes(decision.path, nullptr, &decision.modified, nullptr).IsError())
+      return false;
+    candidates.push_back(std::move(decision));
   }
   listing.Close();
 
   std::stable_sort(candidates.begin(), candidates.end(),
-                   [](const auto& a, const auto& b) { return a.second > b.second; });
-  const int64_t now = zarezodud::CTimeStamp::Now();
+                   [](const DumpDecision& a, const DumpDecision& b) { return a.modified > b.modified; });
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    const bool withinCount = filesToRetain > 0 && i < static_cast<unsigned long long>(filesToRetain);
-    const bool young = ageOf(now, candidates[i].second) < limit;
-    if (!(withinCount && young)) zarezodud::CZuFile::Delete(candidates[i].first);
+    DumpDecision& decision = candidates[i];
+    // Kept only while among the newest filesToRetain AND younger than the limit.
+    decision.beyondCount = !(filesToRetain > 0 && i < static_cast<unsigned long long>(filesToRetain));
+    decision.tooOld = !(ageOf(now, decision.modified) < limit);
+    decision.keep = !decision.beyondCount && !decision.tooOld;
+  }
+  decisions.insert(decisions.end(), candidates.begin(), candidates.end());
+  return true;
+}
+
+int deleteOldDBFileBackups(const char* directory, const char* pattern, long long days,
+                           long long filesToRetain) {
+  if (directory == nullptr || pattern == nullptr) return 0;
+  std::vector<zarezodud::DumpDecision> decisions;
+  if (!zarezodud::planDumpSweep(directory, pattern, days, filesToRetain, zarezodud::CTimeStamp::Now(),
+                                decisions)) {
+    return 0;
+  }
+  for (const zarezodud::DumpDecision& decision : decisions) {
+    if (!decision.keep) zarezodud::CZuFile::Delete(decision.path);
   }
   return 1;
 }
 
-int DeleteOldDBDumps_OnTimer(void* arg) {
-  static_cast<void>(arg);
+namespace {
+
+// Product directory and limits of a sweep for the current focus, logging what is missing.
+bool sweepSettings(std::string& directory, long long& days, long long& filesToRetain, bool& daysDefaulted,
+                   bool& filesDefaulted) {
   const std::string focus = zarezodud::RKPI_Focus::getFocus();
   zarezodud::RKPI_Base base;
   base.setFocus(focus.c_str());
@@ -101,25 +121,55 @@ int DeleteOldDBDumps_OnTimer(void* arg) {
   const char* productDirectory = base.getQuasarDirectory();
   if (productDirectory == nullptr) {
     ZARezodudLogger::LogLine(0, kContext, "%s", "Archivum directory not found in Base registry key.");
-    return 0;
+    return false;
   }
-  std::string directory = productDirectory;
+  directory = productDirectory;
 
-  long long days = readLimit(registry, zarezodud::registry_names::kDumpsDaysOlderValue);
-  if (days == -1) {
+  days = readLimit(registry, zarezodud::registry_names::kDumpsDaysOlderValue);
+  daysDefaulted = days == -1;
+  if (daysDefaulted) {
     ZARezodudLogger::LogLine(0, kContext, "%s",
                              "nDBdumpsDaysOlder not found in Database registry key. Using default.");
     days = kDefaultDaysOlder;
   }
-  long long filesToRetain = readLimit(registry, zarezodud::registry_names::kDumpsFilesToRetainValue);
-  if (filesToRetain == -1) {
+  filesToRetain = readLimit(registry, zarezodud::registry_names::kDumpsFilesToRetainValue);
+  filesDefaulted = filesToRetain == -1;
+  if (filesDefaulted) {
     ZARezodudLogger::LogLine(0, kContext, "%s",
                              "nDBdumpsNoOfFilesToRetain not found in Database registry key. Using default.");
     filesToRetain = kDefaultFilesToRetain;
   }
-
   zarezodud::FXPath::Append(directory, "iFieldAgent", 0);
   zarezodud::FXPath::Append(directory, "JobResults", 0);
+  return true;
+}
+
+}  // namespace
+
+bool zarezodud::planDumpRetention(DumpSweepPlan& plan, std::string& error) {
+  std::string directory;
+  if (!sweepSettings(directory, plan.days, plan.filesToRetain, plan.daysDefaulted, plan.filesDefaulted)) {
+    error = "the product directory is not in the registry (key Base, value sProductDirectory)";
+    return false;
+  }
+  const int64_t now = CTimeStamp::Now();
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const char* name : kDatabaseNames) {
+      // An unreadable directory is skipped, as the sweep skips it.
+      planDumpSweep(directory, std::string(name) + "*.dmp", plan.days, plan.filesToRetain, now,
+                    plan.decisions);
+    }
+    FXPath::Append(directory, "ZARezodud", 0);
+  }
+  return true;
+}
+
+int DeleteOldDBDumps_OnTimer(void* arg) {
+  static_cast<void>(arg);
+  std::string directory;
+  long long days = 0, filesToRetain = 0;
+  bool daysDefaulted = false, filesDefaulted = false;
+  if (!sweepSettings(directory, days, filesToRetain, daysDefaulted, filesDefaulted)) return 0;
   sweepDirectory(directory, days, filesToRetain);
   zarezodud::FXPath::Append(directory, "ZARezodud", 0);
   sweepDirectory(directory, days, filesToRetain);

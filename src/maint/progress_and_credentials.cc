@@ -12,7 +12,7 @@ namespace {
 
 const char kInstallerKey[] = "SOFTWARE\\Tessaly Systems\\Quasar\\Installer\\Data";
 const char kProgressValue[] = "nProgressPercent";
-constexpr int kDecryptedSize = 3075;
+constexpr int kDecryptedSize = static_cast<int>(zarezodud::kCredentialPlainBuffer);
 
 // Decrypts into a zeroed buffer; the user-name length of the result (0 = unusable).
 int decryptCredential(const char* encrypted, char (&decrypted)[kDecryptedSize]) {

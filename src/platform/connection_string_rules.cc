@@ -82,9 +82,7 @@ std::string trimSemicolons(std::string_view text) {
 }
 
 // Inserts ";" + piece after position `at` of s (at is the end of an attribute).
-void insertAttributes(std::string& s, std::size_t at, const std::string& piece) {
-  s.insert(at, ";" + piece);
-}
+void insertAttributes(std::string& s, std::size_t at, const std::string& piece) { s.insert(at, ";" + piece); }
 
 void appendAttribute(std::string& s, const std::string& piece) {
   if (!s.empty() && s.back() != ';') s += ';';
@@ -92,6 +90,94 @@ void appendAttribute(std::string& s, const std::string& piece) {
 }
 
 }  // namespace
+
+std::string quoteConnectionValue(std::string_view value) {
+  bool plain = true;
+  for (const char c : value) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F || c == ';' || c == '{' || c == '}' || c == '=') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) return std::string(value);
+  std::string quoted;
+  quoted.reserve(value.size() + 2);
+  quoted += '{';
+  for (const char c : value) {
+    quoted += c;
+    if (c == '}') quoted += '}';
+  }
+  quoted += '}';
+  return quoted;
+}
+
+bool hasUncarriableCharacter(std::string_view value) {
+  return value.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos;
+}
+
+namespace {
+
+// value's UTF-8 as ISO-8859-1 into out; false when it holds a character beyond U+00FF. Bytes
+// that are not UTF-8 are taken as ISO-8859-1 already and kept.
+bool utf8ToLatin1(const std::string& value, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const unsigned char lead = static_cast<unsigned char>(value[i]);
+    if (lead < 0x80) {
+      out += value[i];
+      continue;
+    }
+    const bool twoBytes = (lead & 0xE0) == 0xC0 && i + 1 < value.size() &&
+                          (static_cast<unsigned char>(value[i + 1]) & 0xC0) == 0x80;
+    if (twoBytes) {
+      const unsigned code = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(value[i + 1]) & 0x3Fu);
+      if (code > 0xFF) return false;
+      out += static_cast<char>(code);
+      ++i;
+      continue;
+    }
+    const bool longer = (lead & 0xF0) == 0xE0 || (lead & 0xF8) == 0xF0;
+    if (longer && i + 1 < value.size() && (static_cast<unsigned char>(value[i + 1]) & 0xC0) == 0x80) {
+      return false;  // a character of three or four UTF-8 bytes is beyond U+07FF
+    }
+    out += value[i];
+  }
+  return true;
+}
+
+}  // namespace
+
+bool adaptConnectionStringToDriver(std::string_view connectionString, std::string& out,
+                                   std::string& problem) {
+  std::string driver;
+  if (!findConnectionAttribute(connectionString, "Driver", driver) ||
+      !equalsIgnoreCase(trimCopy(driver), "FreeTDS")) {
+    out.assign(connectionString);
+    return true;
+  }
+  std::string adapted;
+  std::string latin1;
+  for (const Attribute& a : parseAttributes(connectionString)) {
+    if (a.value.find("};") != std::string::npos) {
+      problem = "The " + a.key +
+                " value holds \"};\", which the FreeTDS driver cannot take in a connection string.";
+      return false;
+    }
+    if (!utf8ToLatin1(a.value, latin1)) {
+      problem = "The " + a.key +
+                " value holds a character outside ISO-8859-1, which the FreeTDS driver cannot send at login.";
+      return false;
+    }
+    adapted += a.key;
+    adapted += '=';
+    const bool braced = equalsIgnoreCase(a.key, "Driver") || quoteConnectionValue(latin1) != latin1;
+    adapted += braced ? "{" + latin1 + "}" : latin1;
+    adapted += ';';
+  }
+  out = std::move(adapted);
+  return true;
+}
 
 bool findConnectionAttribute(std::string_view connectionString, std::string_view key, std::string& value) {
   for (const Attribute& a : parseAttributes(connectionString)) {
@@ -112,7 +198,8 @@ std::string composeConnectionString(std::string_view connectionString, std::stri
     for (std::size_t k = 0; k < attrs.size(); ++k) {
       if (equalsIgnoreCase(attrs[k].key, "MARS_Connection")) {
         insertAt = attrs[k].end;
-        if (k + 1 < attrs.size() && equalsIgnoreCase(attrs[k + 1].key, "AnsiNPW")) insertAt = attrs[k + 1].end;
+        if (k + 1 < attrs.size() && equalsIgnoreCase(attrs[k + 1].key, "AnsiNPW"))
+          insertAt = attrs[k + 1].end;
         break;
       }
     }
@@ -150,6 +237,7 @@ std::string maskPasswords(std::string_view text) {
       out.append(text.substr(i, j - i));
       while (j < text.size() && (text[j] == ' ' || text[j] == '\t')) ++j;
       if (j < text.size() && text[j] == '{') {
+        const std::size_t open = j;
         ++j;
         while (j < text.size()) {
           if (text[j] == '}') {
@@ -162,6 +250,10 @@ std::string maskPasswords(std::string_view text) {
           }
           ++j;
         }
+        // The FreeTDS reading: the value ends at the first "};" (or the end of the text).
+        const std::size_t close = text.find("};", open + 1);
+        const std::size_t freeTdsEnd = close == std::string_view::npos ? text.size() : close + 1;
+        if (freeTdsEnd > j) j = freeTdsEnd;
       } else {
         // A plain value ends at ';' or at the end of the line or text. A closing bracket does
         // not end it: a password may hold one, and hiding a little more text is the safe side.

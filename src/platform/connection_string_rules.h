@@ -11,6 +11,16 @@
 
 namespace zarezodud {
 
+// value as it may stand after "KEY=" in an ODBC connection string: unchanged when it is a plain
+// token (printable ASCII other than space, ';', '{', '}' and '='), otherwise in braces with
+// every '}' doubled, so that no character of it can end the attribute or start another one.
+// The empty value stays empty.
+std::string quoteConnectionValue(std::string_view value);
+
+// True when value holds a character that no connection string can carry, whether quoted or
+// not: a NUL, a carriage return or a line feed.
+bool hasUncarriableCharacter(std::string_view value);
+
 // The value of the attribute named key (ASCII case ignored) in an ODBC connection string,
 // braces removed ("}}" inside braces gives "}"); false when the attribute is absent.
 bool findConnectionAttribute(std::string_view connectionString, std::string_view key, std::string& value);
@@ -24,8 +34,20 @@ bool findConnectionAttribute(std::string_view connectionString, std::string_view
 //   CharSet.
 std::string composeConnectionString(std::string_view connectionString, std::string_view extraAttributes);
 
+// The connection string in the form the driver it names reads. Strings are written by the
+// ODBC rule ("}}" inside braces stands for "}") in UTF-8. The FreeTDS driver reads them
+// differently: it ends a braced value at the first "}" that is followed by ";", takes "}}" as
+// two characters, and takes the bytes of a connection string as ISO-8859-1. So for it every
+// attribute is rewritten with its value in braces unescaped and its UTF-8 turned into
+// ISO-8859-1, and the result ends with ";". Other drivers get the string unchanged. False,
+// with problem naming the attribute (never its value), when a value holds "};" or a character
+// outside ISO-8859-1, which FreeTDS cannot take.
+bool adaptConnectionStringToDriver(std::string_view connectionString, std::string& out, std::string& problem);
+
 // text with the value of every PWD= and Password= attribute (ASCII case ignored) replaced by
-// "*****". Safe on any text: error messages, connection strings, attribute lists.
+// "*****". Safe on any text: error messages, connection strings, attribute lists. A braced
+// value is hidden up to its end by the ODBC rule or up to the first "};" after it, whichever
+// is further, so that no part of a password shows in either dialect.
 std::string maskPasswords(std::string_view text);
 
 // The login timeout in seconds from the text of ZAREZODUD_LOGIN_TIMEOUT: a positive decimal

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -22,7 +23,7 @@ using fdio::ScopedFd;
 enum class ReadResult { kOk, kMissing, kFailed };
 
 ReadResult readKey(const std::string& path, SecretBytes* key, std::string* error) {
-  ScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  ScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   if (!file.valid()) {
     if (errno == ENOENT) return ReadResult::kMissing;
     *error = fdio::errnoMessage("cannot open credential key", path, errno);
@@ -36,6 +37,21 @@ ReadResult readKey(const std::string& path, SecretBytes* key, std::string* error
   if (!S_ISREG(info.st_mode) || info.st_size != static_cast<off_t>(kCredentialKeySize)) {
     *error = "credential key [" + path + "] is damaged: expected a file of " +
              std::to_string(kCredentialKeySize) + " bytes";
+    return ReadResult::kFailed;
+  }
+  // A key that another user owns or can read is no secret: refuse it and say how to mend it,
+  // rather than use it silently.
+  if (info.st_uid != ::geteuid()) {
+    *error = "credential key [" + path + "] is owned by uid " + std::to_string(info.st_uid) +
+             ", not by this user (uid " + std::to_string(::geteuid()) +
+             "); refusing to use it. Give it to this user: chown " + std::to_string(::geteuid()) + " " + path;
+    return ReadResult::kFailed;
+  }
+  if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    *error = "credential key [" + path + "] can be used by group or others (mode " + mode +
+             "); refusing to use it. Restrict it: chmod 600 " + path;
     return ReadResult::kFailed;
   }
   SecretBytes bytes(kCredentialKeySize);

@@ -20,7 +20,9 @@ inline constexpr size_t kCredentialKeySize = 32;
 std::string credentialKeyPath();
 
 // Loads the key into *key. With createIfMissing a missing key file (and registry directory)
-// is created first. False with a message naming the file (never its content) otherwise.
+// is created first. The key must be a regular file of this user with no group or other
+// access (a symbolic link is not followed). False with a message naming the file (never its
+// content) and, for a wrong owner or mode, the command that mends it.
 bool loadCredentialKey(bool createIfMissing, SecretBytes* key, std::string* error);
 
 }  // namespace zarezodud

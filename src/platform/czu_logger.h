@@ -3,9 +3,12 @@
 // "<pid> <tid> MM/DD HH:MM:SS.mmm <level> <context> <message>", rotation and flushing.
 // It applies no level filter of its own; EvDebug decides what reaches it.
 //
+// In a directory other users can write, a symbolic link in the log's place is refused rather
+// than followed (platform/shared_directory.h).
+//
 // Thread-safety: every member may be called from any thread. Writes are serialised by the
-// underlying sink, and every line is flushed before write() returns, so a crash loses no
-// line that was written. Re-opening while other threads write is safe; a line goes either
+// underlying sink, and every line is written to the file before write() returns, so a crash
+// loses no line that was written. Re-opening while other threads write is safe; a line goes either
 // to the old or to the new file.
 #ifndef ZAREZODUD_PLATFORM_CZU_LOGGER_H
 #define ZAREZODUD_PLATFORM_CZU_LOGGER_H
@@ -46,6 +49,9 @@ class CZuLogger {
   std::string filePath() const;
   // Why the last init()/open() failed ("" after a success).
   std::string lastError() const;
+  // Why the first failed write of the file now open failed ("" when every line was written):
+  // a full disk, a file-size limit, a rotation that could not start a new file.
+  std::string writeError() const;
 
  private:
   struct Impl;

@@ -37,7 +37,11 @@ bool EvDebug::init(unsigned int /*options*/, int /*value*/, const std::string& f
   if (filePath.empty()) return false;
   std::lock_guard<std::mutex> lock(mu_);
   auto file = std::make_unique<CZuLogger>();
-  if (file->open(filePath, sizeLimitMb_, versions_) != 0) return false;
+  if (file->open(filePath, sizeLimitMb_, versions_) != 0) {
+    initError_ = file->lastError();
+    return false;
+  }
+  initError_.clear();
   own_ = std::move(file);
   target_ = own_.get();
   level_.store(debugLevelFromEnvironment());
@@ -71,6 +75,16 @@ void EvDebug::setVersions(int count) {
 bool EvDebug::isInitialized() const {
   std::lock_guard<std::mutex> lock(mu_);
   return target_ != nullptr;
+}
+
+std::string EvDebug::initError() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return initError_;
+}
+
+std::string EvDebug::writeError() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return target_ ? target_->writeError() : std::string();
 }
 
 std::string EvDebug::filePath() const {

@@ -70,6 +70,11 @@ class EvDebug {
   bool isInitialized() const;
   // The file the log writes ("" before init).
   std::string filePath() const;
+  // Why the last init with a path failed ("" when it did not, or there was none).
+  std::string initError() const;
+  // Why the first failed write to the file now written failed ("" when every line reached
+  // it); see CZuLogger::writeError().
+  std::string writeError() const;
 
   // The message call: printf-style format and arguments at a level, with a context
   // ("Class::method"; may be null). fileId, flags and event are accepted for call
@@ -98,6 +103,7 @@ class EvDebug {
   CZuLogger* target_ = nullptr;     // where lines go: own_.get() or an instance's logger
   long long sizeLimitMb_ = kDefaultSizeLimitMb;
   int versions_ = kDefaultVersions;
+  std::string initError_;
 };
 
 }  // namespace zarezodud

@@ -36,6 +36,12 @@ bool ScopedFd::close() {
   return ::close(fd) == 0 || errno == EINTR;
 }
 
+int ScopedFd::release() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
 std::string errnoMessage(const std::string& what, const std::string& path, int err) {
   char buffer[256];
   const char* text = strerror_r(err, buffer, sizeof buffer);

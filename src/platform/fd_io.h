@@ -25,6 +25,8 @@ class ScopedFd {
   bool valid() const { return fd_ >= 0; }
   // Closes now; false (with errno set) when close reported an error.
   bool close();
+  // Gives up ownership: returns the descriptor (-1 when none) without closing it.
+  int release();
 
  private:
   int fd_ = -1;

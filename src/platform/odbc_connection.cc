@@ -171,7 +171,13 @@ int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& co
       return 1;
     }
     const char* extras = ::getenv("ZAREZODUD_ODBC_ATTRIBUTES");
-    const std::string full = composeConnectionString(connectionString, extras ? extras : "");
+    std::string full;
+    std::string problem;
+    if (!adaptConnectionStringToDriver(composeConnectionString(connectionString, extras ? extras : ""), full,
+                                       problem)) {
+      setError(problem);
+      return 1;
+    }
     const int timeout = loginTimeoutSeconds(::getenv("ZAREZODUD_LOGIN_TIMEOUT"));
     std::string error;
     for (int attempt = 1; attempt <= m_attempts; ++attempt) {
@@ -327,6 +333,16 @@ bool OdbcConnection::runBatch(std::string_view text, ScriptRun& run) {
   return !failed;
 }
 
+namespace {
+
+// " Script output could not be recorded: ..." when messages of the run were lost, else "".
+std::string unrecordedOutput(const TempOutputFile& out) {
+  return out.writeError().empty() ? std::string()
+                                  : " Script output could not be recorded: " + out.writeError();
+}
+
+}  // namespace
+
 int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* returnCode) {
   try {
     m_lastErrorLine = 0;
@@ -368,7 +384,7 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
         const std::string where = "The batch starting at line " + std::to_string(batch.startLine);
         m_lastErrorLine = batch.startLine;
         if (m_interruption == Interruption::kNone) {
-          setError(where + " failed: " + describeDiagnostics(run.errors, ""));
+          setError(where + " failed: " + describeDiagnostics(run.errors, "") + unrecordedOutput(*m_output));
           for (const OdbcDiagnostic& d : run.errors) {
             if (d.line > 0) {
               m_lastErrorLine = scriptLineOf(d.line, batch.startLine);
@@ -389,6 +405,12 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
       }
     }
     if (returnCode) *returnCode = run.lastCode;
+    // The script ran, but what the server said about it (errors, warnings, advice, data) was
+    // not all kept: its outcome cannot be told, so the run fails on that account alone.
+    if (!m_output->writeError().empty()) {
+      setError("Script output could not be recorded: " + m_output->writeError());
+      return 0;
+    }
     return 1;
   } catch (...) {
     setError(exceptionText("Running the script"));

@@ -42,6 +42,26 @@ bool checkRegularFile(const std::string& path, std::string& error) {
   return true;
 }
 
+int openRegularFile(const std::string& path, std::string& error, int* systemError) {
+  if (systemError != nullptr) *systemError = 0;
+  fdio::ScopedFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  struct stat info;
+  if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
+    const int err = errno;
+    if (systemError != nullptr) *systemError = err;
+    error = fdio::errnoMessage(fd.valid() ? "cannot examine" : "cannot open", path, err);
+    return -1;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = notRegular(path, info.st_mode);
+    return -1;
+  }
+  // Back to blocking reads, as every reader of a file expects.
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  return fd.release();
+}
+
 FileReadResult readRegularFile(const std::string& path, std::string& bytes, std::string* sha256Hex,
                                std::string& error) {
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.

@@ -24,6 +24,14 @@ const char* describeFileType(mode_t mode);
 // or directory") when it cannot be examined. Opens nothing.
 bool checkRegularFile(const std::string& path, std::string& error);
 
+// Opens path for reading the way readRegularFile does (non-blocking, so a FIFO cannot make it
+// wait; then fstat) and hands over the descriptor when it is a regular file: the caller owns
+// it and reads it as usual (reads of a regular file are never short for lack of data). -1
+// with error set ("[<path>] is a FIFO, not a regular file." or the system's reason) otherwise;
+// systemError, when given, receives the errno of a failed system call (0 when the path was
+// examined and is not a regular file).
+int openRegularFile(const std::string& path, std::string& error, int* systemError = nullptr);
+
 enum class FileReadResult {
   kRead,        // bytes (and digest) filled
   kCannotOpen,  // the path could not be opened (missing, no permission, ...)

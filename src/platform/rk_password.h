@@ -9,9 +9,22 @@
 #ifndef ZAREZODUD_PLATFORM_RK_PASSWORD_H
 #define ZAREZODUD_PLATFORM_RK_PASSWORD_H
 
+#include <cstddef>
 #include <string>
 
 namespace zarezodud {
+
+// The buffers every reader of a stored credential uses: the encrypted registry string is read
+// into kCredentialRegistryBuffer bytes and decrypted into kCredentialPlainBuffer bytes, each
+// with its terminating NUL. A credential is storable only when both fit.
+inline constexpr size_t kCredentialRegistryBuffer = 4096;
+inline constexpr size_t kCredentialPlainBuffer = 3075;
+
+// True when a credential whose plain text is plainBytes long and whose encrypted text is
+// encryptedBytes long can be read back by those readers.
+inline bool credentialFitsReaders(size_t plainBytes, size_t encryptedBytes) {
+  return plainBytes < kCredentialPlainBuffer && encryptedBytes < kCredentialRegistryBuffer;
+}
 
 class RKPassword {
  public:

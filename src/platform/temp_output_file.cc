@@ -51,6 +51,16 @@ bool checkDirectory(const std::string& dir, std::string& error) {
             "); refusing to use it.";
     return false;
   }
+  // Writable by others without the sticky bit, anyone could replace the output file between
+  // the script's run and its reading back.
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    error = "The output directory [" + dir + "] can be written by other users (mode " + mode +
+            ") and is not sticky; refusing to use it. Remove their write access (chmod go-w) or set the "
+            "sticky bit (chmod +t).";
+    return false;
+  }
   return true;
 }
 
@@ -94,7 +104,10 @@ bool TempOutputFile::open(std::string& error) { return openIn(tempOutputDirector
 bool TempOutputFile::openOrKeep(std::string& error) {
   const std::string directory = tempOutputDirectory();
   struct stat st;
-  if (m_fd >= 0 && directory == m_directory && ::fstat(m_fd, &st) == 0 && st.st_nlink > 0) return true;
+  if (m_fd >= 0 && directory == m_directory && ::fstat(m_fd, &st) == 0 && st.st_nlink > 0) {
+    m_writeError.clear();  // a new script's recording starts
+    return true;
+  }
   return openIn(directory, error);
 }
 
@@ -121,6 +134,8 @@ bool TempOutputFile::openIn(const std::string& directory, std::string& error) {
   }
   m_fd = fd;
   m_directory = directory;
+  m_path = path;
+  m_writeError.clear();
   return true;
 }
 
@@ -132,6 +147,7 @@ bool TempOutputFile::append(std::string_view text) {
     ssize_t n = ::write(m_fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (m_writeError.empty()) m_writeError = "[" + m_path + "]: " + errnoText(errno);
       return false;
     }
     p += n;

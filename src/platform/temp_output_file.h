@@ -3,8 +3,9 @@
 //
 // The directory is "/tmp/.qxsetup/" unless the environment variable ZAREZODUD_OUTPUT_DIR
 // names another one (tests use this to stay isolated). It is created with mode 0700 when
-// missing; it is refused when it is a symbolic link, not a directory or owned by another
-// user, and the file itself is opened without following links and only appended to.
+// missing; it is refused when it is a symbolic link, not a directory, owned by another user,
+// or writable by group or others without the sticky bit. The file itself is opened without
+// following links and only appended to.
 //
 // Thread-safety: the free functions are thread-safe. A TempOutputFile object is used by one
 // thread at a time; records from separate objects interleave only whole (O_APPEND).
@@ -47,17 +48,23 @@ class TempOutputFile {
   // For a caller that writes one script's messages after another's: keeps the file open from
   // one script to the next, and opens it (as open() does) only when it is not open, when the
   // output directory setting changed, or when the file was removed since. Otherwise it costs
-  // one fstat instead of the directory checks and the open of every script.
+  // one fstat instead of the directory checks and the open of every script. Either way the
+  // write error of the previous script is forgotten.
   bool openOrKeep(std::string& error);
 
-  // Appends text in one write; false when the file is not open or the write fails.
+  // Appends text in one write; false when the file is not open or the write fails (a full
+  // disk), with the reason kept for writeError().
   bool append(std::string_view text);
+  // Why the first failed append failed ("" when none has): "[<path>]: No space left on device".
+  const std::string& writeError() const { return m_writeError; }
   void close();
   bool isOpen() const { return m_fd >= 0; }
 
  private:
   int m_fd = -1;
   std::string m_directory;  // as given to openIn()
+  std::string m_path;
+  std::string m_writeError;
 };
 
 }  // namespace zarezodud

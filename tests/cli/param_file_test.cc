@@ -2,6 +2,7 @@
 #include "param_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -143,6 +144,52 @@ TEST(ParamFileTest, ScriptKeysSayHowScriptsAreReadAndVariablesAccumulate) {
   EXPECT_NE(loaded.error.find("--set: [ScriptCodePage] code page [no-such-page] is not known"),
             std::string::npos)
       << loaded.error;
+}
+
+using namespace std::string_literals;
+
+TEST(ParamFileTest, NulByteIsRefusedWithItsLineInsteadOfCuttingTheValue) {
+  ztest::TempDir dir;
+  ztest::EnvOverride noPassword("ZAREZODUD_PASSWORD");
+  const std::string file = dir.write("p.ini", "[Parameters]\nDBname = A\nuserId = s\0a\nlogfile = l\n"s);
+  const auto loaded = loadParamFile(file, {});
+  EXPECT_FALSE(loaded.ok);
+  EXPECT_EQ(loaded.exitCode, 2);
+  EXPECT_EQ(loaded.error, file + ":3: the line holds a NUL byte. Remove it (values are never cut at one).");
+}
+
+TEST(ParamFileTest, ByteOrderMarkIsSkipped) {
+  ztest::TempDir dir;
+  const std::string file = dir.write("p.ini", "\xEF\xBB\xBF[Parameters]\nDBname = A\n");
+  const auto loaded = loadParamFile(file, {});
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  EXPECT_EQ(loaded.params->DBname(), "A");
+}
+
+TEST(ParamFileTest, AKeyGivenTwiceIsRefusedWithBothLines) {
+  ztest::TempDir dir;
+  // Keys compare ignoring case, as lookups do; a second [Parameters] section is the same one.
+  const std::string file = dir.write(
+      "p.ini", "[Parameters]\nuserId = sa\nDBname = A\n[Other]\nuserId = x\n[Parameters]\nUSERID = s\n");
+  const auto loaded = loadParamFile(file, {});
+  EXPECT_FALSE(loaded.ok);
+  EXPECT_EQ(loaded.exitCode, 2);
+  EXPECT_EQ(loaded.error,
+            file + ":7: [userId] is given again; it was first given on line 2. Keep one of the two.");
+  // --set overrides are not duplicates: they are meant to replace the file's value.
+  const std::string once = dir.write("q.ini", "[Parameters]\nDBname = A\n");
+  const auto overridden = loadParamFile(once, {"DBname=B"});
+  ASSERT_TRUE(overridden.ok) << overridden.error;
+  EXPECT_EQ(overridden.params->DBname(), "B");
+}
+
+TEST(ParamFileTest, AParameterFileThatIsNotARegularFileIsRefusedAtOnce) {
+  ztest::TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+  const auto loaded = loadParamFile(dir.file("fifo.ini"), {});
+  EXPECT_FALSE(loaded.ok);
+  EXPECT_EQ(loaded.exitCode, 2);
+  EXPECT_NE(loaded.error.find("is a FIFO, not a regular file."), std::string::npos) << loaded.error;
 }
 
 }  // namespace

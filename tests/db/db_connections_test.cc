@@ -34,7 +34,8 @@ class ConnectionsTest : public ::testing::Test {
     ASSERT_EQ(error, "");
   }
   DBQueries registryForm(const std::string& dbName = "Corehub") {
-    return DBQueries("SQL Server", "Base", "ControlSet001", "Database", "sDSN", "sSQLInstance", "sSQLUser", dbName);
+    return DBQueries("SQL Server", "Base", "ControlSet001", "Database", "sDSN", "sSQLInstance", "sSQLUser",
+                     dbName);
   }
   std::string app() const { return ";APP=" + zarezodud::EvDebug::getProcessName() + ";"; }
 
@@ -45,20 +46,48 @@ class ConnectionsTest : public ::testing::Test {
 
 TEST_F(ConnectionsTest, ConnectionStringPieces) {
   EXPECT_EQ(getSQLServerConnectionString("srv\\inst", "db", "u", "p", true, false, false),
-            "Driver={Test Driver};Server=srv\\inst;Database=db;UID=u;PWD=p;MARS_Connection=yes;AnsiNPW=Yes" + app());
+            "Driver={Test Driver};Server=srv\\inst;Database=db;UID=u;PWD=p;MARS_Connection=yes;AnsiNPW=Yes" +
+                app());
   EXPECT_EQ(getSQLServerConnectionString("srv", "db", "u", "p", false, false, true),
             "Server=srv;Database=db;UID=u;PWD=*****;MARS_Connection=yes;AnsiNPW=Yes" + app());
   EXPECT_EQ(getSQLServerConnectionString("srv", "db", "u", "p", false, true, false),
             "Server=srv;Database=db;Trusted_Connection=Yes;MARS_Connection=yes;AnsiNPW=Yes" + app());
 }
 
+TEST_F(ConnectionsTest, ValuesWithConnectionStringSyntaxAreBraced) {
+  EXPECT_EQ(getSQLServerConnectionString("srv", "Corehub;Database=OtherDB", "sa;Database=ViaUser",
+                                         "zz;Database=InjectedDB", true, false, false),
+            "Driver={Test Driver};Server=srv;Database={Corehub;Database=OtherDB};UID={sa;Database=ViaUser};"
+            "PWD={zz;Database=InjectedDB};MARS_Connection=yes;AnsiNPW=Yes" +
+                app());
+  EXPECT_EQ(getSQLServerConnectionString("srv", "db", "u", "a}b", false, false, false),
+            "Server=srv;Database=db;UID=u;PWD={a}}b};MARS_Connection=yes;AnsiNPW=Yes" + app());
+}
+
+TEST_F(ConnectionsTest, ValuesNoConnectionStringCanCarryAreRefusedWithoutOpening) {
+  const std::string secret = std::string("pa\nss", 5);
+  DBQueries db("SQL Server", "srv", "", "Corehub", "sa", secret);
+  EXPECT_EQ(db.getDBSQLConnection(), 0u);
+  EXPECT_EQ(std::string(db.getLastError()),
+            "Failed to get database connection: the password holds a NUL or line-break character, which a "
+            "connection string cannot carry.");
+  std::string out;
+  EXPECT_EQ(db.getConnectionString(out), 0u);
+  EXPECT_EQ(out, "");
+  DBQueries nulName("SQL Server", "srv", "", std::string("Core\0hub", 8), "sa", "pw");
+  EXPECT_EQ(nulName.getDBSQLConnection(), 0u);
+  EXPECT_NE(std::string(nulName.getLastError()).find("the database name holds"), std::string::npos);
+  EXPECT_TRUE(fake_.script().connectionStrings.empty()) << "nothing was opened";
+}
+
 TEST_F(ConnectionsTest, DirectFormConnectsWithSQLAuthenticationWhenAuthTypeUnreadable) {
   DBQueries db("sql server", "srv", "", "Corehub", "sa", "Secret1!");
   ASSERT_EQ(db.getDBSQLConnection(), 1u);
   ASSERT_EQ(fake_.script().connectionStrings.size(), 1u);
-  EXPECT_EQ(fake_.script().connectionStrings[0],
-            "Driver={Test Driver};Server=srv;Database=Corehub;UID=sa;PWD=Secret1!;MARS_Connection=yes;AnsiNPW=Yes" +
-                app());
+  EXPECT_EQ(
+      fake_.script().connectionStrings[0],
+      "Driver={Test Driver};Server=srv;Database=Corehub;UID=sa;PWD=Secret1!;MARS_Connection=yes;AnsiNPW=Yes" +
+          app());
   EXPECT_EQ(fake_.script().connectAttempts, 6);
   EXPECT_EQ(db.getPlainConnectionString(),
             "Server=srv;Database=Corehub;UID=sa;PWD=Secret1!;MARS_Connection=yes;AnsiNPW=Yes" + app());
@@ -107,7 +136,8 @@ TEST_F(ConnectionsTest, FailedOpenReportsMaskedStringAndAuthenticationType) {
 TEST_F(ConnectionsTest, ServerTypeMustBeSQLServer) {
   DBQueries db("Oracle", "srv", "", "Corehub", "sa", "pw");
   EXPECT_EQ(db.getDBSQLConnection(), 0u);
-  EXPECT_STREQ(db.getLastError(), "Failed to get database connection. Non-Supported Database Server [Oracle].");
+  EXPECT_STREQ(db.getLastError(),
+               "Failed to get database connection. Non-Supported Database Server [Oracle].");
   std::string out;
   EXPECT_EQ(db.getConnectionString(out), 0u);
   EXPECT_STREQ(db.getLastError(),
@@ -131,14 +161,16 @@ TEST_F(ConnectionsTest, RegistryFormCompletesCredentialsFromTheRegistry) {
   putRegistry("sDSN", "CorehubDSN");
   DBQueries db = registryForm();
   ASSERT_EQ(db.getDBSQLConnection(), 1u) << db.getLastError();
-  EXPECT_NE(fake_.script().connectionStrings.at(0).find("Server=db-host\\SQL1;Database=Corehub;UID=alice;PWD=Pa55word;"),
+  EXPECT_NE(fake_.script().connectionStrings.at(0).find(
+                "Server=db-host\\SQL1;Database=Corehub;UID=alice;PWD=Pa55word;"),
             std::string::npos);
   std::string server, user, password;
   unsigned int authType = 9;
   ASSERT_EQ(db.getConnectionInfo(server, user, password, authType), 1u);
   EXPECT_EQ(server + "|" + user + "|" + password, "db-host\\SQL1|alice|Pa55word");
   EXPECT_EQ(authType, 0u);
-  EXPECT_NE(std::string(db.getLastError()).find("Error getting [nSQLAuthType] from registry."), std::string::npos);
+  EXPECT_NE(std::string(db.getLastError()).find("Error getting [nSQLAuthType] from registry."),
+            std::string::npos);
 }
 
 TEST_F(ConnectionsTest, CredentialWithoutValidLengthPrefixIsRefused) {

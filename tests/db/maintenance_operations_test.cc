@@ -152,7 +152,7 @@ TEST_F(RestoreTest, MovesEveryListedFileInServerOrder) {
   ASSERT_EQ(texts().size(), 2u);
   EXPECT_EQ(texts()[0], std::string(kMaster) + "RESTORE FILELISTONLY FROM DISK = '/backups/c.bak'");
   EXPECT_EQ(texts()[1], std::string(kMaster) +
-                            "RESTORE DATABASE Corehub FROM DISK = '/backups/c.bak' WITH RECOVERY, REPLACE,  "
+                            "RESTORE DATABASE [Corehub] FROM DISK = '/backups/c.bak' WITH RECOVERY, REPLACE,  "
                             "MOVE 'Corehub_Data' TO '/var/opt/data/Corehub_Data',  "
                             "MOVE 'Corehub_Log' TO '/var/opt/data/Corehub_Log'");
   EXPECT_EQ(script().count("RKDBVar_addCol"), 1);
@@ -165,7 +165,7 @@ TEST_F(RestoreTest, MovesEveryListedFileInServerOrder) {
 TEST_F(RestoreTest, NoFilesGiveTheHeadAlone) {
   ASSERT_EQ(db_.restoreDB("/b/c.bak", "Corehub", "/t"), 1u);
   EXPECT_EQ(texts()[1],
-            std::string(kMaster) + "RESTORE DATABASE Corehub FROM DISK = '/b/c.bak' WITH RECOVERY, REPLACE");
+            std::string(kMaster) + "RESTORE DATABASE [Corehub] FROM DISK = '/b/c.bak' WITH RECOVERY, REPLACE");
   EXPECT_EQ(script().count("closeCursor"), 1);
 }
 
@@ -180,7 +180,7 @@ TEST_F(RestoreTest, Failures) {
   EXPECT_EQ(db_.restoreDB("/b/c.bak", "Corehub", "/t"), 0u);
   EXPECT_EQ(
       error(),
-      "Failed to execute Restore Command [RESTORE DATABASE Corehub FROM DISK = '/b/c.bak' WITH RECOVERY, "
+      "Failed to execute Restore Command [RESTORE DATABASE [Corehub] FROM DISK = '/b/c.bak' WITH RECOVERY, "
       "REPLACE,  MOVE 'D' TO '/t/D'].");
 }
 
@@ -194,7 +194,7 @@ TEST_F(RestoreTest, ValuesCannotBreakOutOfTheirPlace) {
   EXPECT_EQ(texts()[0], std::string(kMaster) + "RESTORE FILELISTONLY FROM DISK = '/b/o''brien.bak'");
   EXPECT_EQ(texts()[1],
             std::string(kMaster) +
-                "RESTORE DATABASE Core_hub-2 FROM DISK = '/b/o''brien.bak' WITH RECOVERY, REPLACE,  "
+                "RESTORE DATABASE [Core_hub-2] FROM DISK = '/b/o''brien.bak' WITH RECOVERY, REPLACE,  "
                 "MOVE 'it''s' TO '/t''x/it''s'");
 }
 

@@ -70,4 +70,78 @@ TEST(SqlTextGuardTest, PlainDatabaseNames) {
   }
 }
 
+// The refusal of value in script (which must fail), or "" when it was accepted.
+std::string refusal(const std::string& script, const ScriptArg& value) {
+  std::string out = "stale";
+  zarezodud::ScriptFillProblem problem;
+  if (formatScript(script, {value}, out, &problem)) return "";
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(problem.argument, 0u) << script;
+  return problem.reason.empty() ? "?" : problem.reason;
+}
+
+TEST(ScriptFormatterTest, ValuesAreQuotedForThePlaceTheyStandIn) {
+  // In a literal quotes are doubled; in brackets ']'; in double quotes '"'. What would close
+  // the place early stays inside it.
+  EXPECT_EQ(fill("SELECT '%s'", {"it's'; DROP TABLE t--"}), "SELECT 'it''s''; DROP TABLE t--'");
+  EXPECT_EQ(fill("SELECT N'a%sb'", {"'"}), "SELECT N'a''b'");
+  EXPECT_EQ(fill("DROP TABLE IF EXISTS [%s]", {"x]; DROP TABLE t--"}),
+            "DROP TABLE IF EXISTS [x]]; DROP TABLE t--]");
+  EXPECT_EQ(fill("SELECT \"%s\"", {"a\"b"}), "SELECT \"a\"\"b\"");
+  // Line breaks and semicolons are harmless inside a literal.
+  EXPECT_EQ(fill("PRINT '%s'", {"a;\nGO\nb"}), "PRINT 'a;\nGO\nb'");
+  // The place is followed through doubled quotes, brackets, comments and earlier values.
+  EXPECT_EQ(fill("SELECT 'x''%s'", {"'"}), "SELECT 'x'''''");
+  EXPECT_EQ(fill("SELECT [a]]%s]", {"]"}), "SELECT [a]]]]]");
+  EXPECT_EQ(fill("SELECT '%s', '%s'", {"'", "'"}), "SELECT '''', ''''");
+  EXPECT_EQ(fill("/* ' */ SELECT '%s'", {"'"}), "/* ' */ SELECT ''''");
+  EXPECT_EQ(fill("/* /* ' */ ' */ SELECT '%s'", {"'"}), "/* /* ' */ ' */ SELECT ''''");
+  EXPECT_EQ(fill("-- it's\nSELECT '%s'", {"'"}), "-- it's\nSELECT ''''");
+}
+
+TEST(ScriptFormatterTest, ValuesOutsideQuotesMustBePlainTokens) {
+  EXPECT_EQ(fill("EXEC p %s", {"Corehub.dbo.x-1"}), "EXEC p Corehub.dbo.x-1");
+  for (const std::string& script : {std::string("SELECT %s"), std::string("SELECT 1 -- %s"),
+                                    std::string("/* %s */ SELECT 1"), std::string("SELECT 'a' + %s")}) {
+    for (const char* value : {"a'b", "a]b", "a;b", "a\nb", "a--b", "a b", "a/*b", "a\"b", "a)b"}) {
+      EXPECT_NE(refusal(script, value), "") << script << " with " << value;
+    }
+  }
+  // After a literal or bracket closes, the next placeholder is outside again.
+  EXPECT_NE(refusal("SELECT 'a', %s", "x;y"), "");
+  EXPECT_NE(refusal("SELECT [a], %s", "x;y"), "");
+}
+
+TEST(ScriptFormatterTest, DatabaseNamesAreCheckedWhereverTheyStand) {
+  EXPECT_EQ(fill("DBCC CHECKDB('%s')", {ScriptArg::databaseName("Core-hub_1")}),
+            "DBCC CHECKDB('Core-hub_1')");
+  for (const std::string& script : {std::string("'%s'"), std::string("[%s]"), std::string("%s")}) {
+    for (const char* name : {"nothing]; CREATE TABLE t (x int)--", "a'b", "a b", "a--b", ""}) {
+      EXPECT_NE(refusal(script, ScriptArg::databaseName(name)), "") << script << " with " << name;
+    }
+  }
+}
+
+TEST(ScriptFormatterTest, NulIsRefusedEverywhereAndLibraryValuesPassUnchanged) {
+  EXPECT_NE(refusal("'%s'", std::string("a\0b", 3)), "");
+  EXPECT_NE(refusal("[%s]", std::string("a\0b", 3)), "");
+  EXPECT_EQ(fill("UPDATE v SET x = %s", {ScriptArg::fixed("0(BUILD80)")}), "UPDATE v SET x = 0(BUILD80)");
+}
+
+TEST(ScriptFormatterTest, ProblemNamesTheArgumentAndLine) {
+  std::string out;
+  zarezodud::ScriptFillProblem problem;
+  ASSERT_FALSE(formatScript("SELECT '%s'\nGO\nSELECT %s", {"fine", "bad;one"}, out, &problem));
+  EXPECT_EQ(problem.argument, 1u);
+  EXPECT_EQ(problem.line, 3u);
+  EXPECT_EQ(problem.reason.find("bad;one"), std::string::npos) << "the value is never shown";
+  ASSERT_FALSE(formatScript("SELECT %x", {"a"}, out, &problem));
+  EXPECT_EQ(problem.argument, zarezodud::ScriptFillProblem::npos);
+}
+
+TEST(SqlTextGuardTest, BracketedIdentifiersDoubleTheirCloser) {
+  EXPECT_EQ(zarezodud::bracketIdentifier("1hub"), "[1hub]");
+  EXPECT_EQ(zarezodud::bracketIdentifier("a]b"), "[a]]b]");
+}
+
 }  // namespace

@@ -70,8 +70,10 @@ TEST_F(ExampleUpgrade, PreUpgradeChecksReportTheirFindingsAndTheSlowScript) {
   EXPECT_EQ(xml.find("###"), std::string::npos) << "markers must be cut from the texts: " << xml;
   // The JSON report carries the same results.
   EXPECT_TRUE(std::regex_search(
-      report, std::regex(R"("severity": "warning",\s*"message": "The client table dbo.APP_Client does not exist yet.",)"
-                         R"(\s*"advice": "Register the clients again after the upgrade.")")))
+      report,
+      std::regex(
+          R"("severity": "warning",\s*"message": "The client table dbo.APP_Client does not exist yet.",)"
+          R"(\s*"advice": "Register the clients again after the upgrade.")")))
       << report;
   EXPECT_EQ(xml.find("RecNum"), std::string::npos) << xml;
 

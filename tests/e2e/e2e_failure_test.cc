@@ -120,9 +120,9 @@ TEST_F(PeerFailures, ServerStoppingMidRunFailsClearlyAndTheRunResumesWhenItIsBac
   start();
   const std::vector<std::string> steps = addSteps(inst_, 20);
   const int port = peer_.port();
-  const pid_t pid =
-      ztest::startCommand(inst_.invocation(ztest::PeerUpgrade::runArgs("Steps", port), peer_.options().password),
-                          inst_.path("run.out"));
+  const pid_t pid = ztest::startCommand(
+      inst_.invocation(ztest::PeerUpgrade::runArgs("Steps", port), peer_.options().password),
+      inst_.path("run.out"));
   ASSERT_GT(pid, 0);
   // Stop the server once a few steps are in.
   const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -168,7 +168,7 @@ TEST_F(PeerFailures, ServerThatNeverAnswersIsBoundedByTheLoginTimeout) {
   const auto started = Clock::now();
   const pid_t pid =
       ztest::startCommand(inst_.invocation(ztest::PeerUpgrade::runArgs("UpgradeDB", peer_.port()),
-                                     peer_.options().password, {{"ZAREZODUD_LOGIN_TIMEOUT", "2"}}),
+                                           peer_.options().password, {{"ZAREZODUD_LOGIN_TIMEOUT", "2"}}),
                           inst_.path("run.out"));
   ASSERT_GT(pid, 0);
   const ztest::CommandResult result = waitWithin(pid, std::chrono::seconds(90));

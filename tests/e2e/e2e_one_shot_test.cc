@@ -1,7 +1,9 @@
 // One-shot database operations of DBQueries through FreeTDS against the SQL Server protocol
 // test peer, checked against the peer's log of what it received: a restore that moves every
 // file the backup lists (the peer's configured file list) into the target directory, the
-// compatibility level, and a drop that closes the object's own product connection first.
+// compatibility level, a drop that closes the object's own product connection first, and
+// arguments that try to close a literal or identifier of the caller's script and add a statement
+// of their own: refused before anything is sent, so the statement never runs.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,6 +13,7 @@
 
 #include "db/db_queries.h"
 #include "support/env_override.h"
+#include "support/peer_upgrade.h"
 #include "support/registry_sandbox.h"
 #include "support/tds_peer.h"
 #include "support/temp_dir.h"
@@ -83,7 +86,7 @@ TEST_F(PeerOneShot, RestoreMovesEveryListedFileIntoTheTargetDirectory) {
   EXPECT_TRUE(std::regex_search(
       restore.text,
       std::regex(
-          R"(RESTORE DATABASE Corehub FROM DISK = '/var/backups/Corehub full\.bak' WITH RECOVERY, REPLACE,\s*)"
+          R"(RESTORE DATABASE \[Corehub\] FROM DISK = '/var/backups/Corehub full\.bak' WITH RECOVERY, REPLACE,\s*)"
           R"(MOVE 'Corehub' TO '/srv/sql/data/Corehub',\s*MOVE 'Corehub_log' TO '/srv/sql/data/Corehub_log',\s*)"
           R"(MOVE 'O''Hara_data' TO '/srv/sql/data/O''Hara_data'\s*$)")))
       << restore.text;
@@ -122,6 +125,46 @@ TEST_F(PeerOneShot, DropClosesTheProductConnectionAndRunsOnMaster) {
   ASSERT_EQ(queries_->DropDatabase(other, "Archive"), 1u) << queries_->getLastError();
   ASSERT_EQ(queries_->executeSQLQuery("SELECT 3", 1, "ON"), 1u) << queries_->getLastError();
   EXPECT_EQ(loginsTo("Corehub"), 2);
+}
+
+TEST_F(PeerOneShot, ArgumentsCannotAddStatementsToTheCallersScripts) {
+  const std::string drop = dir_.write("drop_table.sql", "DROP TABLE IF EXISTS [%s]\n");
+  const std::string check = dir_.write("check.sql", "SELECT '%s'\n");
+  const std::string bare = dir_.write("bare.sql", "SELECT 1 AS v WHERE 1 = %s\n");
+  ASSERT_EQ(queries_->DropDatabase(drop, "nothing]; CREATE TABLE inj_drop (x int)--"), 0u);
+  EXPECT_NE(std::string(queries_->getLastError()).find("DBQueries::DropDatabase: the database name"),
+            std::string::npos)
+      << queries_->getLastError();
+  EXPECT_EQ(queries_->checkDBConsistency(check, "x'; CREATE TABLE inj_check (x int)--"), 0u);
+  EXPECT_EQ(queries_->addExtendedStoredProc(bare, "1; CREATE TABLE inj_bare (x int)", "a", "b"), 0u);
+  EXPECT_NE(std::string(queries_->getLastError()).find("argument 2"), std::string::npos)
+      << queries_->getLastError();
+  // A text argument inside a literal is quoted, not refused: it reaches the server as text.
+  const std::string literal = dir_.write("literal.sql", "PRINT 'value: %s'\n");
+  ASSERT_EQ(queries_->addAllExtendedStoredProcsAndCreateCLRFunctions(literal,
+                                                                     "it'); CREATE TABLE inj_lit (x int)--"),
+            1u)
+      << queries_->getLastError();
+  EXPECT_FALSE(find(R"(PRINT 'value: it''\); CREATE TABLE inj_lit)").text.empty());
+
+  for (const Sent& s : sent()) {
+    EXPECT_EQ(s.text.find("inj_drop"), std::string::npos) << s.text;
+    EXPECT_EQ(s.text.find("inj_check"), std::string::npos) << s.text;
+    EXPECT_EQ(s.text.find("inj_bare"), std::string::npos) << s.text;
+  }
+  for (const char* database : {"Corehub", "MASTER"}) {
+    EXPECT_EQ(ztest::PeerUpgrade::queryPeer(peer_, database,
+                                            "SELECT name FROM sqlite_master WHERE name LIKE 'inj%'"),
+              std::vector<std::string>{})
+        << database;
+  }
+}
+
+TEST_F(PeerOneShot, RestoreBracketsNamesThatAreNotRegularIdentifiers) {
+  for (const std::string name : {"Core-hub", "@hub", "1hub"}) {
+    ASSERT_EQ(queries_->restoreDB("/b/x.bak", name, "/d"), 1u) << name << ": " << queries_->getLastError();
+    EXPECT_FALSE(find("RESTORE DATABASE \\[" + name + "\\] FROM DISK = '/b/x\\.bak'").text.empty()) << name;
+  }
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ TEST(BadListFile, DirectoriesNulBytesAndLongLinesFailWithTheFileNamed) {
   std::string error;
   std::filesystem::create_directory(dir.file("phase.lst"));
   EXPECT_FALSE(ListFileReader::readAll(dir.file("phase.lst"), entries, &error));
-  EXPECT_EQ(error, "List file [" + dir.file("phase.lst") + "] is a directory.");
+  EXPECT_EQ(error, "List file [" + dir.file("phase.lst") + "] is a directory, not a regular file.");
 
   const std::string withNul = dir.write("nul.lst", std::string("a.sql\nb\0.sql\nc.sql\n", 19));
   EXPECT_FALSE(ListFileReader::readAll(withNul, entries, &error));
@@ -159,10 +159,10 @@ TEST(BadListFile, NamesLeavingThePhaseDirectoryOrNamingDirectoriesAreReported) {
   // A directory named as a script fails validation instead of failing when it is run.
   tree.write("phase1/dir.lst", "ok.sql\nfolder.sql\n");
   EXPECT_EQ(processor.checkFileExists("Phase1", "SQL", phase, "dir.lst"), 0u);
-  EXPECT_TRUE(log.contains("Script File [" + phase + "/folder.sql] is a directory."));
+  EXPECT_TRUE(log.contains("Script File [" + phase + "/folder.sql] is a directory, not a regular file."));
   // A directory named as the list file itself.
   EXPECT_EQ(processor.checkFileExists("Phase1", "SQL", phase, "folder.sql"), 0u);
-  EXPECT_TRUE(log.contains("List file [" + phase + "/folder.sql] is a directory."));
+  EXPECT_TRUE(log.contains("List file [" + phase + "/folder.sql] is a directory, not a regular file."));
 }
 
 TEST(BadRegistryFile, HandEditedNonsenseIsReportedAndKeptOnRewrite) {

@@ -171,7 +171,7 @@ TEST_F(ValidationTest, DamagedListFilesFailWithAClearMessage) {
   tree.write("config/d/long.lst", std::string(100000, 'x') + ".sql\n");
 
   EXPECT_EQ(validate("Dir"), 0u);
-  EXPECT_TRUE(log.contains("is a directory."));
+  EXPECT_TRUE(log.contains("is a directory, not a regular file."));
   EXPECT_TRUE(log.contains("Cannot open list file [" + tree.path("config/d/sub") + "]."));
   EXPECT_EQ(validate("Nul"), 0u);
   EXPECT_TRUE(log.contains("holds a NUL byte on line 2."));

@@ -128,8 +128,9 @@ class SelectionStateTest : public ::testing::Test {
  protected:
   SelectionStateTest()
       : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"), output_("ZAREZODUD_OUTPUT_DIR", tree.path("out")) {
-    tree.write("product.ini", "[SupportedProducts]\nProductName=Corehub\n[Corehub]\nBaseRegistryPath=Base\n"
-                              "RegistryPathForDBAccess=Database\n");
+    tree.write("product.ini",
+               "[SupportedProducts]\nProductName=Corehub\n[Corehub]\nBaseRegistryPath=Base\n"
+               "RegistryPathForDBAccess=Database\n");
     params.setProductConfigFile(tree.path("product.ini"));
     params.setProductName("Corehub");
     params.setDBServer("SQL Server");
@@ -154,12 +155,22 @@ TEST_F(SelectionStateTest, FunctionMapQueryAndRows) {
   EXPECT_EQ(processor.getFuncMap().size(), 2u);
   EXPECT_EQ(fake_.script().texts.at(0),
             "SELECT V.name FROM sysobjects S, QXDBVersions V WHERE S.name = V.name AND datediff(second, "
-            "'01/01/1970', S.crdate) > (SELECT StepNo FROM Corehub..PatchDBSPInfo) AND S.xType IN('FN')");
+            "'01/01/1970', S.crdate) > (SELECT StepNo FROM [Corehub]..PatchDBSPInfo) AND S.xType IN('FN')");
 
   fake_.script().reply().rows = {{std::string("usp_a")}};
   ASSERT_EQ(processor.populateSPMapINI("Corehub"), 1u);
   EXPECT_NE(fake_.script().texts.at(1).find("S.xType IN('P')"), std::string::npos);
   EXPECT_EQ(processor.getSPMap().count("usp_a"), 1u);
+}
+
+TEST_F(SelectionStateTest, DatabaseNameThatIsNotPlainIsNeverPutIntoTheQuery) {
+  ztest::UpgradeLogCapture log;
+  INIFileProcessor processor(params, 0);
+  EXPECT_EQ(processor.populateFuncMapINI("x..T) DROP TABLE QXDBVersions --"), 0u);
+  EXPECT_EQ(processor.populateSPMapINI("Corehub;Database=Other"), 0u);
+  EXPECT_TRUE(fake_.script().texts.empty()) << fake_.script().texts.at(0);
+  ASSERT_EQ(processor.populateFuncMapINI("1hub"), 1u);
+  EXPECT_NE(fake_.script().texts.at(0).find("FROM [1hub]..PatchDBSPInfo"), std::string::npos);
 }
 
 TEST_F(SelectionStateTest, FailedQueryIsReported) {
@@ -205,7 +216,8 @@ TEST_F(SelectionStateTest, DBFunctionSubModuleRunsOnlyWhatItMust) {
   std::vector<std::string> ran;
   for (const std::string& text : fake_.script().texts) {
     const size_t marker = text.find("-- ");
-    if (marker != std::string::npos) ran.push_back(text.substr(marker + 3, text.find('\n', marker) - marker - 3));
+    if (marker != std::string::npos)
+      ran.push_back(text.substr(marker + 3, text.find('\n', marker) - marker - 3));
   }
   EXPECT_EQ(ran, (std::vector<std::string>{"getcount.sql", "exact.sql", "newer.sql"}));
   EXPECT_TRUE(log.contains(tree.path("config/fn/getsize.sql") +

@@ -2,7 +2,9 @@
 // credentials, connections that open and fail through the scripted double, and connections
 // refused by a closed loopback port through the FreeTDS driver, with the debug log at its
 // most verbose. Afterwards no file under the test's directories (logs, output files,
-// registry) and no last-error text may hold the password, plain or in base64.
+// registry) and no last-error text may hold the password, plain, in base64, in hexadecimal or
+// in UTF-16. The same holds for passwords made of the connection-string syntax, quotes and
+// non-ASCII characters, which log in to the SQL Server protocol test peer and run scripts.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -23,6 +25,7 @@
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
 #include "support/scripted_connection.h"
+#include "support/tds_peer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -67,7 +70,8 @@ class PasswordLeakTest : public ::testing::Test {
   }
   void putCredentials(const std::string& instance) {
     std::string error;
-    const std::string plain = (kUser.size() < 10 ? "0" : "") + std::to_string(kUser.size()) + kUser + kPassword;
+    const std::string plain =
+        (kUser.size() < 10 ? "0" : "") + std::to_string(kUser.size()) + kUser + kPassword;
     putRegistry("sSQLUser", zarezodud::RKPassword::encrypt(plain, &error));
     ASSERT_EQ(error, "");
     putRegistry("sSQLInstance", instance);
@@ -116,15 +120,48 @@ class PasswordLeakTest : public ::testing::Test {
     return found;
   }
 
-  void expectNoLeak() {
-    const std::string encoded =
-        zarezodud::encodeBase64(reinterpret_cast<const unsigned char*>(kPassword.data()), kPassword.size());
+  // The forms in which a password could be written out: plain, base64, hexadecimal (both
+  // cases) and UTF-16 (little- and big-endian) of its bytes taken as Latin-1 and as UTF-8.
+  static std::vector<std::string> leakForms(const std::string& password) {
+    std::vector<std::string> forms = {
+        password,
+        zarezodud::encodeBase64(reinterpret_cast<const unsigned char*>(password.data()), password.size())};
+    std::string lowerHex, upperHex, utf16le, utf16be;
+    for (const char c : password) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      static const char kLower[] = "0123456789abcdef";
+      static const char kUpper[] = "0123456789ABCDEF";
+      lowerHex += kLower[u >> 4];
+      lowerHex += kLower[u & 15];
+      upperHex += kUpper[u >> 4];
+      upperHex += kUpper[u & 15];
+      utf16le += c;
+      utf16le += '\0';
+      utf16be += '\0';
+      utf16be += c;
+    }
+    forms.insert(forms.end(), {lowerHex, upperHex, utf16le, utf16be});
+    // The ISO-8859-1 form that the FreeTDS driver is given.
+    std::string latin1;
+    for (std::size_t i = 0; i < password.size(); ++i) {
+      const unsigned char u = static_cast<unsigned char>(password[i]);
+      if ((u & 0xE0) == 0xC0 && i + 1 < password.size()) {
+        latin1 += static_cast<char>(((u & 0x1F) << 6) | (static_cast<unsigned char>(password[++i]) & 0x3F));
+      } else {
+        latin1 += password[i];
+      }
+    }
+    if (latin1 != password) forms.push_back(latin1);
+    return forms;
+  }
+
+  void expectNoLeak(const std::string& password = kPassword) {
     // The searches must have something to look at: a connection string with the user's
     // credentials reached an error text (masked).
     EXPECT_TRUE(std::any_of(errors_.begin(), errors_.end(), [](const std::string& error) {
       return error.find("UID=" + kUser + ";PWD=*****;") != std::string::npos;
     }));
-    for (const std::string& needle : {kPassword, encoded}) {
+    for (const std::string& needle : leakForms(password)) {
       EXPECT_EQ(filesHolding(needle), std::vector<std::string>{}) << needle;
       for (const std::string& error : errors_) EXPECT_EQ(error.find(needle), std::string::npos) << error;
     }
@@ -188,6 +225,45 @@ TEST_F(PasswordLeakTest, RefusedFreeTdsConnectionsKeepThePasswordOut) {
   // The refusal was reported, with the connection string masked.
   EXPECT_NE(errors_[0].find("PWD=*****"), std::string::npos) << errors_[0];
   expectNoLeak();
+}
+
+TEST_F(PasswordLeakTest, PasswordsWithConnectionStringSyntaxLogInAndNeverShow) {
+  std::string missing;
+  if (!ztest::TdsPeer::available(missing)) GTEST_SKIP() << missing;
+  ztest::EnvOverride driver("ZAREZODUD_ODBC_DRIVER", "FreeTDS");
+  for (const std::string password : {"Zq;7{x}'Pw-caf\xc3\xa9", "{a;b=c}}", "'; DROP--\xc3\xbc=}"}) {
+    SCOPED_TRACE(password);
+    ztest::TdsPeer peer;
+    ztest::TdsPeer::Options options;
+    options.user = kUser;
+    options.password = password;
+    std::string reason;
+    ASSERT_TRUE(peer.start(options, reason)) << reason;
+    const std::string instance = "127.0.0.1," + std::to_string(peer.port());
+    DBQueries direct("SQL Server", instance, "", "Corehub", kUser, password);
+    ASSERT_EQ(direct.getDBSQLConnection(), 1u) << direct.getLastError();
+    ASSERT_EQ(direct.getMasterDBSQLConnection(), 1u) << direct.getLastError();
+    exercise(direct);
+    // A failing script's messages reach the output file and the logs.
+    int code = 0;
+    const std::string failing = logs_.write("failing.sql", "RAISERROR('no such thing', 16, 1)\n");
+    EXPECT_EQ(direct.executeSQLFile(failing, code, 1, 1, "ON"), 0u);
+    errors_.push_back(direct.getLastError());
+    // A refused login names the masked connection string.
+    DBQueries wrong("SQL Server", instance, "", "Corehub", kUser, password + "x");
+    exercise(wrong, false);
+    int logins = 0;
+    for (const std::string& entry : peer.logEntries()) {
+      if (ztest::jsonStringField(entry, "kind") == "login" &&
+          entry.find("\"ok\": true") != std::string::npos) {
+        ++logins;
+      }
+    }
+    EXPECT_GE(logins, 2) << "the password logged in to the product database and to master";
+    expectNoLeak(password);
+    expectNoLeak(password + "x");
+    errors_.clear();
+  }
 }
 
 }  // namespace

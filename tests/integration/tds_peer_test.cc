@@ -335,7 +335,7 @@ TEST_F(TdsPeerClients, RestoreFileListOnlyReportsTheConfiguredNamesAndRestoreIsL
   EXPECT_EQ(names, (std::vector<std::string>{"ProductData", "ProductData_log"}));
 
   const std::string restore =
-      "RESTORE DATABASE ProductDB FROM DISK = '/backups/product.bak' WITH RECOVERY, REPLACE, "
+      "RESTORE DATABASE [ProductDB] FROM DISK = '/backups/product.bak' WITH RECOVERY, REPLACE, "
       "MOVE 'ProductData' TO '/data/ProductData', MOVE 'ProductData_log' TO '/data/ProductData_log'";
   ASSERT_NE(conn->executeQueryForZARezodud("SET XACT_ABORT ON\nGO\n" + restore, nullptr), 0)
       << conn->getLastErrorStr();

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "maint/dump_sweep_plan.h"
 #include "platform/registry_names.h"
 #include "platform/rk_platform_info.h"
 #include "support/log_capture.h"
@@ -80,6 +81,44 @@ TEST_F(DumpRetentionTest, DefaultsKeepOnlyTheNewestYoungDumpInBothDirectories) {
   }
   EXPECT_TRUE(log.contains("nDBdumpsDaysOlder not found in Database registry key. Using default."));
   EXPECT_TRUE(log.contains("nDBdumpsNoOfFilesToRetain not found in Database registry key. Using default."));
+}
+
+TEST_F(DumpRetentionTest, PlanTellsWhatASweepWouldDeleteAndWhyWithoutDeleting) {
+  setProductDirectory();
+  setLimits(30, 2);
+  const std::string young = dump(jobResults_, "Corehub_1.dmp", 1);
+  const std::string old = dump(jobResults_, "Corehub_40.dmp", 40);
+  const std::string third = dump(jobResults_, "Corehub_50.dmp", 50);
+  const std::string only = dump(upgradeDumps_, "ZI2_31.dmp", 31);
+  zarezodud::DumpSweepPlan plan;
+  std::string error;
+  ASSERT_TRUE(zarezodud::planDumpRetention(plan, error)) << error;
+  EXPECT_EQ(plan.days, 30);
+  EXPECT_EQ(plan.filesToRetain, 2);
+  ASSERT_EQ(plan.decisions.size(), 4u);
+  const auto find = [&plan](const std::string& path) {
+    for (const auto& decision : plan.decisions) {
+      if (decision.path == path) return decision;
+    }
+    ADD_FAILURE() << path;
+    return zarezodud::DumpDecision();
+  };
+  EXPECT_TRUE(find(young).keep);
+  // Among the newest two, but old: deleted for its age alone.
+  EXPECT_FALSE(find(old).keep);
+  EXPECT_TRUE(find(old).tooOld);
+  EXPECT_FALSE(find(old).beyondCount);
+  EXPECT_TRUE(find(third).beyondCount);
+  EXPECT_TRUE(find(third).tooOld);
+  // A database's only dump goes once it is too old.
+  EXPECT_FALSE(find(only).keep);
+  EXPECT_FALSE(find(only).beyondCount);
+  for (const std::string& path : {young, old, third, only})
+    EXPECT_TRUE(exists(path)) << "a plan deletes nothing";
+  // The sweep does what the plan said.
+  EXPECT_EQ(DeleteOldDBDumps_OnTimer(nullptr), 0);
+  EXPECT_TRUE(exists(young));
+  for (const std::string& path : {old, third, only}) EXPECT_FALSE(exists(path)) << path;
 }
 
 TEST_F(DumpRetentionTest, RegistryLimitsAreUsedAsRead) {

@@ -175,6 +175,37 @@ TEST_F(RKPasswordTest, DamagedKeyFileIsReportedNotReplaced) {
   EXPECT_EQ(ztest::readFile(sandbox_.file("credential.key")), "too short");
 }
 
+TEST_F(RKPasswordTest, KeyThatOthersCanReadOrAnotherUserOwnsIsRefusedWithTheFix) {
+  const std::string encrypted = encryptOrFail(kCredential);
+  const std::string keyPath = sandbox_.file("credential.key");
+  std::string plain, error;
+  for (const mode_t mode : {0644, 0640, 0604, 0660}) {
+    ASSERT_EQ(::chmod(keyPath.c_str(), mode), 0);
+    EXPECT_FALSE(decryptText(encrypted, &plain, &error)) << std::oct << mode;
+    EXPECT_EQ(plain, "");
+    EXPECT_NE(error.find("can be used by group or others"), std::string::npos) << error;
+    EXPECT_NE(error.find("chmod 600 " + keyPath), std::string::npos) << error;
+    EXPECT_TRUE(RKPassword::encrypt(kCredential, &error).empty()) << "nor is it used to store";
+  }
+  ASSERT_EQ(::chmod(keyPath.c_str(), 0600), 0);
+  ASSERT_TRUE(decryptText(encrypted, &plain, &error)) << error;
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(keyPath.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(decryptText(encrypted, &plain, &error));
+    EXPECT_NE(error.find("owned by uid 65534"), std::string::npos) << error;
+    EXPECT_NE(error.find("chown 0 " + keyPath), std::string::npos) << error;
+  }
+  // A link in the key's place is not followed, wherever it points.
+  const std::string real = sandbox_.file("real.key");
+  ASSERT_EQ(::rename(keyPath.c_str(), real.c_str()), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(real.c_str(), 0, 0), 0);
+  }
+  ASSERT_EQ(::symlink(real.c_str(), keyPath.c_str()), 0);
+  EXPECT_FALSE(decryptText(encrypted, &plain, &error));
+  EXPECT_EQ(plain, "");
+}
+
 TEST_F(RKPasswordTest, PlainTextThatDoesNotFitTheBufferIsNotHandedOutInPart) {
   RKPassword password;
   password.putEncPwd(encryptOrFail("0123456789").c_str());

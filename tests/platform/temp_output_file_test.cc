@@ -1,7 +1,10 @@
 #include "platform/temp_output_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -131,6 +134,51 @@ TEST(TempOutputFile, RefusesAPlainFileInPlaceOfTheDirectory) {
   std::string error2;
   EXPECT_FALSE(f.openIn(tmp.file("missing/parent"), error2));
   EXPECT_NE(error2.find("Cannot create"), std::string::npos) << error2;
+}
+
+TEST(TempOutputFile, RefusesADirectoryOthersCanWriteUnlessItIsSticky) {
+  ztest::TempDir tmp;
+  const std::string dir = tmp.file("out");
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  for (const mode_t mode : {0777, 0770, 0722}) {
+    ASSERT_EQ(::chmod(dir.c_str(), mode), 0);
+    TempOutputFile f;
+    std::string error;
+    EXPECT_FALSE(f.openIn(dir, error)) << std::oct << mode;
+    EXPECT_NE(error.find("can be written by other users"), std::string::npos) << error;
+    EXPECT_NE(error.find("chmod go-w"), std::string::npos) << error;
+  }
+  EXPECT_FALSE(ztest::fileExists(dir + "/tempOutputFile.txt"));
+  for (const mode_t mode : {01777, 0755, 0700}) {
+    ASSERT_EQ(::chmod(dir.c_str(), mode), 0);
+    TempOutputFile f;
+    std::string error;
+    EXPECT_TRUE(f.openIn(dir, error)) << std::oct << mode << ": " << error;
+  }
+}
+
+TEST(TempOutputFile, AFailedAppendIsRememberedWithItsReason) {
+  ztest::TempDir tmp;
+  TempOutputFile f;
+  std::string error;
+  ASSERT_TRUE(f.openIn(tmp.path(), error)) << error;
+  EXPECT_TRUE(f.append("fits\n"));
+  EXPECT_EQ(f.writeError(), "");
+  // A file-size limit stands in for a full disk; the child reports what it saw.
+  std::fflush(stdout);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {16, 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const bool appended = f.append(std::string(64, 'x'));
+    const bool reported = f.writeError().find("File too large") != std::string::npos &&
+                          f.writeError().find(tmp.file("tempOutputFile.txt")) != std::string::npos;
+    ::_exit(!appended && reported ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ class CliInstallation {
   // Writes <directory>/<list> naming entries and, for each, a one-line SQL script.
   void addList(const std::string& directory, const std::string& list,
                const std::vector<std::string>& entries);
-  // Writes params.ini with the base keys plus extra lines; returns its path.
+  // Writes params.ini with the base keys plus extra lines (a key in extra replaces its base
+  // line); returns its path.
   std::string writeParams(const std::string& extra = std::string()) const;
   std::string paramsFile() const { return path("params.ini"); }
 
