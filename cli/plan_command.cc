@@ -13,6 +13,7 @@
 #include "json_writer.h"
 #include "log/zarezodud_logger.h"
 #include "param_file.h"
+#include "platform/host_settings.h"
 #include "platform/recording_connection.h"
 #include "script_events.h"
 #include "script_options.h"
@@ -52,7 +53,11 @@ int runPlan(const PlanOptions& options) {
     printError("cannot create a scratch directory under $TMPDIR or /tmp; make one of them writable.");
     return kExitFailure;
   }
-  ::setenv("ZAREZODUD_OUTPUT_DIR", scratch.path().c_str(), 1);
+  // The plan writes its (empty) script output files in its scratch directory, not in the
+  // output directory a real run uses.
+  zarezodud::HostSettings settings = zarezodud::hostSettings();
+  settings.outputDirectory = scratch.path();
+  zarezodud::setHostSettings(settings);
   params.setLogfile(scratch.path() + "/upgrade.log");
   params.setPhaseLogFile(scratch.path() + "/phase.log");
   params.setFailedSrcLogFile(scratch.path() + "/failed.log");

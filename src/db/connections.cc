@@ -154,6 +154,7 @@ unsigned int DBQueries::openConnection(RKSimpleDBConnObject*& slot, const std::s
   }
   std::unique_ptr<RKSimpleDBConnObject> fresh(zarezodud::createSQLConnection());
   fresh->setNumConnectAttempts(6);
+  fresh->setHostSettings(m_hostSettings);
   if (!completeCredentials(kConnectMissing, true)) return 0;
   if (!isSQLServer(m_dbServerType)) {
     m_lastError = formatMessage("Failed to get database connection. Non-Supported Database Server [%s].",
@@ -257,4 +258,8 @@ bool DBQueries::useProductConnectionForTables() {
 
 bool DBQueries::ensureMasterConnection() {
   return m_masterConnection != nullptr || getMasterDBSQLConnection() == 1;
+}
+
+std::string DBQueries::outputFilePath() const {
+  return zarezodud::effectiveOutputDirectory(&m_hostSettings) + "tempOutputFile.txt";
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host_settings.h"
 #include "db/script_settings.h"
 #include "db/script_text.h"
 #include "export.h"
@@ -80,6 +81,13 @@ class ZAREZODUD_API DBQueries {
   // refuses scripts that are not UTF-8 or UTF-16 with byte-order mark, and sends sqlcmd syntax
   // unchanged.
   void setScriptSettings(const zarezodud::ScriptSettings& settings) { m_scriptSettings = settings; }
+  // This object's own host settings (platform/host_settings.h): their output directory, ODBC
+  // attributes and login timeout apply to the connections it opens from now on, in place of the
+  // process-wide ones.
+  void setHostSettings(const zarezodud::HostSettings& settings) { m_hostSettings = settings; }
+  const zarezodud::HostSettings& getHostSettings() const { return m_hostSettings; }
+  // The temporary output file its connections write a script's messages to.
+  std::string outputFilePath() const;
   const zarezodud::ScriptSettings& getScriptSettings() const { return m_scriptSettings; }
 
   // Writes scriptName and the elapsed whole seconds to the script-time log when they reach the
@@ -305,6 +313,7 @@ class ZAREZODUD_API DBQueries {
   int m_runTimeout = 0;          // the limit of the script file run under way
   std::mutex m_connectionMutex;  // guards m_dbConnection's replacement against cancelRunningScript()
   zarezodud::ScriptSettings m_scriptSettings;
+  zarezodud::HostSettings m_hostSettings;
   // The files and line origins of the last script read (its text is not kept).
   zarezodud::ScriptText m_preparedScript;
   RKSimpleDBConnObject* m_dbConnection;

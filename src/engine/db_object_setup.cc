@@ -38,5 +38,6 @@ unsigned int INIFileProcessor::initializeDBObject() {
                                              dbAccessPath, dsnName, instanceName, userName, m_params.DBname());
   }
   m_dbObject->setScriptSettings(m_scriptSettings);
+  m_dbObject->setHostSettings(m_hostSettings);
   return 1;
 }

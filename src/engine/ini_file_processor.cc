@@ -26,6 +26,11 @@ INIFileProcessor::~INIFileProcessor() = default;
 
 void INIFileProcessor::setZARezodudParams(ZARezodudParams& params) { m_params = params; }
 
+void INIFileProcessor::setHostSettings(const zarezodud::HostSettings& settings) {
+  m_hostSettings = settings;
+  if (m_dbObject) m_dbObject->setHostSettings(settings);
+}
+
 void INIFileProcessor::setScriptSettings(const zarezodud::ScriptSettings& settings) {
   m_scriptSettings = settings;
   if (m_dbObject) m_dbObject->setScriptSettings(settings);

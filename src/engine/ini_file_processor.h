@@ -99,6 +99,11 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   // on to the database object, now and when it is created.
   void setScriptSettings(const zarezodud::ScriptSettings& settings);
   const zarezodud::ScriptSettings& getScriptSettings() const { return m_scriptSettings; }
+  // This processor's own host settings (platform/host_settings.h), handed to its database
+  // object: their output directory, ODBC attributes and login timeout apply to this processor's
+  // connections only, so two processors in one process can upgrade two databases at once.
+  void setHostSettings(const zarezodud::HostSettings& settings);
+  const zarezodud::HostSettings& getHostSettings() const { return m_hostSettings; }
   // The database object, or null before initializeDBObject succeeded. Owned by the processor.
   DBQueries* getDBObject() const { return m_dbObject.get(); }
 
@@ -230,6 +235,7 @@ class ZAREZODUD_API INIFileProcessor : public INIFileReader {
   std::unique_ptr<DBQueries> m_dbObject;
   ScriptObserver* m_observer = nullptr;
   zarezodud::ScriptSettings m_scriptSettings;
+  zarezodud::HostSettings m_hostSettings;
   // The position record of the outermost processPhase call in progress (observer support).
   RKZARezodud::ProcessPhase* m_rootRecord = nullptr;
   // Phases being visited by validation or processing, outermost first (cycle guard).

@@ -163,7 +163,15 @@ unsigned int INIFileProcessor::executeSQLList(std::string phaseDirectory, std::s
         if (setProgress(percent, error) == 0) ZARezodudLogger::LogLine(kContext, "%s", error.c_str());
       }
     }
-    getTempOutputFile(phaseDirectory.c_str(), outputFile);
+    // The database object's own output file: the process-wide one unless this processor was
+    // given an output directory of its own.
+    const std::string ownOutput = m_dbObject->outputFilePath();
+    if (ownOutput.size() < sizeof outputFile) {
+      ownOutput.copy(outputFile, ownOutput.size());
+      outputFile[ownOutput.size()] = '\0';
+    } else {
+      getTempOutputFile(phaseDirectory.c_str(), outputFile);
+    }
 
     if (m_observer) m_observer->onScriptStart(phaseName, listFileName, scriptPath);
     m_scriptSha256.clear();

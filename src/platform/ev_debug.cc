@@ -1,5 +1,7 @@
 #include "platform/ev_debug.h"
 
+#include "platform/host_settings.h"
+
 #include <errno.h>
 
 #include <cstdio>
@@ -131,17 +133,6 @@ std::string EvDebug::getProcessName() {
   return "unknown";
 }
 
-int EvDebug::debugLevelFromEnvironment() {
-  const char* text = std::getenv("ZAREZODUD_DEBUG_LEVEL");
-  if (text == nullptr || *text == '\0') return kDefaultDebugLevel;
-  char* end = nullptr;
-  errno = 0;
-  const long value = std::strtol(text, &end, 10);
-  while (end != nullptr && (*end == ' ' || *end == '\t')) ++end;
-  if (errno != 0 || end == text || *end != '\0' || value < -1000000 || value > 1000000) {
-    return kDefaultDebugLevel;
-  }
-  return static_cast<int>(value);
-}
+int EvDebug::debugLevelFromEnvironment() { return effectiveDebugLevel(); }
 
 }  // namespace zarezodud

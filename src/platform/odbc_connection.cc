@@ -18,6 +18,7 @@
 #include "platform/batch_deadline.h"
 #include "platform/batch_splitter.h"
 #include "platform/connection_string_rules.h"
+#include "platform/host_settings.h"
 #include "platform/script_decoder.h"
 #include "platform/temp_output_file.h"
 
@@ -170,15 +171,14 @@ int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& co
       setError("Cannot allocate an ODBC environment.");
       return 1;
     }
-    const char* extras = ::getenv("ZAREZODUD_ODBC_ATTRIBUTES");
+    const std::string extras = effectiveOdbcAttributes(&m_settings);
     std::string full;
     std::string problem;
-    if (!adaptConnectionStringToDriver(composeConnectionString(connectionString, extras ? extras : ""), full,
-                                       problem)) {
+    if (!adaptConnectionStringToDriver(composeConnectionString(connectionString, extras), full, problem)) {
       setError(problem);
       return 1;
     }
-    const int timeout = loginTimeoutSeconds(::getenv("ZAREZODUD_LOGIN_TIMEOUT"));
+    const int timeout = effectiveLoginTimeoutSeconds(&m_settings);
     std::string error;
     for (int attempt = 1; attempt <= m_attempts; ++attempt) {
       if (!m_dbc.allocate(OdbcHandle::Kind::kConnection, &m_env)) {
@@ -351,7 +351,7 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
     clearColumns();
     if (!m_output) m_output = std::make_unique<TempOutputFile>();
     std::string error;
-    if (!m_output->openOrKeep(error)) {
+    if (!m_output->openOrKeepIn(effectiveOutputDirectory(&m_settings), error)) {
       setError(error);
       return 0;
     }

@@ -60,6 +60,7 @@ class OdbcConnection : public RKSimpleDBConnObject {
   int lastInterruptedBatchLine() const override { return m_interruptedLine; }
   bool isOpen() const override;
   int getLastErrorLine() const override { return m_lastErrorLine; }
+  void setHostSettings(const zarezodud::HostSettings& settings) override { m_settings = settings; }
 
   // The pause between two open attempts, in milliseconds (default 1000).
   void setConnectRetryPauseMs(int ms) { m_retryPauseMs = ms < 0 ? 0 : ms; }
@@ -128,6 +129,7 @@ class OdbcConnection : public RKSimpleDBConnObject {
   int m_lastErrorLine = 0;
   // The temporary output file, kept open from one script to the next.
   std::unique_ptr<TempOutputFile> m_output;
+  zarezodud::HostSettings m_settings;  // this connection's own settings (output directory, ODBC)
 };
 
 }  // namespace zarezodud

@@ -1,5 +1,7 @@
 #include "platform/odbc_driver_detection.h"
 
+#include "platform/host_settings.h"
+
 #include <sql.h>
 #include <sqlext.h>
 #include <stdlib.h>
@@ -46,8 +48,8 @@ std::vector<std::string> installedOdbcDrivers() {
 }
 
 std::string detectSqlServerDriver() {
-  const char* env = ::getenv("ZAREZODUD_ODBC_DRIVER");
-  if (env && *env && !trimCopy(env).empty()) return trimCopy(env);
+  const std::string chosen = effectiveOdbcDriver();
+  if (!chosen.empty()) return chosen;
   return chooseSqlServerDriver(installedOdbcDrivers(), "");
 }
 

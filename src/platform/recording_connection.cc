@@ -61,7 +61,7 @@ int RecordingConnection::executeQueryForZARezodud(const std::string& text, int* 
   // Like the real service, a script run opens the temporary output file (empty here: nothing
   // answers), so the caller's reading and copying of it find a file.
   std::string outputError;
-  if (!m_output.openOrKeep(outputError)) {
+  if (!m_output.openOrKeepIn(effectiveOutputDirectory(&m_settings), outputError)) {
     m_lastError = outputError;
     return 0;
   }

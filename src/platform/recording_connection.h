@@ -61,6 +61,7 @@ class RecordingConnection : public RKSimpleDBConnObject {
   explicit RecordingConnection(std::shared_ptr<RecordingSink> sink) : m_sink(std::move(sink)) {}
 
   void setNumConnectAttempts(int) override {}
+  void setHostSettings(const HostSettings& settings) override { m_settings = settings; }
   int OpenSQLConnectionUsingConnectionString(const std::string&, bool) override { return 0; }
   void setUseSQLDefaultCursorType(bool) override {}
   // Records text; returns success (1) with *returnCode 0. Fails (0) only when the journal
@@ -84,6 +85,7 @@ class RecordingConnection : public RKSimpleDBConnObject {
   std::shared_ptr<RecordingSink> m_sink;
   std::string m_lastError;
   TempOutputFile m_output;  // kept open from one script to the next
+  HostSettings m_settings;
 };
 
 // Makes every connection created from now on (createSQLConnection) a RecordingConnection on

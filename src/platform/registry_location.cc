@@ -1,18 +1,11 @@
 #include "platform/registry_location.h"
 
-#include <cstdlib>
-
+#include "platform/host_settings.h"
 #include "platform/registry_names.h"
 
 namespace zarezodud {
 
-std::string registryRoot() {
-  const char* root = std::getenv(registry_names::kRootEnv);
-  if (root == nullptr || *root == '\0') return registry_names::kDefaultRoot;
-  std::string path(root);
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
+std::string registryRoot() { return effectiveRegistryDirectory(); }
 
 bool registryFilePath(const std::string& focus, std::string* path, std::string* error) {
   std::string stem = focus;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/host_settings.h"
 #include "platform/registry_names.h"
 
 namespace zarezodud {
@@ -21,9 +22,7 @@ FocusState& state() {
 
 void initialiseLocked(FocusState& focus) {
   if (focus.initialised) return;
-  const char* fromEnvironment = std::getenv(registry_names::kInstanceEnv);
-  focus.name = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment
-                                                                      : registry_names::kDefaultFocus;
+  focus.name = effectiveInstance();
   focus.initialised = true;
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/host_settings.h"
+
 namespace zarezodud {
 
 class RKDBDataTypeBase;
@@ -120,6 +122,10 @@ class RKSimpleDBConnObject {
 
   // The text of the last failure (passwords masked); "" when nothing failed yet.
   virtual std::string getLastErrorStr() const = 0;
+
+  // The owner's own host settings: their output directory, ODBC attributes and login timeout
+  // take the place of the process-wide ones for this connection (set before it is opened).
+  virtual void setHostSettings(const zarezodud::HostSettings& settings) { static_cast<void>(settings); }
 
   // How a run ended early: stopped by its time limit or by cancel().
   enum class Interruption { kNone, kTimedOut, kCancelled };

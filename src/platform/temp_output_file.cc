@@ -1,5 +1,7 @@
 #include "platform/temp_output_file.h"
 
+#include "platform/host_settings.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -12,7 +14,6 @@
 namespace zarezodud {
 namespace {
 
-const char kDefaultDirectory[] = "/tmp/.qxsetup/";
 const char kFileName[] = "tempOutputFile.txt";
 
 std::string errnoText(int err) {
@@ -66,12 +67,7 @@ bool checkDirectory(const std::string& dir, std::string& error) {
 
 }  // namespace
 
-std::string tempOutputDirectory() {
-  const char* env = ::getenv("ZAREZODUD_OUTPUT_DIR");
-  std::string dir = (env && *env) ? env : kDefaultDirectory;
-  if (dir.back() != '/') dir += '/';
-  return dir;
-}
+std::string tempOutputDirectory() { return effectiveOutputDirectory(); }
 
 std::string tempOutputFilePath() { return tempOutputDirectory() + kFileName; }
 
@@ -101,8 +97,9 @@ TempOutputFile::~TempOutputFile() { close(); }
 
 bool TempOutputFile::open(std::string& error) { return openIn(tempOutputDirectory(), error); }
 
-bool TempOutputFile::openOrKeep(std::string& error) {
-  const std::string directory = tempOutputDirectory();
+bool TempOutputFile::openOrKeep(std::string& error) { return openOrKeepIn(tempOutputDirectory(), error); }
+
+bool TempOutputFile::openOrKeepIn(const std::string& directory, std::string& error) {
   struct stat st;
   if (m_fd >= 0 && directory == m_directory && ::fstat(m_fd, &st) == 0 && st.st_nlink > 0) {
     m_writeError.clear();  // a new script's recording starts

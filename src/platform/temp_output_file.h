@@ -1,8 +1,8 @@
 // The temporary output file that receives the server's messages while a script runs, and
 // the layout of one message record in it.
 //
-// The directory is "/tmp/.qxsetup/" unless the environment variable ZAREZODUD_OUTPUT_DIR
-// names another one (tests use this to stay isolated). It is created with mode 0700 when
+// The directory is the output directory of the host settings (platform/host_settings.h):
+// "/tmp/.qxsetup/" unless a host or ZAREZODUD_OUTPUT_DIR names another one. It is created with mode 0700 when
 // missing; it is refused when it is a symbolic link, not a directory, owned by another user,
 // or writable by group or others without the sticky bit. The file itself is opened without
 // following links and only appended to.
@@ -18,8 +18,7 @@
 
 namespace zarezodud {
 
-// The output directory with a trailing '/': ZAREZODUD_OUTPUT_DIR when set and not empty,
-// else "/tmp/.qxsetup/".
+// The process-wide output directory with a trailing '/' (effectiveOutputDirectory()).
 std::string tempOutputDirectory();
 
 // tempOutputDirectory() + "tempOutputFile.txt".
@@ -51,6 +50,8 @@ class TempOutputFile {
   // one fstat instead of the directory checks and the open of every script. Either way the
   // write error of the previous script is forgotten.
   bool openOrKeep(std::string& error);
+  // The same for the file in directory (an object's own output directory).
+  bool openOrKeepIn(const std::string& directory, std::string& error);
 
   // Appends text in one write; false when the file is not open or the write fails (a full
   // disk), with the reason kept for writeError().

@@ -44,6 +44,10 @@ const std::set<std::string> kPlainFunctions = {
     "setProgress", "getDecryptedUserandPwd", "getDecryptedUserandPwd2", "DeleteOldDBDumps_OnStart",
     "DeleteOldDBDumps_OnTimer", "deleteOldDBFileBackups", "executeExecutable", "readRegistry", "getDBUser",
     "getSQLServerConnectionString", "addClientSPVersionString",
+    // host settings for C hosts
+    "zarezodud_set_registry_directory", "zarezodud_set_instance", "zarezodud_set_output_directory",
+    "zarezodud_set_odbc_driver", "zarezodud_set_odbc_attributes", "zarezodud_set_login_timeout",
+    "zarezodud_set_debug_level",
     // linker-defined
     "_init", "_fini", "_edata", "_end", "__bss_start"};
 
@@ -51,7 +55,8 @@ const std::set<std::string> kPlainFunctions = {
 const std::vector<std::string> kInterfacePrefixes = {
     "INIFileProcessor", "INIFileReader", "ZARezodudLogger", "UtilityLogger", "DBQueries", "RKZARezodud::",
     "SGMessageBase", "SGMessageList", "ScriptObserver", "PhaseSection", "ProductInfo", "LOGINFO", "ZARezodudParams",
-    "RunJournal", "JournalScript", "ScriptPosition"};
+    "RunJournal", "JournalScript", "ScriptPosition", "zarezodud::HostSettings", "zarezodud::setHostSettings",
+    "zarezodud::hostSettings", "zarezodud::effective"};
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
