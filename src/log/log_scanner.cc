@@ -1,13 +1,15 @@
 #include "log/log_scanner.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 #include "config/text_trim.h"
-#include "engine/result_messages.h"
 
 namespace zarezodud {
 
@@ -24,7 +26,7 @@ constexpr std::string_view kRecNumTag = "] [RecNum:";
 constexpr std::string_view kMarkerCore = "###";
 
 // Leading white space off; a HEADER keeps only its first line; trailing white space off.
-std::string finishMessage(std::string_view text, int type) {
+std::string_view finishMessage(std::string_view text, int type) {
   size_t begin = 0;
   while (begin < text.size() && isTrimSpace(text[begin])) ++begin;
   text.remove_prefix(begin);
@@ -34,7 +36,32 @@ std::string finishMessage(std::string_view text, int type) {
   }
   size_t end = text.size();
   while (end > 0 && isTrimSpace(text[end - 1])) --end;
-  return std::string(text.substr(0, end));
+  return text.substr(0, end);
+}
+
+bool allTrimSpace(std::string_view text) {
+  for (char c : text) {
+    if (!isTrimSpace(c)) return false;
+  }
+  return true;
+}
+
+// The rest of a record with every record and line tag removed. Mostly one tag followed by the
+// line end closes the record: then the text before the tag is the answer (the line end is
+// white space that finishMessage trims anyway) and nothing is copied. Otherwise the text is
+// built in scratch.
+std::string_view withoutTags(std::string_view text, MatchEngine engine, std::string& scratch) {
+  const size_t tagAt = text.find(kRecNumTag);
+  if (tagAt == std::string_view::npos) return text;
+  if (engine == MatchEngine::kFast) {
+    const size_t tagEnd = recNumTagEnd(text, tagAt);
+    if (tagEnd != std::string_view::npos && text.find(kRecNumTag, tagEnd) == std::string_view::npos &&
+        allTrimSpace(text.substr(tagEnd))) {
+      return text.substr(0, tagAt);
+    }
+  }
+  scratch = removeRecNumTags(text, engine);
+  return scratch;
 }
 
 // Finds a fixed text in one record at or after a position that only ever grows. The last
@@ -42,12 +69,7 @@ std::string finishMessage(std::string_view text, int type) {
 // valid for good, so every part of the record is searched at most once per needle.
 class ForwardFinder {
  public:
-  ForwardFinder() = default;
-  void reset(std::string_view record, std::string_view needle) {
-    record_ = record;
-    needle_ = needle;
-    known_ = false;
-  }
+  ForwardFinder(std::string_view record, std::string_view needle) : record_(record), needle_(needle) {}
   size_t at(size_t from) {
     if (!known_ || (found_ != std::string_view::npos && found_ < from)) {
       found_ = record_.find(needle_, from);
@@ -111,145 +133,264 @@ class MarkerIndex {
   size_t cursors_[kInfoTypeCount] = {};
 };
 
-// The marker loop over one record (text between two time stamps).
-void scanRecord(std::string_view record, MatchEngine engine, MarkerIndex& markers,
-                std::vector<LOGINFO>& entries) {
-  // Every marker holds "###": most records have none and need no further look.
-  if (record.find(kMarkerCore) == std::string_view::npos) return;
-  markers.reset(record);
-  ForwardFinder tag;
-  tag.reset(record, kRecNumTag);
+// The marker loop over the records of one scan; emit(type, message) receives every marked
+// message in order (the message view is valid during the call only).
+template <class Emit>
+class RecordScanner {
+ public:
+  RecordScanner(MatchEngine engine, Emit& emit) : m_engine(engine), m_emit(emit) {}
 
-  size_t rest = 0;  // the remaining text is record[rest, end)
-  int type = 0;
-  while (type < kInfoTypeCount) {
-    const size_t found = markers.at(type, rest);
-    if (found == std::string_view::npos) {
-      ++type;
-      continue;
+  // One record: the text between two time stamps.
+  void scan(std::string_view record) {
+    // Every marker holds "###": most records have none and need no further look.
+    if (record.find(kMarkerCore) == std::string_view::npos) return;
+    m_markers.reset(record);
+    ForwardFinder tag(record, kRecNumTag);
+
+    size_t rest = 0;  // the remaining text is record[rest, end)
+    int type = 0;
+    while (type < kInfoTypeCount) {
+      const size_t found = m_markers.at(type, rest);
+      if (found == std::string_view::npos) {
+        ++type;
+        continue;
+      }
+      rest = found + MarkerIndex::markerLength(type);
+
+      // The next marker is the first one in table order that occurs anywhere in the rest,
+      // not the nearest one.
+      size_t next = std::string_view::npos;
+      for (int m = 0; m < kInfoTypeCount && next == std::string_view::npos; ++m) next = m_markers.at(m, rest);
+      const size_t tagAt = tag.at(rest);
+
+      if (next != std::string_view::npos && (tagAt == std::string_view::npos || next < tagAt)) {
+        m_emit(type, finishMessage(record.substr(rest, next - rest), type));
+        rest = next;
+        continue;  // the same type is searched again
+      }
+      m_emit(type, finishMessage(withoutTags(record.substr(rest), m_engine, m_scratch), type));
+      return;
     }
-    rest = found + MarkerIndex::markerLength(type);
-
-    // The next marker is the first one in table order that occurs anywhere in the rest,
-    // not the nearest one.
-    size_t next = std::string_view::npos;
-    for (int m = 0; m < kInfoTypeCount && next == std::string_view::npos; ++m) next = markers.at(m, rest);
-    const size_t tagAt = tag.at(rest);
-
-    LOGINFO entry;
-    entry.type = type;
-    if (next != std::string_view::npos && (tagAt == std::string_view::npos || next < tagAt)) {
-      entry.message = finishMessage(record.substr(rest, next - rest), type);
-      entries.push_back(std::move(entry));
-      rest = next;
-      continue;  // the same type is searched again
-    }
-    entry.message = finishMessage(removeRecNumTags(record.substr(rest), engine), type);
-    entries.push_back(std::move(entry));
-    return;
   }
-}
 
-}  // namespace
-
-void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries, MatchEngine engine) {
-  try {
-    TimeStampCursor stamps(content, engine);
-    MarkerIndex markers;
+  // Every record of content, in order.
+  void scanAll(std::string_view content) {
+    TimeStampCursor stamps(content, m_engine);
     size_t recordStart = 0;
     size_t stampBegin = 0;
     size_t stampEnd = 0;
     while (stamps.next(stampBegin, stampEnd)) {
-      scanRecord(content.substr(recordStart, stampBegin - recordStart), engine, markers, entries);
+      scan(content.substr(recordStart, stampBegin - recordStart));
       recordStart = stampEnd;
     }
-    scanRecord(content.substr(recordStart), engine, markers, entries);
+    scan(content.substr(recordStart));
+  }
+
+ private:
+  MatchEngine m_engine;
+  Emit& m_emit;
+  MarkerIndex m_markers;
+  std::string m_scratch;
+};
+
+struct LogInfoSink {
+  std::vector<LOGINFO>& entries;
+  void operator()(int type, std::string_view message) {
+    LOGINFO entry;
+    entry.type = type;
+    entry.message.assign(message.data(), message.size());
+    entries.push_back(std::move(entry));
+  }
+};
+
+struct FlatSink {
+  ScannedMessages& found;
+  void operator()(int type, std::string_view message) {
+    found.entries.push_back(ScannedMessages::Entry{type, found.text.size(), message.size()});
+    found.text.append(message.data(), message.size());
+  }
+};
+
+template <class Sink>
+void scanContent(std::string_view content, Sink& sink, MatchEngine engine) {
+  try {
+    RecordScanner<Sink> scanner(engine, sink);
+    scanner.scanAll(content);
   } catch (const std::exception&) {
     // Out of memory or a regex engine limit: what was found so far stays.
   }
 }
 
-void fillScriptResult(const std::vector<LOGINFO>& entries, RKZARezodud::Script& script) {
-  RKZARezodud::Error error;
-  RKZARezodud::ColumnData cell;
-  RKZARezodud::DataGroup row;
-  std::vector<std::string> headers;
-  bool errorPending = false;
+// Reads a file block by block and hands each complete record to the scanner. A block is
+// scanned up to the last time stamp found in it; the rest (that stamp and the record it
+// opens) moves to the front and is scanned again once more text has arrived. A record longer
+// than the buffer makes the buffer grow, so a file without time stamps is read whole.
+class BlockReader {
+ public:
+  static constexpr size_t kBlockSize = 1 << 20;
 
-  for (const LOGINFO& entry : entries) {
-    switch (entry.type) {
-      case kInfoError:
-      case kInfoWarning:
-        // Advice and rows seen so far belong to the pending message; a new one starts clean.
-        if (errorPending) {
-          script.errors().append(error);
-          error.rows().clear();
-          error.setAdvice(std::string());
-        }
-        error.setSeverity(entry.type == kInfoError ? 2 : 1);
-        error.setMessage(entry.message);
-        errorPending = true;
-        break;
-      case kInfoAdvice:
-        error.setAdvice(entry.message);
-        break;
-      case kInfoHeader:
-        headers = UtilityLogger::splitRK(entry.message, kCellSeparator);
-        break;
-      case kInfoData: {
-        const std::vector<std::string> values = UtilityLogger::splitRK(entry.message, kCellSeparator);
-        for (size_t i = 0; i < values.size(); ++i) {
-          // Past the last header the cell keeps the name it had last.
-          if (i < headers.size()) cell.setName(headers[i]);
-          cell.setValue(values[i]);
-          row.cells().append(cell);
-        }
-        error.rows().append(row);
-        row.cells().clear();
-        break;
+  explicit BlockReader(int fd) : m_fd(fd) {}
+
+  // False on a read error.
+  template <class Scanner>
+  bool run(Scanner& scanner, MatchEngine engine, bool* hadContent) {
+    *hadContent = false;
+    bool carriedStamp = false;  // the buffer starts with a stamp whose record came before
+    bool atEnd = false;
+    while (!atEnd) {
+      if (!fill(&atEnd)) return false;
+      if (m_filled > 0) *hadContent = true;
+      const std::string_view text(m_buffer.get(), m_filled);
+      TimeStampCursor stamps(text, engine);
+      size_t recordStart = 0;
+      size_t lastStamp = std::string_view::npos;
+      size_t stampBegin = 0;
+      size_t stampEnd = 0;
+      while (stamps.next(stampBegin, stampEnd)) {
+        if (!carriedStamp || stampBegin != 0)
+          scanner.scan(text.substr(recordStart, stampBegin - recordStart));
+        carriedStamp = false;
+        recordStart = stampEnd;
+        lastStamp = stampBegin;
       }
-      case kInfoDescription:
-        script.setDescription(entry.message);
-        break;
-      default:
-        break;
+      if (atEnd) {
+        scanner.scan(text.substr(recordStart));
+      } else if (lastStamp != std::string_view::npos && lastStamp > 0) {
+        std::memmove(m_buffer.get(), m_buffer.get() + lastStamp, m_filled - lastStamp);
+        m_filled -= lastStamp;
+        carriedStamp = true;
+      } else {
+        // No record ended in the buffer: keep it whole and read on.
+        carriedStamp = lastStamp == 0;
+      }
     }
+    return true;
   }
-  if (errorPending) script.errors().append(error);
+
+ private:
+  // Reads until the buffer is full (growing it when it already was) or the file ends.
+  bool fill(bool* atEnd) {
+    if (!m_buffer || m_filled == m_capacity) {
+      const size_t capacity = m_capacity == 0 ? kBlockSize : m_capacity * 2;
+      std::unique_ptr<char[]> grown(new char[capacity]);
+      if (m_filled > 0) std::memcpy(grown.get(), m_buffer.get(), m_filled);
+      m_buffer = std::move(grown);
+      m_capacity = capacity;
+    }
+    while (m_filled < m_capacity) {
+      const ssize_t got = ::read(m_fd, m_buffer.get() + m_filled, m_capacity - m_filled);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return false;
+      if (got == 0) {
+        *atEnd = true;
+        return true;
+      }
+      m_filled += static_cast<size_t>(got);
+    }
+    return true;
+  }
+
+  int m_fd;
+  std::unique_ptr<char[]> m_buffer;
+  size_t m_capacity = 0;
+  size_t m_filled = 0;
+};
+
+// Opens path read-only: a script output file that the process may not write can still be
+// scanned. -1 (and the failure logged) for a missing file or a directory.
+int openForScan(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    UtilityLogger::LogLine("Failed to open the file [" + path + "].");
+    return -1;
+  }
+  return fd;
+}
+
+template <class Sink>
+FileScan scanFile(const std::string& path, Sink& sink, MatchEngine engine) {
+  const int fd = openForScan(path);
+  if (fd < 0) return FileScan::kUnreadable;
+  bool hadContent = false;
+  bool readAll = false;
+  try {
+    RecordScanner<Sink> scanner(engine, sink);
+    BlockReader reader(fd);
+    readAll = reader.run(scanner, engine, &hadContent);
+  } catch (const std::exception&) {
+    // Out of memory or a regex engine limit: what was found so far stays.
+  }
+  ::close(fd);
+  if (!readAll) {
+    UtilityLogger::LogLine("Failed to read the file [" + path + "].");
+    return FileScan::kUnreadable;
+  }
+  return hadContent ? FileScan::kScanned : FileScan::kEmpty;
+}
+
+}  // namespace
+
+void scanScriptOutput(std::string_view content, std::vector<LOGINFO>& entries, MatchEngine engine) {
+  LogInfoSink sink{entries};
+  scanContent(content, sink, engine);
+}
+
+void scanScriptOutput(std::string_view content, ScannedMessages& found, MatchEngine engine) {
+  FlatSink sink{found};
+  scanContent(content, sink, engine);
+}
+
+FileScan scanScriptOutputFile(const std::string& path, std::vector<LOGINFO>& entries, MatchEngine engine) {
+  LogInfoSink sink{entries};
+  return scanFile(path, sink, engine);
+}
+
+FileScan scanScriptOutputFile(const std::string& path, ScannedMessages& found, MatchEngine engine) {
+  FlatSink sink{found};
+  return scanFile(path, sink, engine);
 }
 
 }  // namespace zarezodud
 
 bool UtilityLogger::GetFileContent(const std::string& path, std::string& content) {
-  // Read-only: a script output file that the process may not write can still be scanned.
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  struct stat info {};
-  if (file == nullptr || fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-    if (file != nullptr) std::fclose(file);
-    LogLine("Failed to open the file [" + path + "].");
-    return false;
-  }
+  const int fd = zarezodud::openForScan(path);
+  if (fd < 0) return false;
+  bool readAll = true;
   try {
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
       content.reserve(content.size() + static_cast<size_t>(info.st_size));
     }
     char block[65536];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) content.append(block, got);
+    for (;;) {
+      const ssize_t got = ::read(fd, block, sizeof block);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        readAll = false;
+        break;
+      }
+      if (got == 0) break;
+      content.append(block, static_cast<size_t>(got));
+    }
   } catch (const std::exception&) {
-    std::fclose(file);
+    readAll = false;
+  }
+  ::close(fd);
+  if (!readAll) {
     LogLine("Failed to read the file [" + path + "].");
     return false;
   }
-  std::fclose(file);
   return !content.empty();
 }
 
 bool UtilityLogger::GetErrorListS(const std::string& path, std::vector<LOGINFO>& entries) {
-  std::string content;
-  if (!GetFileContent(path, content)) return false;
-  zarezodud::scanScriptOutput(content, entries);
-  return true;
+  const size_t before = entries.size();
+  const zarezodud::FileScan result = zarezodud::scanScriptOutputFile(path, entries);
+  // A file that could not be read to its end gives nothing, not a part of its messages.
+  if (result == zarezodud::FileScan::kUnreadable) entries.resize(before);
+  return result == zarezodud::FileScan::kScanned;
 }
 
 std::vector<std::string> UtilityLogger::splitRK(const std::string& text, const std::string& separator) {
@@ -269,7 +410,7 @@ std::vector<std::string> UtilityLogger::splitRK(const std::string& text, const s
 }
 
 void UtilityLogger::GetXMLMsgFromFile(const std::string& path, RKZARezodud::Script& script) {
-  std::vector<LOGINFO> entries;
-  if (!GetErrorListS(path, entries)) return;
-  zarezodud::fillScriptResult(entries, script);
+  zarezodud::ScannedMessages found;
+  if (zarezodud::scanScriptOutputFile(path, found) != zarezodud::FileScan::kScanned) return;
+  zarezodud::fillScriptResult(std::move(found), script);
 }

@@ -164,6 +164,12 @@ void findTimeStamps(std::string_view text, MatchEngine engine, std::vector<std::
   while (cursor.next(begin, end)) out.emplace_back(begin, end);
 }
 
+size_t recNumTagEnd(std::string_view text, size_t at) {
+  if (at > text.size() || text.compare(at, kRecNumStart.size(), kRecNumStart) != 0)
+    return std::string_view::npos;
+  return recNumMatchEnd(text, at);
+}
+
 std::string removeRecNumTags(std::string_view text, MatchEngine engine) {
   // Without the tag's literal start there is nothing to remove.
   if (text.find(kRecNumStart) == std::string_view::npos) return std::string(text);

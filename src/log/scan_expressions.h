@@ -56,6 +56,10 @@ void findTimeStamps(std::string_view text, MatchEngine engine, std::vector<std::
 // text with every match of RecNum_expressions removed.
 std::string removeRecNumTags(std::string_view text, MatchEngine engine);
 
+// Where the match of RecNum_expressions that starts at `at` in text ends, or npos when none
+// starts there (the hand-written matcher's answer).
+size_t recNumTagEnd(std::string_view text, size_t at);
+
 }  // namespace zarezodud
 
 #endif

@@ -1,0 +1,385 @@
+#include "platform/sg_message_fields.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+using zarezodud::SGFieldType;
+using Block = SGMessageBase::SharedText::Block;
+
+// --- shared text -----------------------------------------------------------------------------
+
+Block* Block::adopt(std::string text) {
+  Block* block = ::new (::operator new(sizeof(Block))) Block;
+  block->holder = std::move(text);
+  block->data = block->holder.data();
+  block->size = block->holder.size();
+  return block;
+}
+
+Block* Block::copyOf(std::string_view text) {
+  // One allocation: the bytes follow the block.
+  void* storage = ::operator new(sizeof(Block) + text.size());
+  Block* block = ::new (storage) Block;
+  char* bytes = reinterpret_cast<char*>(block + 1);
+  if (!text.empty()) std::memcpy(bytes, text.data(), text.size());
+  block->data = bytes;
+  block->size = text.size();
+  return block;
+}
+
+void Block::release(Block* block) noexcept {
+  if (block->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    block->~Block();
+    ::operator delete(block);
+  }
+}
+
+SGMessageBase::SharedText::SharedText(std::string text) : m_block(Block::adopt(std::move(text))) {}
+
+SGMessageBase::SharedText::SharedText(const SharedText& other) noexcept : m_block(other.m_block) {
+  if (m_block != nullptr) Block::retain(m_block);
+}
+
+SGMessageBase::SharedText::SharedText(SharedText&& other) noexcept : m_block(other.m_block) {
+  other.m_block = nullptr;
+}
+
+SGMessageBase::SharedText& SGMessageBase::SharedText::operator=(const SharedText& other) noexcept {
+  if (other.m_block != nullptr) Block::retain(other.m_block);
+  if (m_block != nullptr) Block::release(m_block);
+  m_block = other.m_block;
+  return *this;
+}
+
+SGMessageBase::SharedText& SGMessageBase::SharedText::operator=(SharedText&& other) noexcept {
+  if (this != &other) {
+    if (m_block != nullptr) Block::release(m_block);
+    m_block = other.m_block;
+    other.m_block = nullptr;
+  }
+  return *this;
+}
+
+SGMessageBase::SharedText::~SharedText() {
+  if (m_block != nullptr) Block::release(m_block);
+}
+
+std::string_view SGMessageBase::SharedText::view() const noexcept {
+  return m_block != nullptr ? m_block->view() : std::string_view();
+}
+
+// --- SGText ------------------------------------------------------------------------------------
+
+SGText::SGText(const SGText& other) noexcept : m_size(other.m_size), m_block(other.m_block) {
+  if (m_block != nullptr) {
+    m_data = other.m_data;
+    Block::retain(m_block);
+  } else {
+    std::memcpy(m_inline, other.m_inline, m_size);
+  }
+}
+
+SGText::SGText(SGText&& other) noexcept : m_size(other.m_size), m_block(other.m_block) {
+  if (m_block != nullptr) {
+    m_data = other.m_data;
+  } else {
+    std::memcpy(m_inline, other.m_inline, m_size);
+  }
+  other.m_block = nullptr;
+  other.m_size = 0;
+}
+
+SGText& SGText::operator=(const SGText& other) noexcept {
+  if (this != &other) {
+    SGText copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+SGText& SGText::operator=(SGText&& other) noexcept {
+  if (this != &other) {
+    clear();
+    m_size = other.m_size;
+    m_block = other.m_block;
+    if (m_block != nullptr) {
+      m_data = other.m_data;
+    } else {
+      std::memcpy(m_inline, other.m_inline, m_size);
+    }
+    other.m_block = nullptr;
+    other.m_size = 0;
+  }
+  return *this;
+}
+
+void SGText::assign(std::string_view text) {
+  if (text.size() <= kInlineSize) {
+    char bytes[kInlineSize];
+    std::memcpy(bytes, text.data(), text.size());  // text may lie in this value's own block
+    clear();
+    std::memcpy(m_inline, bytes, text.size());
+    m_size = text.size();
+    return;
+  }
+  Block* block = Block::copyOf(text);
+  clear();
+  m_block = block;
+  m_data = block->data;
+  m_size = block->size;
+}
+
+void SGText::share(Block* block, std::string_view part) {
+  if (part.size() <= kInlineSize) {
+    assign(part);
+    return;
+  }
+  Block::retain(block);
+  clear();
+  m_block = block;
+  m_data = part.data();
+  m_size = part.size();
+}
+
+void SGText::clear() noexcept {
+  if (m_block != nullptr) Block::release(m_block);
+  m_block = nullptr;
+  m_size = 0;
+}
+
+// --- SGField -----------------------------------------------------------------------------------
+
+SGField::SGField(const SGField& other) : number(other.number), integer(0) {
+  switch (other.type) {
+    case SGFieldType::kInt64:
+      integer = other.integer;
+      break;
+    case SGFieldType::kString:
+      if (other.boxed) {
+        text.assign(*other.box);
+      } else {
+        text = other.text;
+      }
+      break;
+    case SGFieldType::kObject:
+      object = zarezodud::cloneMessage(*other.object);
+      break;
+    case SGFieldType::kList:
+      list = new SGMessageList(*other.list);
+      break;
+  }
+  type = other.type;
+}
+
+SGField::SGField(SGField&& other) noexcept
+    : number(other.number), type(other.type), boxed(other.boxed), integer(0), text(std::move(other.text)) {
+  switch (type) {
+    case SGFieldType::kInt64:
+      integer = other.integer;
+      break;
+    case SGFieldType::kString:
+      if (boxed) box = other.box;
+      break;
+    case SGFieldType::kObject:
+      object = other.object;
+      break;
+    case SGFieldType::kList:
+      list = other.list;
+      break;
+  }
+  // The source gives up what it owned.
+  other.type = SGFieldType::kInt64;
+  other.boxed = false;
+  other.integer = 0;
+}
+
+void SGField::releaseValue() noexcept {
+  switch (type) {
+    case SGFieldType::kObject:
+      delete object;
+      break;
+    case SGFieldType::kList:
+      delete list;
+      break;
+    case SGFieldType::kString:
+      if (boxed) delete box;
+      break;
+    case SGFieldType::kInt64:
+      break;
+  }
+  text.clear();
+  type = SGFieldType::kInt64;
+  boxed = false;
+  integer = 0;
+}
+
+void SGField::setInteger(int64_t value) noexcept {
+  releaseValue();
+  integer = value;
+}
+
+void SGField::setText(std::string_view value) {
+  if (type == SGFieldType::kString && boxed) {
+    // Keep the box: a reference handed out by getstringByRef stays valid.
+    box->assign(value.data(), value.size());
+    return;
+  }
+  if (type == SGFieldType::kString) {
+    text.assign(value);
+    return;
+  }
+  SGText fresh;
+  fresh.assign(value);  // before releasing: value may view what the field holds
+  releaseValue();
+  text = std::move(fresh);
+  type = SGFieldType::kString;
+}
+
+void SGField::setSharedText(SGMessageBase::SharedText::Block* block, std::string_view part) {
+  if (type == SGFieldType::kString && boxed) {
+    box->assign(part.data(), part.size());
+    return;
+  }
+  SGText fresh;
+  fresh.share(block, part);
+  releaseValue();
+  text = std::move(fresh);
+  type = SGFieldType::kString;
+}
+
+void SGField::setObject(SGMessageBase* record) noexcept {
+  releaseValue();
+  object = record;
+  type = SGFieldType::kObject;
+}
+
+void SGField::setList(SGMessageList* newList) noexcept {
+  releaseValue();
+  list = newList;
+  type = SGFieldType::kList;
+}
+
+std::string& SGField::boxedText() {
+  if (type != SGFieldType::kString) {
+    auto fresh = std::make_unique<std::string>();
+    releaseValue();
+    box = fresh.release();
+  } else if (!boxed) {
+    box = new std::string(text.view());
+    text.clear();
+  }
+  type = SGFieldType::kString;
+  boxed = true;
+  return *box;
+}
+
+// --- Fields ------------------------------------------------------------------------------------
+
+SGMessageBase::Fields* SGMessageBase::Fields::create(std::uint32_t capacity) {
+  if (capacity == 0) capacity = 1;
+  void* storage = ::operator new(sizeof(Fields) + capacity * sizeof(SGField));
+  Fields* fields = ::new (storage) Fields;
+  fields->capacity = capacity;
+  return fields;
+}
+
+void SGMessageBase::Fields::destroy(Fields* fields) noexcept {
+  if (fields == nullptr) return;
+  for (SGField& field : *fields) field.~SGField();
+  fields->~Fields();
+  ::operator delete(fields);
+}
+
+SGMessageBase::Fields* SGMessageBase::Fields::clone(const Fields* fields) {
+  if (fields == nullptr || fields->count == 0) return nullptr;
+  Fields* copy = create(fields->count);
+  try {
+    for (const SGField& field : *fields) {
+      ::new (copy->end()) SGField(field);
+      ++copy->count;
+    }
+  } catch (...) {
+    destroy(copy);
+    throw;
+  }
+  return copy;
+}
+
+SGField* SGMessageBase::Fields::find(int number) noexcept {
+  for (SGField& field : *this) {
+    if (field.number == number) return &field;
+    if (field.number > number) break;
+  }
+  return nullptr;
+}
+
+const SGField* SGMessageBase::Fields::find(int number) const noexcept {
+  return const_cast<Fields*>(this)->find(number);
+}
+
+SGField& SGMessageBase::Fields::obtain(Fields*& fields, int number) {
+  std::uint32_t at = 0;
+  if (fields != nullptr) {
+    for (; at < fields->count; ++at) {
+      SGField& field = fields->begin()[at];
+      if (field.number == number) return field;
+      if (field.number > number) break;
+    }
+  }
+  if (fields == nullptr || fields->count == fields->capacity) {
+    // A new block, the fields moved over with a gap at the new field's place.
+    Fields* grown = create(fields == nullptr ? 2 : fields->capacity * 2);
+    if (fields != nullptr) {
+      SGField* from = fields->begin();
+      SGField* to = grown->begin();
+      for (std::uint32_t i = 0; i < fields->count; ++i) {
+        ::new (to + (i < at ? i : i + 1)) SGField(std::move(from[i]));
+      }
+      grown->count = fields->count;
+      fields->count = 0;  // moved from: nothing left to release
+      destroy(fields);
+    }
+    ::new (grown->begin() + at) SGField(number);
+    ++grown->count;
+    fields = grown;
+    return grown->begin()[at];
+  }
+  SGField* slots = fields->begin();
+  if (at == fields->count) {
+    ::new (slots + at) SGField(number);
+  } else {
+    ::new (slots + fields->count) SGField(std::move(slots[fields->count - 1]));
+    for (std::uint32_t i = fields->count - 1; i > at; --i) {
+      slots[i].~SGField();
+      ::new (slots + i) SGField(std::move(slots[i - 1]));
+    }
+    slots[at].~SGField();
+    ::new (slots + at) SGField(number);
+  }
+  ++fields->count;
+  return slots[at];
+}
+
+void SGMessageBase::Fields::erase(int number) noexcept {
+  SGField* field = find(number);
+  if (field == nullptr) return;
+  SGField* last = end() - 1;
+  for (SGField* f = field; f != last; ++f) {
+    f->~SGField();
+    ::new (f) SGField(std::move(f[1]));
+  }
+  last->~SGField();
+  --count;
+}
+
+namespace zarezodud {
+
+SGMessageBase* cloneMessage(const SGMessageBase& record) {
+  std::unique_ptr<SGMessageBase> copy = makeMessage(record.group(), record.kind());
+  *copy = record;
+  return copy.release();
+}
+
+}  // namespace zarezodud

@@ -1,0 +1,171 @@
+// The storage behind SGMessageBase, for the messaging files only (sg_message_*.cc):
+//
+// - SharedText::Block: an immutable, reference-counted text buffer;
+// - SGText: one string value, its bytes held inline when short, else viewed in a block
+//   (a block of its own, or a part of a buffer shared with other fields);
+// - SGField: one field of a message (number, type, value);
+// - SGMessageBase::Fields: all fields of one message in one allocation, ordered by number;
+// - SGMessageAccess: the way in to the private parts of messages, lists and shared text.
+//
+// Thread-safety: as SGMessageBase. A block's count is atomic, everything else belongs to the
+// message that holds it.
+#ifndef ZAREZODUD_PLATFORM_SG_MESSAGE_FIELDS_H
+#define ZAREZODUD_PLATFORM_SG_MESSAGE_FIELDS_H
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/sg_message_base.h"
+#include "platform/sg_message_registry.h"
+
+struct SGMessageBase::SharedText::Block {
+  std::atomic<std::size_t> refs{1};
+  std::string holder;  // the adopted text, when the block was made from a string
+  const char* data = nullptr;
+  std::size_t size = 0;
+
+  // A block holding text without copying its bytes; count 1.
+  static Block* adopt(std::string text);
+  // A block holding a copy of text; count 1.
+  static Block* copyOf(std::string_view text);
+  static void retain(Block* block) noexcept { block->refs.fetch_add(1, std::memory_order_relaxed); }
+  // Drops one reference; the last one frees the block.
+  static void release(Block* block) noexcept;
+
+  std::string_view view() const noexcept { return std::string_view(data, size); }
+  bool contains(std::string_view part) const noexcept {
+    return part.data() >= data && part.size() <= size &&
+           static_cast<std::size_t>(part.data() - data) <= size - part.size();
+  }
+};
+
+// One string value. Copying shares a block (no bytes copied); the bytes never change once
+// stored, so sharing is safe.
+class SGText {
+ public:
+  using Block = SGMessageBase::SharedText::Block;
+  // Texts up to this length are held inline, without a block.
+  static constexpr std::size_t kInlineSize = 16;
+
+  SGText() noexcept : m_size(0), m_block(nullptr) {}
+  SGText(const SGText& other) noexcept;
+  SGText(SGText&& other) noexcept;
+  SGText& operator=(const SGText& other) noexcept;
+  SGText& operator=(SGText&& other) noexcept;
+  ~SGText() {
+    if (m_block != nullptr) Block::release(m_block);
+  }
+
+  std::string_view view() const noexcept {
+    return m_block != nullptr ? std::string_view(m_data, m_size) : std::string_view(m_inline, m_size);
+  }
+  // Holds a copy of text (text may view this value itself).
+  void assign(std::string_view text);
+  // Holds part of block: viewed in place when long, copied inline when short. Precondition:
+  // block->contains(part).
+  void share(Block* block, std::string_view part);
+  void clear() noexcept;
+
+ private:
+  union {
+    char m_inline[kInlineSize];
+    const char* m_data;
+  };
+  std::size_t m_size;
+  Block* m_block;  // null: inline
+};
+
+// One field of a message.
+struct SGField {
+  int number;
+  zarezodud::SGFieldType type = zarezodud::SGFieldType::kInt64;
+  bool boxed = false;  // a string field whose text lives in *box (handed out by reference)
+  union {
+    int64_t integer;
+    SGMessageBase* object;  // owned, never null for an object field
+    SGMessageList* list;    // owned, never null for a list field
+    std::string* box;       // owned, while boxed
+  };
+  SGText text;  // a string field's text while not boxed
+
+  explicit SGField(int fieldNumber) noexcept : number(fieldNumber), integer(0) {}
+  // Copies the value: nested records and lists are copied, shared text stays shared.
+  SGField(const SGField& other);
+  SGField(SGField&& other) noexcept;
+  SGField& operator=(const SGField&) = delete;
+  SGField& operator=(SGField&&) = delete;
+  ~SGField() { releaseValue(); }
+
+  // A string field's text.
+  std::string_view textView() const noexcept { return boxed ? std::string_view(*box) : text.view(); }
+
+  // Replace the value; each leaves the field of the type named.
+  void setInteger(int64_t value) noexcept;
+  void setText(std::string_view value);
+  void setSharedText(SGMessageBase::SharedText::Block* block, std::string_view part);
+  // Takes record over as the field's nested record.
+  void setObject(SGMessageBase* record) noexcept;
+  void setList(SGMessageList* newList) noexcept;
+  // The string to change in place; boxes the text first.
+  std::string& boxedText();
+
+ private:
+  // Frees the nested record, list or box and empties the text; the field is left an integer 0.
+  void releaseValue() noexcept;
+};
+
+// The fields of one message, ordered by number, in one allocation: this header followed by
+// capacity slots of which the first count hold fields.
+struct SGMessageBase::Fields {
+  std::uint32_t count = 0;
+  std::uint32_t capacity = 0;
+
+  SGField* begin() noexcept { return reinterpret_cast<SGField*>(this + 1); }
+  SGField* end() noexcept { return begin() + count; }
+  const SGField* begin() const noexcept { return reinterpret_cast<const SGField*>(this + 1); }
+  const SGField* end() const noexcept { return begin() + count; }
+
+  // An empty block with room for capacity fields (at least 1).
+  static Fields* create(std::uint32_t capacity);
+  // Destroys the fields and frees the block; null is allowed.
+  static void destroy(Fields* fields) noexcept;
+  // A copy of fields (see SGField's copy) with room for exactly its fields; null for null.
+  static Fields* clone(const Fields* fields);
+
+  // The field with this number, or null.
+  SGField* find(int number) noexcept;
+  const SGField* find(int number) const noexcept;
+  // The field with this number, added in order (an integer 0) when absent. May move the
+  // block (fields is updated; pointers to fields, not to what they own, are invalidated).
+  static SGField& obtain(Fields*& fields, int number);
+  // Removes the field with this number; nothing when absent.
+  void erase(int number) noexcept;
+};
+
+static_assert(sizeof(SGMessageBase::Fields) % alignof(SGField) == 0, "fields follow the header aligned");
+
+// The private parts of messages, lists and shared text, for the messaging files.
+struct SGMessageAccess {
+  static SGMessageBase::Fields* fields(const SGMessageBase& message) { return message.m_fields; }
+  static SGMessageBase::Fields*& fields(SGMessageBase& message) { return message.m_fields; }
+  static void restrictList(SGMessageList& list, int group, int kind) {
+    list.m_hasElementKind = true;
+    list.m_elementGroup = group;
+    list.m_elementKind = kind;
+  }
+  static SGMessageBase::SharedText::Block* block(const SGMessageBase::SharedText& text) {
+    return text.m_block;
+  }
+};
+
+namespace zarezodud {
+
+// A copy of record of its registered class, owned by the caller.
+SGMessageBase* cloneMessage(const SGMessageBase& record);
+
+}  // namespace zarezodud
+
+#endif  // ZAREZODUD_PLATFORM_SG_MESSAGE_FIELDS_H
