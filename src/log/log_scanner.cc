@@ -24,6 +24,10 @@ namespace {
 constexpr std::string_view kRecNumTag = "] [RecNum:";
 // Common to every marker of INFORTYPELIST.
 constexpr std::string_view kMarkerCore = "###";
+// INFORTYPELIST as views (their lengths known without counting).
+constexpr std::string_view kMarkers[kInfoTypeCount] = {
+    "###ERROR###", "###WARNING###", "###ADVICE###", "###HEADER###", "###DATA###", "###DESCRIPTION###",
+};
 
 // Leading white space off; a HEADER keeps only its first line; trailing white space off.
 std::string_view finishMessage(std::string_view text, int type) {
@@ -107,12 +111,7 @@ class MarkerIndex {
   }
 
   // The length of a marker of the given type.
-  static size_t markerLength(int type) {
-    static const size_t lengths[kInfoTypeCount] = {
-        std::strlen(INFORTYPELIST[0]), std::strlen(INFORTYPELIST[1]), std::strlen(INFORTYPELIST[2]),
-        std::strlen(INFORTYPELIST[3]), std::strlen(INFORTYPELIST[4]), std::strlen(INFORTYPELIST[5])};
-    return lengths[type];
-  }
+  static size_t markerLength(int type) { return kMarkers[type].size(); }
 
   size_t at(int type, size_t from) {
     size_t& i = cursors_[type];
@@ -121,13 +120,32 @@ class MarkerIndex {
   }
 
  private:
-  // The marker that starts at p (which starts "###"), or -1. No two markers can start at the
-  // same place: they differ right after "###".
+  // The marker that starts at p (which starts "###"), or -1. The letter after "###" tells
+  // which marker it can be (only DATA and DESCRIPTION share theirs).
   static int markerAt(std::string_view record, size_t p) {
-    for (int m = 0; m < kInfoTypeCount; ++m) {
-      if (record.compare(p, markerLength(m), INFORTYPELIST[m]) == 0) return m;
+    if (p + 3 >= record.size()) return -1;
+    int candidate = -1;
+    switch (record[p + 3]) {
+      case 'E':
+        candidate = kInfoError;
+        break;
+      case 'W':
+        candidate = kInfoWarning;
+        break;
+      case 'A':
+        candidate = kInfoAdvice;
+        break;
+      case 'H':
+        candidate = kInfoHeader;
+        break;
+      case 'D':
+        if (record.compare(p, kMarkers[kInfoData].size(), kMarkers[kInfoData]) == 0) return kInfoData;
+        candidate = kInfoDescription;
+        break;
+      default:
+        return -1;
     }
-    return -1;
+    return record.compare(p, kMarkers[candidate].size(), kMarkers[candidate]) == 0 ? candidate : -1;
   }
   std::vector<Hit> hits_;
   size_t cursors_[kInfoTypeCount] = {};
@@ -227,7 +245,7 @@ void scanContent(std::string_view content, Sink& sink, MatchEngine engine) {
 // than the buffer makes the buffer grow, so a file without time stamps is read whole.
 class BlockReader {
  public:
-  static constexpr size_t kBlockSize = 1 << 20;
+  static constexpr size_t kBlockSize = 1 << 18;
 
   explicit BlockReader(int fd) : m_fd(fd) {}
 

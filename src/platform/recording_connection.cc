@@ -1,7 +1,5 @@
 #include "platform/recording_connection.h"
 
-#include "platform/temp_output_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +8,8 @@
 #include <cerrno>
 #include <fstream>
 #include <thread>
+
+#include "platform/temp_output_file.h"
 
 namespace zarezodud {
 

@@ -10,6 +10,24 @@
 using zarezodud::SGFieldSpec;
 using zarezodud::SGFieldType;
 
+namespace {
+
+// The field fieldNo of a message, added when absent. A message's first field makes room for
+// every field its kind declares, so that filling a registered record allocates once.
+SGField& fieldOf(SGMessageBase::Fields*& fields, int group, int kind, int fieldNo) {
+  if (fields == nullptr) {
+    const std::size_t declared = zarezodud::declaredFieldCount(group, kind);
+    fields = SGMessageBase::Fields::create(static_cast<std::uint32_t>(declared > 0 ? declared : 2));
+  }
+  return SGMessageBase::Fields::obtain(fields, fieldNo);
+}
+
+}  // namespace
+
+SGField& SGMessageAccess::field(SGMessageBase& message, int number) {
+  return fieldOf(message.m_fields, message.m_group, message.m_kind, number);
+}
+
 SGMessageBase::SGMessageBase(int group, int kind) : m_group(group), m_kind(kind) {}
 
 SGMessageBase::SGMessageBase(const SGMessageBase& other)
@@ -17,32 +35,25 @@ SGMessageBase::SGMessageBase(const SGMessageBase& other)
 
 SGMessageBase& SGMessageBase::operator=(const SGMessageBase& other) {
   if (this != &other) {
-    // Copy first: other may be nested inside this message.
-    Fields* copy = Fields::clone(other.m_fields);
+    // other may be nested inside this message and go while the fields are replaced.
     const int group = other.m_group;
     const int kind = other.m_kind;
-    Fields::destroy(m_fields);
-    m_fields = copy;
+    Fields::assignCopy(m_fields, other.m_fields);
     m_group = group;
     m_kind = kind;
   }
   return *this;
 }
 
-SGMessageBase::SGMessageBase(SGMessageBase&& other) noexcept
-    : m_group(other.m_group), m_kind(other.m_kind), m_fields(other.m_fields) {
-  other.m_fields = nullptr;
+SGMessageBase::SGMessageBase(SGMessageBase&& other) : m_group(other.m_group), m_kind(other.m_kind) {
+  Fields::assignMove(m_fields, other.m_fields);
 }
 
-SGMessageBase& SGMessageBase::operator=(SGMessageBase&& other) noexcept {
+SGMessageBase& SGMessageBase::operator=(SGMessageBase&& other) {
   if (this != &other) {
-    // Take other's fields before releasing ours: other may be nested inside this message.
-    Fields* taken = other.m_fields;
-    other.m_fields = nullptr;
     const int group = other.m_group;
     const int kind = other.m_kind;
-    Fields::destroy(m_fields);
-    m_fields = taken;
+    Fields::assignMove(m_fields, other.m_fields);
     m_group = group;
     m_kind = kind;
   }
@@ -65,7 +76,7 @@ int64_t SGMessageBase::getint64(int fieldNo, int, int) const {
 }
 
 void SGMessageBase::setint64(int, int fieldNo, int64_t value, int, int) {
-  Fields::obtain(m_fields, fieldNo).setInteger(value);
+  fieldOf(m_fields, m_group, m_kind, fieldNo).setInteger(value);
 }
 
 std::string SGMessageBase::getstring(int, int fieldNo, int, int) const {
@@ -75,16 +86,16 @@ std::string SGMessageBase::getstring(int, int fieldNo, int, int) const {
 }
 
 std::string& SGMessageBase::getstringByRef(int, int fieldNo, int, int) {
-  return Fields::obtain(m_fields, fieldNo).boxedText();
+  return fieldOf(m_fields, m_group, m_kind, fieldNo).boxedText();
 }
 
 void SGMessageBase::setstring(int, int fieldNo, const std::string& text, int, int) {
-  Fields::obtain(m_fields, fieldNo).setText(text);
+  fieldOf(m_fields, m_group, m_kind, fieldNo).setText(text);
 }
 
 void SGMessageBase::setstring(int, int fieldNo, const SharedText& text, std::string_view part, int, int) {
   SharedText::Block* block = SGMessageAccess::block(text);
-  SGField& field = Fields::obtain(m_fields, fieldNo);
+  SGField& field = fieldOf(m_fields, m_group, m_kind, fieldNo);
   if (block != nullptr && block->contains(part)) {
     field.setSharedText(block, part);
   } else {
@@ -114,7 +125,7 @@ SGMessageBase* SGMessageBase::getObjectAccessor(bool, bool create, int, int fiel
   }
   if (!create) return nullptr;
   std::unique_ptr<SGMessageBase> made = zarezodud::makeMessage(group, kind);
-  SGField& stored = Fields::obtain(m_fields, fieldNo);
+  SGField& stored = fieldOf(m_fields, m_group, m_kind, fieldNo);
   stored.setObject(made.release());
   return stored.object;
 }
@@ -135,7 +146,7 @@ SGMessageBase* SGMessageBase::setObjectAccessor(const SGMessageBase* record, int
   if (!objectAllowed(m_group, m_kind, fieldNo, record->group(), record->kind())) return nullptr;
   // Copy before replacing: record may be the nested record being replaced, or inside it.
   std::unique_ptr<SGMessageBase> copy(zarezodud::cloneMessage(*record));
-  SGField& stored = Fields::obtain(m_fields, fieldNo);
+  SGField& stored = fieldOf(m_fields, m_group, m_kind, fieldNo);
   stored.setObject(copy.release());
   return stored.object;
 }
@@ -146,9 +157,9 @@ SGMessageList* SGMessageBase::getlistobject(int, int fieldNo, int, int, bool for
   if (!forWriting) return nullptr;
   std::optional<SGFieldSpec> declared = zarezodud::declaredField(m_group, m_kind, fieldNo);
   if (declared && declared->type != SGFieldType::kList) return nullptr;
-  auto list = std::make_unique<SGMessageList>();
-  if (declared) SGMessageAccess::restrictList(*list, declared->group, declared->kind);
-  SGField& stored = Fields::obtain(m_fields, fieldNo);
+  std::unique_ptr<SGMessageList> list(SGMessageAccess::newList(
+      declared.has_value(), declared ? declared->group : 0, declared ? declared->kind : 0));
+  SGField& stored = fieldOf(m_fields, m_group, m_kind, fieldNo);
   stored.setList(list.release());
   return stored.list;
 }

@@ -76,10 +76,11 @@ class ZAREZODUD_API SGMessageBase {
   // Assignment takes over the source's group and kind as well as its fields.
   SGMessageBase(const SGMessageBase& other);
   SGMessageBase& operator=(const SGMessageBase& other);
-  // Moves: the fields are taken over without copying; other keeps its group and kind and
-  // is left without fields.
-  SGMessageBase(SGMessageBase&& other) noexcept;
-  SGMessageBase& operator=(SGMessageBase&& other) noexcept;
+  // Moves: the fields are taken over without copying them one by one (unless other is a
+  // list's record, whose fields lie in the list's storage and are moved out of it); other
+  // keeps its group and kind and is left without fields.
+  SGMessageBase(SGMessageBase&& other);
+  SGMessageBase& operator=(SGMessageBase&& other);
   virtual ~SGMessageBase();
 
   int group() const { return m_group; }
@@ -161,8 +162,10 @@ class ZAREZODUD_API SGMessageBase {
 };
 
 // A list of whole messages, owned by the message holding the list field. Records are kept
-// side by side in a few blocks of storage, never moved once stored. A list created under a
-// registered parent accepts only records of the group and kind declared for its field.
+// side by side in a few blocks of storage and never moved once stored; in a list of a
+// registered kind each record's slot also holds room for the fields its kind declares, so a
+// record and its fields lie together. A list created under a registered parent accepts only
+// records of the group and kind declared for its field.
 class ZAREZODUD_API SGMessageList {
  public:
   SGMessageList() noexcept;
@@ -180,8 +183,8 @@ class ZAREZODUD_API SGMessageList {
   // Appends a copy of record and returns it; null (nothing appended) when the list holds
   // records of another group or kind.
   SGMessageBase* append(const SGMessageBase& record);
-  // Appends record by taking its fields over (no copy; record is left without fields) and
-  // returns the stored record; null (nothing appended, record unchanged) when the list holds
+  // Appends record by taking its fields over (record is left without fields) and returns
+  // the stored record; null (nothing appended, record unchanged) when the list holds
   // records of another group or kind.
   SGMessageBase* append(SGMessageBase&& record);
   void clear();
@@ -191,26 +194,38 @@ class ZAREZODUD_API SGMessageList {
   int elementGroup() const { return m_elementGroup; }
   int elementKind() const { return m_elementKind; }
 
+  // Releases a list made by new or by the messaging library (which may allocate a list and
+  // its first records together).
+  static void operator delete(void* list) noexcept;
+
  private:
   friend struct SGMessageAccess;
 
-  // Records 0..3 live in m_inline; block k (k >= 1) holds records [4 * 2^(k-1), 4 * 2^k).
-  static constexpr std::size_t kInlineItems = 4;
+  // Block k holds 2 << k records; the first kNearBlocks block addresses are kept here, the
+  // others in m_farBlocks.
+  static constexpr std::size_t kNearBlocks = 6;
   static constexpr std::size_t kMaxBlocks = 48;
 
   SGMessageBase* slot(std::size_t index) const;
   // Storage for the next record, allocating its block when needed.
-  void* nextSlot();
+  unsigned char* nextSlot();
   // Constructs an empty record of (group, kind) in the next slot and counts it.
   SGMessageBase* place(int group, int kind);
   bool accepts(const SGMessageBase& record) const;
+  // Restricts the list to (group, kind), with room for the kind's declared fields in every
+  // slot; only while the list is empty.
+  void restrict(int group, int kind);
 
   std::size_t m_size = 0;
-  void** m_blocks = nullptr;  // kMaxBlocks entries once the inline records are used up
+  unsigned char* m_tail = nullptr;  // storage allocated with the list for its first block
+  std::size_t m_tailBytes = 0;
+  std::size_t m_slotSize = sizeof(SGMessageBase);  // bytes per record
+  std::uint32_t m_slotFields = 0;                  // fields a slot has room for
   bool m_hasElementKind = false;
   int m_elementGroup = 0;
   int m_elementKind = 0;
-  alignas(SGMessageBase) unsigned char m_inline[kInlineItems * sizeof(SGMessageBase)];
+  void* m_nearBlocks[kNearBlocks] = {};
+  void** m_farBlocks = nullptr;  // kMaxBlocks entries once needed
 };
 
 #endif  // ZAREZODUD_PLATFORM_SG_MESSAGE_BASE_H

@@ -157,30 +157,32 @@ SGField::SGField(const SGField& other) : number(other.number), integer(0) {
       integer = other.integer;
       break;
     case SGFieldType::kString:
-      if (other.boxed) {
-        text.assign(*other.box);
-      } else {
-        text = other.text;
-      }
+      ::new (&text) SGText(other.boxed ? SGText() : other.text);
+      if (other.boxed) text.assign(*other.box);
       break;
     case SGFieldType::kObject:
       object = zarezodud::cloneMessage(*other.object);
       break;
     case SGFieldType::kList:
-      list = new SGMessageList(*other.list);
+      list = SGMessageAccess::copyList(*other.list);
       break;
   }
   type = other.type;
 }
 
 SGField::SGField(SGField&& other) noexcept
-    : number(other.number), type(other.type), boxed(other.boxed), integer(0), text(std::move(other.text)) {
+    : number(other.number), type(other.type), boxed(other.boxed), integer(0) {
   switch (type) {
     case SGFieldType::kInt64:
       integer = other.integer;
       break;
     case SGFieldType::kString:
-      if (boxed) box = other.box;
+      if (boxed) {
+        box = other.box;
+      } else {
+        ::new (&text) SGText(std::move(other.text));
+        other.text.~SGText();
+      }
       break;
     case SGFieldType::kObject:
       object = other.object;
@@ -204,15 +206,24 @@ void SGField::releaseValue() noexcept {
       delete list;
       break;
     case SGFieldType::kString:
-      if (boxed) delete box;
+      if (boxed) {
+        delete box;
+      } else {
+        text.~SGText();
+      }
       break;
     case SGFieldType::kInt64:
       break;
   }
-  text.clear();
   type = SGFieldType::kInt64;
   boxed = false;
   integer = 0;
+}
+
+void SGField::becomeText(SGText&& fresh) noexcept {
+  releaseValue();
+  ::new (&text) SGText(std::move(fresh));
+  type = SGFieldType::kString;
 }
 
 void SGField::setInteger(int64_t value) noexcept {
@@ -221,20 +232,18 @@ void SGField::setInteger(int64_t value) noexcept {
 }
 
 void SGField::setText(std::string_view value) {
-  if (type == SGFieldType::kString && boxed) {
-    // Keep the box: a reference handed out by getstringByRef stays valid.
-    box->assign(value.data(), value.size());
-    return;
-  }
   if (type == SGFieldType::kString) {
-    text.assign(value);
+    // A boxed string keeps its box: a reference handed out by getstringByRef stays valid.
+    if (boxed) {
+      box->assign(value.data(), value.size());
+    } else {
+      text.assign(value);
+    }
     return;
   }
   SGText fresh;
   fresh.assign(value);  // before releasing: value may view what the field holds
-  releaseValue();
-  text = std::move(fresh);
-  type = SGFieldType::kString;
+  becomeText(std::move(fresh));
 }
 
 void SGField::setSharedText(SGMessageBase::SharedText::Block* block, std::string_view part) {
@@ -244,9 +253,7 @@ void SGField::setSharedText(SGMessageBase::SharedText::Block* block, std::string
   }
   SGText fresh;
   fresh.share(block, part);
-  releaseValue();
-  text = std::move(fresh);
-  type = SGFieldType::kString;
+  becomeText(std::move(fresh));
 }
 
 void SGField::setObject(SGMessageBase* record) noexcept {
@@ -267,8 +274,9 @@ std::string& SGField::boxedText() {
     releaseValue();
     box = fresh.release();
   } else if (!boxed) {
-    box = new std::string(text.view());
-    text.clear();
+    auto fresh = std::make_unique<std::string>(text.view());
+    text.~SGText();
+    box = fresh.release();
   }
   type = SGFieldType::kString;
   boxed = true;
@@ -279,17 +287,32 @@ std::string& SGField::boxedText() {
 
 SGMessageBase::Fields* SGMessageBase::Fields::create(std::uint32_t capacity) {
   if (capacity == 0) capacity = 1;
-  void* storage = ::operator new(sizeof(Fields) + capacity * sizeof(SGField));
+  Fields* fields = ::new (::operator new(bytesFor(capacity))) Fields;
+  fields->capacity = capacity;
+  return fields;
+}
+
+SGMessageBase::Fields* SGMessageBase::Fields::createIn(void* storage, std::uint32_t capacity) noexcept {
   Fields* fields = ::new (storage) Fields;
   fields->capacity = capacity;
+  fields->borrowed = true;
   return fields;
 }
 
 void SGMessageBase::Fields::destroy(Fields* fields) noexcept {
   if (fields == nullptr) return;
   for (SGField& field : *fields) field.~SGField();
+  fields->count = 0;
+  if (fields->borrowed) return;
   fields->~Fields();
   ::operator delete(fields);
+}
+
+void SGMessageBase::Fields::clear(Fields*& fields) noexcept {
+  if (fields == nullptr) return;
+  const bool borrowed = fields->borrowed;
+  destroy(fields);
+  if (!borrowed) fields = nullptr;
 }
 
 SGMessageBase::Fields* SGMessageBase::Fields::clone(const Fields* fields) {
@@ -305,6 +328,70 @@ SGMessageBase::Fields* SGMessageBase::Fields::clone(const Fields* fields) {
     throw;
   }
   return copy;
+}
+
+void SGMessageBase::Fields::moveAll(Fields* from, Fields* to) noexcept {
+  SGField* source = from->begin();
+  for (std::uint32_t i = 0; i < from->count; ++i) {
+    ::new (to->begin() + i) SGField(std::move(source[i]));
+    source[i].~SGField();
+  }
+  to->count = from->count;
+  from->count = 0;
+}
+
+void SGMessageBase::Fields::assignCopy(Fields*& target, const Fields* source) {
+  const std::uint32_t needed = source != nullptr ? source->count : 0;
+  if (target != nullptr && target->borrowed && target->count == 0 && target->capacity >= needed) {
+    // An empty block holds nothing that source could lie in: copy straight into it.
+    try {
+      for (std::uint32_t i = 0; i < needed; ++i) {
+        ::new (target->end()) SGField(source->begin()[i]);
+        ++target->count;
+      }
+    } catch (...) {
+      clear(target);
+      throw;
+    }
+    return;
+  }
+  // Copy first: source may lie inside one of target's fields.
+  Fields* copy = clone(source);
+  Fields* empty = nullptr;
+  Fields*& from = copy != nullptr ? copy : empty;
+  assignMove(target, from);
+  destroy(copy);
+}
+
+void SGMessageBase::Fields::assignMove(Fields*& target, Fields*& source) {
+  if (source == target) return;
+  // Take the fields out of source first: source may lie inside one of target's fields, and
+  // a borrowed source block goes when its list does.
+  Fields* taken = nullptr;
+  if (source != nullptr && source->count > 0) {
+    if (target != nullptr && target->borrowed && target->count == 0 && target->capacity >= source->count) {
+      moveAll(source, target);  // target is empty, so source cannot lie inside it
+      clear(source);
+      return;
+    }
+    if (source->borrowed) {
+      taken = create(source->count);
+      moveAll(source, taken);
+    } else {
+      taken = source;
+      source = nullptr;
+    }
+  } else {
+    clear(source);
+  }
+  clear(target);
+  if (taken == nullptr) return;
+  if (target != nullptr && target->capacity >= taken->count) {
+    moveAll(taken, target);  // target is an empty borrowed block
+    destroy(taken);
+  } else {
+    target = taken;  // a borrowed block of target too small is left unused
+  }
 }
 
 SGField* SGMessageBase::Fields::find(int number) noexcept {
@@ -338,8 +425,9 @@ SGField& SGMessageBase::Fields::obtain(Fields*& fields, int number) {
         ::new (to + (i < at ? i : i + 1)) SGField(std::move(from[i]));
       }
       grown->count = fields->count;
-      fields->count = 0;  // moved from: nothing left to release
-      destroy(fields);
+      for (std::uint32_t i = 0; i < fields->count; ++i) from[i].~SGField();
+      fields->count = 0;
+      destroy(fields);  // a borrowed block stays where it is, unused
     }
     ::new (grown->begin() + at) SGField(number);
     ++grown->count;

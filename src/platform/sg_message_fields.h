@@ -78,18 +78,20 @@ class SGText {
   Block* m_block;  // null: inline
 };
 
-// One field of a message.
+// One field of a message. The value lives in a union whose member in use follows from the
+// type: integer, text (a string, or box once the string was handed out by reference), object
+// or list.
 struct SGField {
   int number;
   zarezodud::SGFieldType type = zarezodud::SGFieldType::kInt64;
-  bool boxed = false;  // a string field whose text lives in *box (handed out by reference)
+  bool boxed = false;  // a string field whose text lives in *box
   union {
     int64_t integer;
+    SGText text;            // a string field's text while not boxed
+    std::string* box;       // owned, while boxed
     SGMessageBase* object;  // owned, never null for an object field
     SGMessageList* list;    // owned, never null for a list field
-    std::string* box;       // owned, while boxed
   };
-  SGText text;  // a string field's text while not boxed
 
   explicit SGField(int fieldNumber) noexcept : number(fieldNumber), integer(0) {}
   // Copies the value: nested records and lists are copied, shared text stays shared.
@@ -113,36 +115,63 @@ struct SGField {
   std::string& boxedText();
 
  private:
-  // Frees the nested record, list or box and empties the text; the field is left an integer 0.
+  // Frees the nested record, list or box and the text; the field is left an integer 0.
   void releaseValue() noexcept;
+  // Makes the field a string holding fresh (the old value released).
+  void becomeText(SGText&& fresh) noexcept;
 };
 
-// The fields of one message, ordered by number, in one allocation: this header followed by
-// capacity slots of which the first count hold fields.
-struct SGMessageBase::Fields {
+// The fields of one message, ordered by number, in one block: this header followed by
+// capacity slots of which the first count hold fields. A block is either allocated for its
+// message (and freed with it) or borrowed: part of a list slot, next to its message, and never
+// freed on its own. A borrowed block is never handed to another message; its fields are moved.
+struct alignas(SGField) SGMessageBase::Fields {
   std::uint32_t count = 0;
   std::uint32_t capacity = 0;
+  bool borrowed = false;
 
   SGField* begin() noexcept { return reinterpret_cast<SGField*>(this + 1); }
   SGField* end() noexcept { return begin() + count; }
   const SGField* begin() const noexcept { return reinterpret_cast<const SGField*>(this + 1); }
   const SGField* end() const noexcept { return begin() + count; }
 
-  // An empty block with room for capacity fields (at least 1).
+  // Bytes a block with room for capacity fields takes.
+  static std::size_t bytesFor(std::uint32_t capacity) { return sizeof(Fields) + capacity * sizeof(SGField); }
+  // An empty allocated block with room for capacity fields (at least 1).
   static Fields* create(std::uint32_t capacity);
-  // Destroys the fields and frees the block; null is allowed.
+  // An empty borrowed block in storage of bytesFor(capacity) bytes.
+  static Fields* createIn(void* storage, std::uint32_t capacity) noexcept;
+  // Destroys the fields and, unless borrowed, frees the block; null is allowed.
   static void destroy(Fields* fields) noexcept;
-  // A copy of fields (see SGField's copy) with room for exactly its fields; null for null.
+  // Destroys the fields; an allocated block is freed (fields becomes null), a borrowed one
+  // stays, empty.
+  static void clear(Fields*& fields) noexcept;
+  // A copy of fields (see SGField's copy) in an allocated block with room for exactly its
+  // fields; null for null or no fields.
   static Fields* clone(const Fields* fields);
+
+  // target's fields become copies of source's (target and source are different messages'
+  // blocks; source may lie inside one of target's fields).
+  static void assignCopy(Fields*& target, const Fields* source);
+  // target's fields become source's, taken over: an allocated source block is handed over or
+  // emptied into target's borrowed block, a borrowed one is emptied; source is left without
+  // fields (null, or its borrowed block empty). source may lie inside one of target's fields.
+  static void assignMove(Fields*& target, Fields*& source);
 
   // The field with this number, or null.
   SGField* find(int number) noexcept;
   const SGField* find(int number) const noexcept;
   // The field with this number, added in order (an integer 0) when absent. May move the
-  // block (fields is updated; pointers to fields, not to what they own, are invalidated).
+  // fields to a new block (fields is updated; pointers to fields, not to what they own, are
+  // invalidated).
   static SGField& obtain(Fields*& fields, int number);
   // Removes the field with this number; nothing when absent.
   void erase(int number) noexcept;
+
+ private:
+  // Moves every field of from into to, which must be empty with room for them; from is left
+  // empty.
+  static void moveAll(Fields* from, Fields* to) noexcept;
 };
 
 static_assert(sizeof(SGMessageBase::Fields) % alignof(SGField) == 0, "fields follow the header aligned");
@@ -151,11 +180,13 @@ static_assert(sizeof(SGMessageBase::Fields) % alignof(SGField) == 0, "fields fol
 struct SGMessageAccess {
   static SGMessageBase::Fields* fields(const SGMessageBase& message) { return message.m_fields; }
   static SGMessageBase::Fields*& fields(SGMessageBase& message) { return message.m_fields; }
-  static void restrictList(SGMessageList& list, int group, int kind) {
-    list.m_hasElementKind = true;
-    list.m_elementGroup = group;
-    list.m_elementKind = kind;
-  }
+  // The field with this number, added when absent (see SGMessageBase::Fields::obtain).
+  static SGField& field(SGMessageBase& message, int number);
+  // A new empty list, restricted to (group, kind) when restricted, allocated together with
+  // room for its first records; released by delete.
+  static SGMessageList* newList(bool restricted, int group, int kind);
+  // A new copy of list, allocated as newList does.
+  static SGMessageList* copyList(const SGMessageList& list);
   static SGMessageBase::SharedText::Block* block(const SGMessageBase::SharedText& text) {
     return text.m_block;
   }

@@ -1,3 +1,5 @@
+#include <cstddef>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -8,29 +10,65 @@
 
 namespace {
 
-constexpr std::size_t kRecordSize = sizeof(SGMessageBase);
-
-// Where record `index` (index >= the inline records) lives: its block and its place in it.
-// Block k (k >= 1) holds 4 * 2^(k-1) records, starting at record 4 * 2^(k-1).
+// Block k holds 2 << k records (kFirstBlockRecords << k): record index i lies in block
+// k = floor(log2(i / 2 + 1)) at place i - 2 * (2^k - 1).
 struct BlockPosition {
   std::size_t block;
   std::size_t offset;
   std::size_t capacity;
 };
 
-BlockPosition blockPosition(std::size_t index, std::size_t inlineItems) {
-  const std::size_t quarter = index / inlineItems;  // >= 1
-  const std::size_t k = static_cast<std::size_t>(64 - __builtin_clzll(quarter));
-  const std::size_t first = inlineItems << (k - 1);
-  return BlockPosition{k, index - first, first};
+BlockPosition blockPosition(std::size_t index) {
+  const std::size_t k = static_cast<std::size_t>(63 - __builtin_clzll(index / 2 + 1));
+  const std::size_t first = 2 * ((std::size_t{1} << k) - 1);
+  return BlockPosition{k, index - first, std::size_t{2} << k};
 }
 
+constexpr std::size_t roundUp(std::size_t bytes, std::size_t alignment) {
+  return (bytes + alignment - 1) / alignment * alignment;
+}
+
+// Records the first block holds.
+constexpr std::size_t kFirstBlockRecords = 2;
+
 }  // namespace
+
+SGMessageList* SGMessageAccess::newList(bool restricted, int group, int kind) {
+  SGMessageList shape;
+  if (restricted) shape.restrict(group, kind);
+  const std::size_t head = roundUp(sizeof(SGMessageList), alignof(std::max_align_t));
+  const std::size_t tail = kFirstBlockRecords * shape.m_slotSize;
+  unsigned char* storage = static_cast<unsigned char*>(::operator new(head + tail));
+  SGMessageList* list = ::new (storage) SGMessageList;
+  list->m_slotSize = shape.m_slotSize;
+  list->m_slotFields = shape.m_slotFields;
+  list->m_hasElementKind = shape.m_hasElementKind;
+  list->m_elementGroup = shape.m_elementGroup;
+  list->m_elementKind = shape.m_elementKind;
+  list->m_tail = storage + head;
+  list->m_tailBytes = tail;
+  return list;
+}
+
+SGMessageList* SGMessageAccess::copyList(const SGMessageList& list) {
+  std::unique_ptr<SGMessageList> copy(
+      newList(list.m_hasElementKind, list.m_elementGroup, list.m_elementKind));
+  // The copy's slots keep the source's layout, whatever the registration says today.
+  copy->m_slotSize = list.m_slotSize;
+  copy->m_slotFields = list.m_slotFields;
+  if (copy->m_tailBytes < kFirstBlockRecords * copy->m_slotSize) copy->m_tailBytes = 0;
+  *copy = list;
+  return copy.release();
+}
+
+void SGMessageList::operator delete(void* list) noexcept { ::operator delete(list); }
 
 SGMessageList::SGMessageList() noexcept = default;
 
 SGMessageList::SGMessageList(const SGMessageList& other)
-    : m_hasElementKind(other.m_hasElementKind),
+    : m_slotSize(other.m_slotSize),
+      m_slotFields(other.m_slotFields),
+      m_hasElementKind(other.m_hasElementKind),
       m_elementGroup(other.m_elementGroup),
       m_elementKind(other.m_elementKind) {
   try {
@@ -49,26 +87,40 @@ SGMessageList& SGMessageList::operator=(const SGMessageList& other) {
     // Copy first: other may be nested inside one of this list's records.
     SGMessageList copy(other);
     clear();
+    m_slotSize = copy.m_slotSize;
+    m_slotFields = copy.m_slotFields;
+    m_hasElementKind = copy.m_hasElementKind;
+    m_elementGroup = copy.m_elementGroup;
+    m_elementKind = copy.m_elementKind;
     for (std::size_t i = 0; i < copy.m_size; ++i) {
       SGMessageBase& item = copy.at(i);
       *place(item.group(), item.kind()) = std::move(item);
     }
-    m_hasElementKind = copy.m_hasElementKind;
-    m_elementGroup = copy.m_elementGroup;
-    m_elementKind = copy.m_elementKind;
   }
   return *this;
 }
 
 SGMessageList::~SGMessageList() { clear(); }
 
-SGMessageBase* SGMessageList::slot(std::size_t index) const {
-  if (index < kInlineItems) {
-    return reinterpret_cast<SGMessageBase*>(const_cast<unsigned char*>(m_inline) + index * kRecordSize);
+void SGMessageList::restrict(int group, int kind) {
+  m_hasElementKind = true;
+  m_elementGroup = group;
+  m_elementKind = kind;
+  if (m_size != 0) return;
+  // Room in every slot for the fields the kind declares: a record and its fields lie together.
+  m_slotFields = static_cast<std::uint32_t>(zarezodud::declaredFieldCount(group, kind));
+  m_slotSize = sizeof(SGMessageBase);
+  if (m_slotFields > 0) {
+    m_slotSize = roundUp(sizeof(SGMessageBase), alignof(SGMessageBase::Fields)) +
+                 SGMessageBase::Fields::bytesFor(m_slotFields);
+    m_slotSize = roundUp(m_slotSize, alignof(SGMessageBase));
   }
-  const BlockPosition at = blockPosition(index, kInlineItems);
-  return reinterpret_cast<SGMessageBase*>(static_cast<unsigned char*>(m_blocks[at.block]) +
-                                          at.offset * kRecordSize);
+}
+
+SGMessageBase* SGMessageList::slot(std::size_t index) const {
+  const BlockPosition at = blockPosition(index);
+  void* block = at.block < kNearBlocks ? m_nearBlocks[at.block] : m_farBlocks[at.block];
+  return reinterpret_cast<SGMessageBase*>(static_cast<unsigned char*>(block) + at.offset * m_slotSize);
 }
 
 SGMessageBase& SGMessageList::at(std::size_t index) {
@@ -81,20 +133,32 @@ const SGMessageBase& SGMessageList::at(std::size_t index) const {
   return *slot(index);
 }
 
-void* SGMessageList::nextSlot() {
-  if (m_size < kInlineItems) return m_inline + m_size * kRecordSize;
-  const BlockPosition at = blockPosition(m_size, kInlineItems);
+unsigned char* SGMessageList::nextSlot() {
+  const BlockPosition at = blockPosition(m_size);
   if (at.block >= kMaxBlocks) throw std::length_error("SGMessageList: too many records");
-  if (m_blocks == nullptr) m_blocks = new void*[kMaxBlocks]();
-  if (at.offset == 0) {
-    // operator new aligns for every fundamental type, SGMessageBase included.
-    m_blocks[at.block] = ::operator new(at.capacity* kRecordSize);
+  void** block = nullptr;
+  if (at.block < kNearBlocks) {
+    block = &m_nearBlocks[at.block];
+  } else {
+    if (m_farBlocks == nullptr) m_farBlocks = new void*[kMaxBlocks]();
+    block = &m_farBlocks[at.block];
   }
-  return static_cast<unsigned char*>(m_blocks[at.block]) + at.offset * kRecordSize;
+  if (at.offset == 0) {
+    // The first block goes into the storage allocated with the list when it fits there;
+    // operator new aligns for every fundamental type, SGMessageBase included.
+    const std::size_t bytes = at.capacity * m_slotSize;
+    *block = at.block == 0 && bytes <= m_tailBytes ? m_tail : ::operator new(bytes);
+  }
+  return static_cast<unsigned char*>(*block) + at.offset * m_slotSize;
 }
 
 SGMessageBase* SGMessageList::place(int group, int kind) {
-  SGMessageBase* made = zarezodud::placeMessage(nextSlot(), group, kind);
+  unsigned char* storage = nextSlot();
+  SGMessageBase* made = zarezodud::placeMessage(storage, group, kind);
+  if (m_slotFields > 0) {
+    void* fields = storage + roundUp(sizeof(SGMessageBase), alignof(SGMessageBase::Fields));
+    SGMessageAccess::fields(*made) = SGMessageBase::Fields::createIn(fields, m_slotFields);
+  }
   ++m_size;
   return made;
 }
@@ -121,7 +185,13 @@ SGMessageBase* SGMessageList::append(const SGMessageBase& record) {
 SGMessageBase* SGMessageList::append(SGMessageBase&& record) {
   if (!accepts(record)) return nullptr;
   SGMessageBase* stored = place(record.group(), record.kind());
-  *stored = std::move(record);
+  try {
+    *stored = std::move(record);
+  } catch (...) {
+    --m_size;
+    stored->~SGMessageBase();
+    throw;
+  }
   return stored;
 }
 
@@ -129,9 +199,13 @@ void SGMessageList::clear() {
   // Last record first, then the blocks.
   for (std::size_t i = m_size; i > 0; --i) slot(i - 1)->~SGMessageBase();
   m_size = 0;
-  if (m_blocks != nullptr) {
-    for (std::size_t k = 0; k < kMaxBlocks; ++k) ::operator delete(m_blocks[k]);
-    delete[] m_blocks;
-    m_blocks = nullptr;
+  for (void*& block : m_nearBlocks) {
+    if (block != m_tail) ::operator delete(block);
+    block = nullptr;
+  }
+  if (m_farBlocks != nullptr) {
+    for (std::size_t k = kNearBlocks; k < kMaxBlocks; ++k) ::operator delete(m_farBlocks[k]);
+    delete[] m_farBlocks;
+    m_farBlocks = nullptr;
   }
 }

@@ -110,4 +110,9 @@ std::optional<SGFieldSpec> declaredField(int group, int kind, int fieldNo) {
   return std::nullopt;
 }
 
+std::size_t declaredFieldCount(int group, int kind) {
+  const KindEntry* entry = KindRegistry::instance().find(group, kind);
+  return entry != nullptr ? entry->fields.size() : 0;
+}
+
 }  // namespace zarezodud

@@ -69,6 +69,9 @@ SGMessageBase* placeMessage(void* storage, int group, int kind);
 // declares that field.
 std::optional<SGFieldSpec> declaredField(int group, int kind, int fieldNo);
 
+// How many fields the registration of (group, kind) declares; 0 when it is not registered.
+std::size_t declaredFieldCount(int group, int kind);
+
 }  // namespace zarezodud
 
 #endif  // ZAREZODUD_PLATFORM_SG_MESSAGE_REGISTRY_H

@@ -189,7 +189,7 @@ class MessageReader {
       if (!readFields(child, depth + 1, *nested)) return false;
     }
     if (!nested) return fail(at + ": object holds no message");
-    SGMessageBase::Fields::obtain(SGMessageAccess::fields(parent), number).setObject(nested.release());
+    SGMessageAccess::field(parent, number).setObject(nested.release());
     return true;
   }
 
@@ -296,7 +296,7 @@ bool readMessageXml(const std::string& xml, SGMessageBase& target, std::string* 
   }
   SGMessageBase read(group, kind);
   if (!reader.readFields(top, 1, read)) return false;
-  std::swap(SGMessageAccess::fields(read), SGMessageAccess::fields(target));
+  target = std::move(read);
   return true;
 }
 
