@@ -50,12 +50,11 @@ bool allTrimSpace(std::string_view text) {
   return true;
 }
 
-// The rest of a record with every record and line tag removed. Mostly one tag followed by the
-// line end closes the record: then the text before the tag is the answer (the line end is
-// white space that finishMessage trims anyway) and nothing is copied. Otherwise the text is
-// built in scratch.
-std::string_view withoutTags(std::string_view text, MatchEngine engine, std::string& scratch) {
-  const size_t tagAt = text.find(kRecNumTag);
+// The rest of a record with every record and line tag removed; tagAt is where the first tag
+// starts in text (npos: none). Mostly one tag followed by the line end closes the record: then
+// the text before the tag is the answer (the line end is white space that finishMessage trims
+// anyway) and nothing is copied. Otherwise the text is built in scratch.
+std::string_view withoutTags(std::string_view text, size_t tagAt, MatchEngine engine, std::string& scratch) {
   if (tagAt == std::string_view::npos) return text;
   if (engine == MatchEngine::kFast) {
     const size_t tagEnd = recNumTagEnd(text, tagAt);
@@ -99,11 +98,10 @@ class MarkerIndex {
     int type;
   };
 
-  // Indexes record; hits keeps its storage across records.
-  void reset(std::string_view record) {
+  // Indexes record, whose first "###" is at first; hits keeps its storage across records.
+  void reset(std::string_view record, size_t first) {
     hits_.clear();
-    for (size_t p = record.find(kMarkerCore); p != std::string_view::npos;
-         p = record.find(kMarkerCore, p + 1)) {
+    for (size_t p = first; p != std::string_view::npos; p = record.find(kMarkerCore, p + 1)) {
       const int type = markerAt(record, p);
       if (type >= 0) hits_.push_back(Hit{p, type});
     }
@@ -158,11 +156,29 @@ class RecordScanner {
  public:
   RecordScanner(MatchEngine engine, Emit& emit) : m_engine(engine), m_emit(emit) {}
 
-  // One record: the text between two time stamps.
-  void scan(std::string_view record) {
-    // Every marker holds "###": most records have none and need no further look.
-    if (record.find(kMarkerCore) == std::string_view::npos) return;
-    m_markers.reset(record);
+  // Starts a new text whose records scan() will be given in order.
+  void startText(std::string_view text) {
+    m_text = text;
+    m_nextCore = 0;
+    m_coreKnown = false;
+  }
+
+  // The record text[begin, end): the text between two time stamps. Every marker holds "###";
+  // most records have none and need no further look. The next "###" of the text is looked for
+  // once for all the records before it.
+  void scan(size_t begin, size_t end) {
+    if (!m_coreKnown || (m_nextCore != std::string_view::npos && m_nextCore < begin)) {
+      m_nextCore = m_text.find(kMarkerCore, begin);
+      m_coreKnown = true;
+    }
+    if (m_nextCore == std::string_view::npos || m_nextCore + kMarkerCore.size() > end) return;
+    scanMarked(m_text.substr(begin, end - begin), m_nextCore - begin);
+  }
+
+ private:
+  // A record holding "###" at firstCore.
+  void scanMarked(std::string_view record, size_t firstCore) {
+    m_markers.reset(record, firstCore);
     ForwardFinder tag(record, kRecNumTag);
 
     size_t rest = 0;  // the remaining text is record[rest, end)
@@ -186,25 +202,31 @@ class RecordScanner {
         rest = next;
         continue;  // the same type is searched again
       }
-      m_emit(type, finishMessage(withoutTags(record.substr(rest), m_engine, m_scratch), type));
+      const size_t tagInRest = tagAt == std::string_view::npos ? tagAt : tagAt - rest;
+      m_emit(type, finishMessage(withoutTags(record.substr(rest), tagInRest, m_engine, m_scratch), type));
       return;
     }
   }
 
+ public:
   // Every record of content, in order.
   void scanAll(std::string_view content) {
+    startText(content);
     TimeStampCursor stamps(content, m_engine);
     size_t recordStart = 0;
     size_t stampBegin = 0;
     size_t stampEnd = 0;
     while (stamps.next(stampBegin, stampEnd)) {
-      scan(content.substr(recordStart, stampBegin - recordStart));
+      scan(recordStart, stampBegin);
       recordStart = stampEnd;
     }
-    scan(content.substr(recordStart));
+    scan(recordStart, content.size());
   }
 
  private:
+  std::string_view m_text;
+  size_t m_nextCore = 0;
+  bool m_coreKnown = false;
   MatchEngine m_engine;
   Emit& m_emit;
   MarkerIndex m_markers;
@@ -259,20 +281,20 @@ class BlockReader {
       if (!fill(&atEnd)) return false;
       if (m_filled > 0) *hadContent = true;
       const std::string_view text(m_buffer.get(), m_filled);
+      scanner.startText(text);
       TimeStampCursor stamps(text, engine);
       size_t recordStart = 0;
       size_t lastStamp = std::string_view::npos;
       size_t stampBegin = 0;
       size_t stampEnd = 0;
       while (stamps.next(stampBegin, stampEnd)) {
-        if (!carriedStamp || stampBegin != 0)
-          scanner.scan(text.substr(recordStart, stampBegin - recordStart));
+        if (!carriedStamp || stampBegin != 0) scanner.scan(recordStart, stampBegin);
         carriedStamp = false;
         recordStart = stampEnd;
         lastStamp = stampBegin;
       }
       if (atEnd) {
-        scanner.scan(text.substr(recordStart));
+        scanner.scan(recordStart, text.size());
       } else if (lastStamp != std::string_view::npos && lastStamp > 0) {
         std::memmove(m_buffer.get(), m_buffer.get() + lastStamp, m_filled - lastStamp);
         m_filled -= lastStamp;

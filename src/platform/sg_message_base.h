@@ -226,6 +226,11 @@ class ZAREZODUD_API SGMessageList {
   int m_elementKind = 0;
   void* m_nearBlocks[kNearBlocks] = {};
   void** m_farBlocks = nullptr;  // kMaxBlocks entries once needed
+  // The class of the last record placed, as the registry answered in m_placeGeneration.
+  SGMessageBase* (*m_place)(void*) = nullptr;
+  int m_placeGroup = 0;
+  int m_placeKind = 0;
+  std::uint64_t m_placeGeneration = ~std::uint64_t{0};
 };
 
 #endif  // ZAREZODUD_PLATFORM_SG_MESSAGE_BASE_H

@@ -394,19 +394,7 @@ void SGMessageBase::Fields::assignMove(Fields*& target, Fields*& source) {
   }
 }
 
-SGField* SGMessageBase::Fields::find(int number) noexcept {
-  for (SGField& field : *this) {
-    if (field.number == number) return &field;
-    if (field.number > number) break;
-  }
-  return nullptr;
-}
-
-const SGField* SGMessageBase::Fields::find(int number) const noexcept {
-  return const_cast<Fields*>(this)->find(number);
-}
-
-SGField& SGMessageBase::Fields::obtain(Fields*& fields, int number) {
+SGField& SGMessageBase::Fields::obtainInOrder(Fields*& fields, int number) {
   std::uint32_t at = 0;
   if (fields != nullptr) {
     for (; at < fields->count; ++at) {

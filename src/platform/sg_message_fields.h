@@ -68,6 +68,8 @@ class SGText {
   // block->contains(part).
   void share(Block* block, std::string_view part);
   void clear() noexcept;
+  // True when the text is held inline (its destruction releases nothing).
+  bool ownsNothing() const noexcept { return m_block == nullptr; }
 
  private:
   union {
@@ -99,7 +101,14 @@ struct SGField {
   SGField(SGField&& other) noexcept;
   SGField& operator=(const SGField&) = delete;
   SGField& operator=(SGField&&) = delete;
-  ~SGField() { releaseValue(); }
+  ~SGField() {
+    // Integers and inline text own nothing: most fields need no call to go.
+    if (type == zarezodud::SGFieldType::kInt64 ||
+        (type == zarezodud::SGFieldType::kString && !boxed && text.ownsNothing())) {
+      return;
+    }
+    releaseValue();
+  }
 
   // A string field's text.
   std::string_view textView() const noexcept { return boxed ? std::string_view(*box) : text.view(); }
@@ -159,16 +168,35 @@ struct alignas(SGField) SGMessageBase::Fields {
   static void assignMove(Fields*& target, Fields*& source);
 
   // The field with this number, or null.
-  SGField* find(int number) noexcept;
-  const SGField* find(int number) const noexcept;
+  SGField* find(int number) noexcept {
+    for (SGField& field : *this) {
+      if (field.number == number) return &field;
+      if (field.number > number) break;
+    }
+    return nullptr;
+  }
+  const SGField* find(int number) const noexcept { return const_cast<Fields*>(this)->find(number); }
   // The field with this number, added in order (an integer 0) when absent. May move the
   // fields to a new block (fields is updated; pointers to fields, not to what they own, are
   // invalidated).
-  static SGField& obtain(Fields*& fields, int number);
+  static SGField& obtain(Fields*& fields, int number) {
+    if (fields != nullptr) {
+      // The usual cases: the field is there, or it comes after the others and there is room.
+      if (SGField* field = fields->find(number)) return *field;
+      if (fields->count < fields->capacity && (fields->count == 0 || fields->end()[-1].number < number)) {
+        SGField* added = ::new (fields->end()) SGField(number);
+        ++fields->count;
+        return *added;
+      }
+    }
+    return obtainInOrder(fields, number);
+  }
   // Removes the field with this number; nothing when absent.
   void erase(int number) noexcept;
 
  private:
+  // obtain's general case: the field inserted in order, the block grown when full.
+  static SGField& obtainInOrder(Fields*& fields, int number);
   // Moves every field of from into to, which must be empty with room for them; from is left
   // empty.
   static void moveAll(Fields* from, Fields* to) noexcept;

@@ -154,7 +154,22 @@ unsigned char* SGMessageList::nextSlot() {
 
 SGMessageBase* SGMessageList::place(int group, int kind) {
   unsigned char* storage = nextSlot();
-  SGMessageBase* made = zarezodud::placeMessage(storage, group, kind);
+  const std::uint64_t generation = zarezodud::registryGeneration();
+  if (group != m_placeGroup || kind != m_placeKind || generation != m_placeGeneration) {
+    m_place = zarezodud::registeredClass(group, kind).place;
+    m_placeGroup = group;
+    m_placeKind = kind;
+    m_placeGeneration = generation;
+  }
+  SGMessageBase* made = nullptr;
+  if (m_place != nullptr) {
+    made = m_place(storage);
+    if (made->group() != group || made->kind() != kind) {
+      made->~SGMessageBase();
+      made = nullptr;
+    }
+  }
+  if (made == nullptr) made = ::new (storage) SGMessageBase(group, kind);
   if (m_slotFields > 0) {
     void* fields = storage + roundUp(sizeof(SGMessageBase), alignof(SGMessageBase::Fields));
     SGMessageAccess::fields(*made) = SGMessageBase::Fields::createIn(fields, m_slotFields);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <utility>
 
@@ -15,16 +16,23 @@ struct KindEntry {
   std::vector<SGFieldSpec> fields;  // sorted by number
 };
 
-// All registrations at one moment, sorted by (group, kind); never changed once published.
+std::uint64_t keyOf(int group, int kind) {
+  return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(group)) << 32) |
+         static_cast<std::uint32_t>(kind);
+}
+
+// All registrations at one moment; never changed once published. The keys are kept apart
+// from the entries so that a lookup reads one short array.
 struct Snapshot {
+  std::vector<std::uint64_t> keys;
   std::vector<KindEntry> entries;
 
   const KindEntry* find(int group, int kind) const {
-    auto it = std::lower_bound(entries.begin(), entries.end(), std::make_pair(group, kind),
-                               [](const KindEntry& e, const std::pair<int, int>& key) {
-                                 return std::make_pair(e.group, e.kind) < key;
-                               });
-    return it != entries.end() && it->group == group && it->kind == kind ? &*it : nullptr;
+    const std::uint64_t key = keyOf(group, kind);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i] == key) return &entries[i];
+    }
+    return nullptr;
   }
 };
 
@@ -43,22 +51,21 @@ class KindRegistry {
               [](const SGFieldSpec& a, const SGFieldSpec& b) { return a.number < b.number; });
     std::lock_guard<std::mutex> lock(m_mutex);
     auto next = std::make_unique<Snapshot>();
-    if (const Snapshot* current = m_current.load(std::memory_order_acquire)) next->entries = current->entries;
-    auto& entries = next->entries;
-    auto it = std::find_if(entries.begin(), entries.end(), [&](const KindEntry& e) {
-      return e.group == entry.group && e.kind == entry.kind;
-    });
-    if (it != entries.end()) {
-      *it = std::move(entry);
+    if (const Snapshot* current = m_current.load(std::memory_order_acquire)) *next = *current;
+    const std::uint64_t key = keyOf(entry.group, entry.kind);
+    auto it = std::find(next->keys.begin(), next->keys.end(), key);
+    if (it != next->keys.end()) {
+      next->entries[static_cast<std::size_t>(it - next->keys.begin())] = std::move(entry);
     } else {
-      entries.push_back(std::move(entry));
-      std::sort(entries.begin(), entries.end(), [](const KindEntry& a, const KindEntry& b) {
-        return std::make_pair(a.group, a.kind) < std::make_pair(b.group, b.kind);
-      });
+      next->keys.push_back(key);
+      next->entries.push_back(std::move(entry));
     }
     m_current.store(next.get(), std::memory_order_release);
     m_snapshots.push_back(std::move(next));
+    m_generation.fetch_add(1, std::memory_order_release);
   }
+
+  std::uint64_t generation() const { return m_generation.load(std::memory_order_acquire); }
 
   const KindEntry* find(int group, int kind) const {
     const Snapshot* current = m_current.load(std::memory_order_acquire);
@@ -68,6 +75,7 @@ class KindRegistry {
  private:
   std::mutex m_mutex;
   std::atomic<const Snapshot*> m_current{nullptr};
+  std::atomic<std::uint64_t> m_generation{0};
   std::vector<std::unique_ptr<Snapshot>> m_snapshots;  // every snapshot ever published
 };
 
@@ -109,6 +117,13 @@ std::optional<SGFieldSpec> declaredField(int group, int kind, int fieldNo) {
   }
   return std::nullopt;
 }
+
+SGMessageClass registeredClass(int group, int kind) {
+  const KindEntry* entry = KindRegistry::instance().find(group, kind);
+  return entry != nullptr ? entry->messageClass : SGMessageClass{nullptr, nullptr};
+}
+
+std::uint64_t registryGeneration() { return KindRegistry::instance().generation(); }
 
 std::size_t declaredFieldCount(int group, int kind) {
   const KindEntry* entry = KindRegistry::instance().find(group, kind);
