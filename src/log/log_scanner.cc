@@ -101,9 +101,17 @@ class MarkerIndex {
   // Indexes record, whose first "###" is at first; hits keeps its storage across records.
   void reset(std::string_view record, size_t first) {
     hits_.clear();
-    for (size_t p = first; p != std::string_view::npos; p = record.find(kMarkerCore, p + 1)) {
+    size_t p = first;
+    while (p != std::string_view::npos) {
       const int type = markerAt(record, p);
-      if (type >= 0) hits_.push_back(Hit{p, type});
+      size_t from = p + 1;
+      if (type >= 0) {
+        hits_.push_back(Hit{p, type});
+        // A marker's name holds no '#': the next marker can start no earlier than its closing
+        // "###" (markers may share it).
+        from = p + markerLength(type) - kMarkerCore.size();
+      }
+      p = record.find(kMarkerCore, from);
     }
     for (size_t& cursor : cursors_) cursor = 0;
   }

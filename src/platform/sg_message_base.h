@@ -203,7 +203,7 @@ class ZAREZODUD_API SGMessageList {
 
   // Block k holds 2 << k records; the first kNearBlocks block addresses are kept here, the
   // others in m_farBlocks.
-  static constexpr std::size_t kNearBlocks = 6;
+  static constexpr std::size_t kNearBlocks = 2;
   static constexpr std::size_t kMaxBlocks = 48;
 
   SGMessageBase* slot(std::size_t index) const;
@@ -212,25 +212,21 @@ class ZAREZODUD_API SGMessageList {
   // Constructs an empty record of (group, kind) in the next slot and counts it.
   SGMessageBase* place(int group, int kind);
   bool accepts(const SGMessageBase& record) const;
-  // Restricts the list to (group, kind), with room for the kind's declared fields in every
-  // slot; only while the list is empty.
+  // Restricts the list to (group, kind), with room in every slot for the fields the kind
+  // declares; only while the list is empty.
   void restrict(int group, int kind);
+  // Storage allocated right after the list for its first block; null when there is none.
+  unsigned char* tail() const;
 
   std::size_t m_size = 0;
-  unsigned char* m_tail = nullptr;  // storage allocated with the list for its first block
-  std::size_t m_tailBytes = 0;
-  std::size_t m_slotSize = sizeof(SGMessageBase);  // bytes per record
-  std::uint32_t m_slotFields = 0;                  // fields a slot has room for
+  std::uint32_t m_slotSize = sizeof(SGMessageBase);  // bytes per record
+  std::uint32_t m_slotFields = 0;                    // fields a slot has room for
+  std::uint32_t m_tailBytes = 0;                     // see tail()
   bool m_hasElementKind = false;
   int m_elementGroup = 0;
   int m_elementKind = 0;
   void* m_nearBlocks[kNearBlocks] = {};
   void** m_farBlocks = nullptr;  // kMaxBlocks entries once needed
-  // The class of the last record placed, as the registry answered in m_placeGeneration.
-  SGMessageBase* (*m_place)(void*) = nullptr;
-  int m_placeGroup = 0;
-  int m_placeKind = 0;
-  std::uint64_t m_placeGeneration = ~std::uint64_t{0};
 };
 
 #endif  // ZAREZODUD_PLATFORM_SG_MESSAGE_BASE_H

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <utility>
 
 using zarezodud::SGFieldType;
@@ -72,23 +73,46 @@ std::string_view SGMessageBase::SharedText::view() const noexcept {
 
 // --- SGText ------------------------------------------------------------------------------------
 
-SGText::SGText(const SGText& other) noexcept : m_size(other.m_size), m_block(other.m_block) {
-  if (m_block != nullptr) {
-    m_data = other.m_data;
-    Block::retain(m_block);
-  } else {
-    std::memcpy(m_inline, other.m_inline, m_size);
-  }
+namespace {
+
+// The largest text a shared value can hold: its size takes 7 bytes.
+constexpr std::size_t kMaxSharedSize = (std::size_t{1} << 56) - 1;
+
+}  // namespace
+
+const char* SGText::sharedData() const noexcept {
+  const char* data = nullptr;
+  std::memcpy(&data, m_raw, sizeof data);
+  return data;
 }
 
-SGText::SGText(SGText&& other) noexcept : m_size(other.m_size), m_block(other.m_block) {
-  if (m_block != nullptr) {
-    m_data = other.m_data;
-  } else {
-    std::memcpy(m_inline, other.m_inline, m_size);
-  }
-  other.m_block = nullptr;
-  other.m_size = 0;
+SGText::Block* SGText::block() const noexcept {
+  Block* held = nullptr;
+  std::memcpy(&held, m_raw + 8, sizeof held);
+  return held;
+}
+
+std::size_t SGText::sharedSize() const noexcept {
+  std::size_t size = 0;
+  for (std::size_t i = 0; i < 7; ++i) size |= static_cast<std::size_t>(m_raw[16 + i]) << (8 * i);
+  return size;
+}
+
+void SGText::setShared(const char* data, std::size_t size, Block* held) noexcept {
+  std::memcpy(m_raw, &data, sizeof data);
+  std::memcpy(m_raw + 8, &held, sizeof held);
+  for (std::size_t i = 0; i < 7; ++i) m_raw[16 + i] = static_cast<unsigned char>(size >> (8 * i));
+  m_raw[kTag] = kShared;
+}
+
+SGText::SGText(const SGText& other) noexcept {
+  std::memcpy(m_raw, other.m_raw, sizeof m_raw);
+  if (!isInline()) Block::retain(block());
+}
+
+SGText::SGText(SGText&& other) noexcept {
+  std::memcpy(m_raw, other.m_raw, sizeof m_raw);
+  other.m_raw[kTag] = 0;
 }
 
 SGText& SGText::operator=(const SGText& other) noexcept {
@@ -102,51 +126,41 @@ SGText& SGText::operator=(const SGText& other) noexcept {
 SGText& SGText::operator=(SGText&& other) noexcept {
   if (this != &other) {
     clear();
-    m_size = other.m_size;
-    m_block = other.m_block;
-    if (m_block != nullptr) {
-      m_data = other.m_data;
-    } else {
-      std::memcpy(m_inline, other.m_inline, m_size);
-    }
-    other.m_block = nullptr;
-    other.m_size = 0;
+    std::memcpy(m_raw, other.m_raw, sizeof m_raw);
+    other.m_raw[kTag] = 0;
   }
   return *this;
 }
 
 void SGText::assign(std::string_view text) {
   if (text.size() <= kInlineSize) {
-    char bytes[kInlineSize];
-    std::memcpy(bytes, text.data(), text.size());  // text may lie in this value's own block
+    unsigned char bytes[kInlineSize];
+    if (!text.empty()) std::memcpy(bytes, text.data(), text.size());  // text may lie in this value's block
     clear();
-    std::memcpy(m_inline, bytes, text.size());
-    m_size = text.size();
+    if (!text.empty()) std::memcpy(m_raw, bytes, text.size());
+    m_raw[kTag] = static_cast<unsigned char>(text.size());
     return;
   }
-  Block* block = Block::copyOf(text);
+  if (text.size() > kMaxSharedSize) throw std::length_error("message text too long");
+  Block* made = Block::copyOf(text);
   clear();
-  m_block = block;
-  m_data = block->data;
-  m_size = block->size;
+  setShared(made->data, made->size, made);
 }
 
-void SGText::share(Block* block, std::string_view part) {
+void SGText::share(Block* held, std::string_view part) {
   if (part.size() <= kInlineSize) {
     assign(part);
     return;
   }
-  Block::retain(block);
+  if (part.size() > kMaxSharedSize) throw std::length_error("message text too long");
+  Block::retain(held);
   clear();
-  m_block = block;
-  m_data = part.data();
-  m_size = part.size();
+  setShared(part.data(), part.size(), held);
 }
 
 void SGText::clear() noexcept {
-  if (m_block != nullptr) Block::release(m_block);
-  m_block = nullptr;
-  m_size = 0;
+  if (!isInline()) Block::release(block());
+  m_raw[kTag] = 0;
 }
 
 // --- SGField -----------------------------------------------------------------------------------

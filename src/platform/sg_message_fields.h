@@ -48,19 +48,20 @@ class SGText {
  public:
   using Block = SGMessageBase::SharedText::Block;
   // Texts up to this length are held inline, without a block.
-  static constexpr std::size_t kInlineSize = 16;
+  static constexpr std::size_t kInlineSize = 23;
 
-  SGText() noexcept : m_size(0), m_block(nullptr) {}
+  SGText() noexcept { m_raw[kTag] = 0; }
   SGText(const SGText& other) noexcept;
   SGText(SGText&& other) noexcept;
   SGText& operator=(const SGText& other) noexcept;
   SGText& operator=(SGText&& other) noexcept;
   ~SGText() {
-    if (m_block != nullptr) Block::release(m_block);
+    if (!isInline()) Block::release(block());
   }
 
   std::string_view view() const noexcept {
-    return m_block != nullptr ? std::string_view(m_data, m_size) : std::string_view(m_inline, m_size);
+    if (isInline()) return std::string_view(reinterpret_cast<const char*>(m_raw), m_raw[kTag]);
+    return std::string_view(sharedData(), sharedSize());
   }
   // Holds a copy of text (text may view this value itself).
   void assign(std::string_view text);
@@ -69,15 +70,21 @@ class SGText {
   void share(Block* block, std::string_view part);
   void clear() noexcept;
   // True when the text is held inline (its destruction releases nothing).
-  bool ownsNothing() const noexcept { return m_block == nullptr; }
+  bool ownsNothing() const noexcept { return isInline(); }
 
  private:
-  union {
-    char m_inline[kInlineSize];
-    const char* m_data;
-  };
-  std::size_t m_size;
-  Block* m_block;  // null: inline
+  // Inline: the bytes from m_raw[0], their count in m_raw[kTag]. Shared: m_raw[kTag] is kShared,
+  // the data pointer at 0, the block pointer at 8 and the size in the 7 bytes from 16.
+  static constexpr std::size_t kTag = 23;
+  static constexpr unsigned char kShared = 0x80;
+
+  bool isInline() const noexcept { return m_raw[kTag] < kShared; }
+  const char* sharedData() const noexcept;
+  Block* block() const noexcept;
+  std::size_t sharedSize() const noexcept;
+  void setShared(const char* data, std::size_t size, Block* block) noexcept;
+
+  alignas(8) unsigned char m_raw[24];
 };
 
 // One field of a message. The value lives in a union whose member in use follows from the
@@ -203,6 +210,7 @@ struct alignas(SGField) SGMessageBase::Fields {
 };
 
 static_assert(sizeof(SGMessageBase::Fields) % alignof(SGField) == 0, "fields follow the header aligned");
+static_assert(sizeof(SGText) == 24 && sizeof(SGField) == 32, "a field takes 32 bytes");
 
 // The private parts of messages, lists and shared text, for the messaging files.
 struct SGMessageAccess {

@@ -33,31 +33,45 @@ constexpr std::size_t kFirstBlockRecords = 2;
 
 }  // namespace
 
+namespace {
+
+// Where a list made by newList ends and the storage for its first records starts.
+constexpr std::size_t kListHead = roundUp(sizeof(SGMessageList), alignof(std::max_align_t));
+
+}  // namespace
+
 SGMessageList* SGMessageAccess::newList(bool restricted, int group, int kind) {
   SGMessageList shape;
   if (restricted) shape.restrict(group, kind);
-  const std::size_t head = roundUp(sizeof(SGMessageList), alignof(std::max_align_t));
   const std::size_t tail = kFirstBlockRecords * shape.m_slotSize;
-  unsigned char* storage = static_cast<unsigned char*>(::operator new(head + tail));
+  auto* storage = static_cast<unsigned char*>(::operator new(kListHead + tail));
   SGMessageList* list = ::new (storage) SGMessageList;
   list->m_slotSize = shape.m_slotSize;
   list->m_slotFields = shape.m_slotFields;
   list->m_hasElementKind = shape.m_hasElementKind;
   list->m_elementGroup = shape.m_elementGroup;
   list->m_elementKind = shape.m_elementKind;
-  list->m_tail = storage + head;
-  list->m_tailBytes = tail;
+  list->m_tailBytes = static_cast<std::uint32_t>(tail);
   return list;
+}
+
+unsigned char* SGMessageList::tail() const {
+  return m_tailBytes == 0 ? nullptr
+                          : reinterpret_cast<unsigned char*>(const_cast<SGMessageList*>(this)) + kListHead;
 }
 
 SGMessageList* SGMessageAccess::copyList(const SGMessageList& list) {
   std::unique_ptr<SGMessageList> copy(
       newList(list.m_hasElementKind, list.m_elementGroup, list.m_elementKind));
-  // The copy's slots keep the source's layout, whatever the registration says today.
+  // The copy's slots keep the source's layout, whatever the registration says today (the
+  // first block goes into the copy's own storage only if it still fits there).
   copy->m_slotSize = list.m_slotSize;
   copy->m_slotFields = list.m_slotFields;
-  if (copy->m_tailBytes < kFirstBlockRecords * copy->m_slotSize) copy->m_tailBytes = 0;
-  *copy = list;
+  // The copy is new: nothing in list can lie inside it, so records are copied straight in.
+  for (std::size_t i = 0; i < list.m_size; ++i) {
+    const SGMessageBase& item = list.at(i);
+    *copy->place(item.group(), item.kind()) = item;
+  }
   return copy.release();
 }
 
@@ -147,29 +161,14 @@ unsigned char* SGMessageList::nextSlot() {
     // The first block goes into the storage allocated with the list when it fits there;
     // operator new aligns for every fundamental type, SGMessageBase included.
     const std::size_t bytes = at.capacity * m_slotSize;
-    *block = at.block == 0 && bytes <= m_tailBytes ? m_tail : ::operator new(bytes);
+    *block = at.block == 0 && bytes <= m_tailBytes ? tail() : ::operator new(bytes);
   }
   return static_cast<unsigned char*>(*block) + at.offset * m_slotSize;
 }
 
 SGMessageBase* SGMessageList::place(int group, int kind) {
   unsigned char* storage = nextSlot();
-  const std::uint64_t generation = zarezodud::registryGeneration();
-  if (group != m_placeGroup || kind != m_placeKind || generation != m_placeGeneration) {
-    m_place = zarezodud::registeredClass(group, kind).place;
-    m_placeGroup = group;
-    m_placeKind = kind;
-    m_placeGeneration = generation;
-  }
-  SGMessageBase* made = nullptr;
-  if (m_place != nullptr) {
-    made = m_place(storage);
-    if (made->group() != group || made->kind() != kind) {
-      made->~SGMessageBase();
-      made = nullptr;
-    }
-  }
-  if (made == nullptr) made = ::new (storage) SGMessageBase(group, kind);
+  SGMessageBase* made = zarezodud::placeMessage(storage, group, kind);
   if (m_slotFields > 0) {
     void* fields = storage + roundUp(sizeof(SGMessageBase), alignof(SGMessageBase::Fields));
     SGMessageAccess::fields(*made) = SGMessageBase::Fields::createIn(fields, m_slotFields);
@@ -214,8 +213,9 @@ void SGMessageList::clear() {
   // Last record first, then the blocks.
   for (std::size_t i = m_size; i > 0; --i) slot(i - 1)->~SGMessageBase();
   m_size = 0;
+  unsigned char* const own = tail();
   for (void*& block : m_nearBlocks) {
-    if (block != m_tail) ::operator delete(block);
+    if (block != own) ::operator delete(block);
     block = nullptr;
   }
   if (m_farBlocks != nullptr) {

@@ -24,7 +24,7 @@
 namespace zarezodud {
 
 // Field types of the message form.
-enum class SGFieldType { kInt64, kString, kObject, kList };
+enum class SGFieldType : unsigned char { kInt64, kString, kObject, kList };
 
 // One field of a registered message kind. group and kind name the nested records of an
 // object or list field and are ignored for the other types.
