@@ -275,9 +275,7 @@ void scanContent(std::string_view content, Sink& sink, MatchEngine engine) {
 // than the buffer makes the buffer grow, so a file without time stamps is read whole.
 class BlockReader {
  public:
-  static constexpr size_t kBlockSize = 1 << 18;
-
-  explicit BlockReader(int fd) : m_fd(fd) {}
+  BlockReader(int fd, size_t blockSize) : m_fd(fd), m_blockSize(blockSize > 0 ? blockSize : 1) {}
 
   // False on a read error.
   template <class Scanner>
@@ -319,7 +317,7 @@ class BlockReader {
   // Reads until the buffer is full (growing it when it already was) or the file ends.
   bool fill(bool* atEnd) {
     if (!m_buffer || m_filled == m_capacity) {
-      const size_t capacity = m_capacity == 0 ? kBlockSize : m_capacity * 2;
+      const size_t capacity = m_capacity == 0 ? m_blockSize : m_capacity * 2;
       std::unique_ptr<char[]> grown(new char[capacity]);
       if (m_filled > 0) std::memcpy(grown.get(), m_buffer.get(), m_filled);
       m_buffer = std::move(grown);
@@ -339,6 +337,7 @@ class BlockReader {
   }
 
   int m_fd;
+  size_t m_blockSize;
   std::unique_ptr<char[]> m_buffer;
   size_t m_capacity = 0;
   size_t m_filled = 0;
@@ -358,14 +357,14 @@ int openForScan(const std::string& path) {
 }
 
 template <class Sink>
-FileScan scanFile(const std::string& path, Sink& sink, MatchEngine engine) {
+FileScan scanFile(const std::string& path, Sink& sink, MatchEngine engine, size_t blockSize) {
   const int fd = openForScan(path);
   if (fd < 0) return FileScan::kUnreadable;
   bool hadContent = false;
   bool readAll = false;
   try {
     RecordScanner<Sink> scanner(engine, sink);
-    BlockReader reader(fd);
+    BlockReader reader(fd, blockSize);
     readAll = reader.run(scanner, engine, &hadContent);
   } catch (const std::exception&) {
     // Out of memory or a regex engine limit: what was found so far stays.
@@ -390,14 +389,16 @@ void scanScriptOutput(std::string_view content, ScannedMessages& found, MatchEng
   scanContent(content, sink, engine);
 }
 
-FileScan scanScriptOutputFile(const std::string& path, std::vector<LOGINFO>& entries, MatchEngine engine) {
+FileScan scanScriptOutputFile(const std::string& path, std::vector<LOGINFO>& entries, MatchEngine engine,
+                              size_t blockSize) {
   LogInfoSink sink{entries};
-  return scanFile(path, sink, engine);
+  return scanFile(path, sink, engine, blockSize);
 }
 
-FileScan scanScriptOutputFile(const std::string& path, ScannedMessages& found, MatchEngine engine) {
+FileScan scanScriptOutputFile(const std::string& path, ScannedMessages& found, MatchEngine engine,
+                              size_t blockSize) {
   FlatSink sink{found};
-  return scanFile(path, sink, engine);
+  return scanFile(path, sink, engine, blockSize);
 }
 
 }  // namespace zarezodud

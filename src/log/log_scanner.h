@@ -75,12 +75,18 @@ enum class FileScan {
   kScanned,     // content scanned (markers or not)
 };
 
-// Scans the file at path, read-only and in blocks; entries as scanScriptOutput. What was
-// found before a read failure stays appended.
+// The size of the blocks files are read in.
+constexpr std::size_t kScanBlockSize = 256 * 1024;
+
+// Scans the file at path, read-only and in blocks of blockSize bytes (a record longer than a
+// block makes the block grow); entries as scanScriptOutput. What was found before a read
+// failure stays appended.
 FileScan scanScriptOutputFile(const std::string& path, std::vector<LOGINFO>& entries,
-                              MatchEngine engine = MatchEngine::kFast);
+                              MatchEngine engine = MatchEngine::kFast,
+                              std::size_t blockSize = kScanBlockSize);
 FileScan scanScriptOutputFile(const std::string& path, ScannedMessages& found,
-                              MatchEngine engine = MatchEngine::kFast);
+                              MatchEngine engine = MatchEngine::kFast,
+                              std::size_t blockSize = kScanBlockSize);
 
 // Fills a script result from scanned entries: ERROR and WARNING entries become messages
 // (severity 2 and 1) in file order; ADVICE and DATA rows attach to the message pending when
