@@ -63,9 +63,10 @@ void writeScriptOutput(const std::string& path, int records) {
 
 TEST(ScanCommand, ReadsTheFileWhereItIsWithoutAScratchDirectory) {
   CliInstallation inst(ZAREZODUD_CLI_PATH);
-  const std::string file = inst.write("readonly/out.txt",
-                                      "12/07/26 10:00:01 SQLState:[01000] NativeError:[0] Message:[###ERROR### "
-                                      "disk full] [RecNum:1, LineNum:4]\n");
+  const std::string file =
+      inst.write("readonly/out.txt",
+                 "12/07/26 10:00:01 SQLState:[01000] NativeError:[0] Message:[###ERROR### "
+                 "disk full] [RecNum:1, LineNum:4]\n");
   chmod(file.c_str(), 0444);
   chmod(inst.path("readonly").c_str(), 0555);
   // No temporary directory can be made: the file is read in place.
@@ -115,7 +116,8 @@ long peakBytes(const std::vector<std::string>& args) {
   }
   int status = 0;
   rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return -1;
   return usage.ru_maxrss * 1024;
 }
 
@@ -135,7 +137,8 @@ TEST(ScanCommand, PeakMemoryStaysWithinThreeTimesTheFile) {
     if (json) args.push_back("--json");
     const long peak = peakBytes(args);
     ASSERT_GT(peak, 0);
-    EXPECT_LE(peak, 3 * size) << (json ? "JSON" : "XML") << ": peak " << peak << " bytes for a file of " << size;
+    EXPECT_LE(peak, 3 * size) << (json ? "JSON" : "XML") << ": peak " << peak << " bytes for a file of "
+                              << size;
   }
 #endif
 }

@@ -22,7 +22,8 @@ Entries fromLogInfo(const std::vector<LOGINFO>& found) {
 
 Entries fromFlat(const ScannedMessages& found) {
   Entries out;
-  for (const ScannedMessages::Entry& e : found.entries) out.emplace_back(e.type, std::string(found.message(e)));
+  for (const ScannedMessages::Entry& e : found.entries)
+    out.emplace_back(e.type, std::string(found.message(e)));
   return out;
 }
 
@@ -86,7 +87,8 @@ TEST_F(ScanFileTest, BlocksFindWhatTheWholeTextFinds) {
       std::vector<LOGINFO> found;
       const FileScan result = scanScriptOutputFile(path, found, MatchEngine::kFast, blockSize);
       ASSERT_EQ(result, text.empty() ? FileScan::kEmpty : FileScan::kScanned);
-      ASSERT_EQ(fromLogInfo(found), expected) << "block " << blockSize << ": " << testing::PrintToString(text);
+      ASSERT_EQ(fromLogInfo(found), expected)
+          << "block " << blockSize << ": " << testing::PrintToString(text);
       ScannedMessages flat;
       scanScriptOutputFile(path, flat, MatchEngine::kFast, blockSize);
       ASSERT_EQ(fromFlat(flat), expected) << "block " << blockSize << ": " << testing::PrintToString(text);

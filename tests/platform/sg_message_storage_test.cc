@@ -78,9 +78,27 @@ std::string treeText(const SGMessageBase& message) {
 }
 
 std::string randomText(std::mt19937& rng) {
-  static const std::vector<std::string> pieces = {
-      "a", " ", "  ", "\t", "\n", "\r\n", "&", "<", ">", "\"", "'", "]]>", "<![CDATA[", "&amp;",
-      "caf\xc3\xa9", "\xff", "\x01", "\x1f", std::string(1, '\0'), "\x7f", "text of some length"};
+  static const std::vector<std::string> pieces = {"a",
+                                                  " ",
+                                                  "  ",
+                                                  "\t",
+                                                  "\n",
+                                                  "\r\n",
+                                                  "&",
+                                                  "<",
+                                                  ">",
+                                                  "\"",
+                                                  "'",
+                                                  "]]>",
+                                                  "<![CDATA[",
+                                                  "&amp;",
+                                                  "caf\xc3\xa9",
+                                                  "\xff",
+                                                  "\x01",
+                                                  "\x1f",
+                                                  std::string(1, '\0'),
+                                                  "\x7f",
+                                                  "text of some length"};
   std::string text;
   const int count = static_cast<int>(rng() % 6);
   for (int i = 0; i < count; ++i) text += pieces[rng() % pieces.size()];
@@ -100,8 +118,9 @@ void fillRandomly(SGMessageBase& message, std::mt19937& rng, int depth) {
         break;
       case 2:
         if (depth < 4) {
-          fillRandomly(*message.getObjectAccessor(true, true, 1, number, 0, 0, 7, static_cast<int>(rng() % 3)), rng,
-                       depth + 1);
+          fillRandomly(
+              *message.getObjectAccessor(true, true, 1, number, 0, 0, 7, static_cast<int>(rng() % 3)), rng,
+              depth + 1);
         }
         break;
       default: {
@@ -318,7 +337,8 @@ TEST(SGMessageStorage, SharedTextIsViewedAndOutlivesItsHandle) {
 TEST(SGMessageStorage, CopiesOnManyThreadsReleaseSharedTextOnce) {
   SGMessageBase::SharedText text(std::string(1000, 't'));
   SGMessageBase message(7, 8);
-  for (int n = 1; n <= 50; ++n) message.setstring(1, n, text, text.view().substr(static_cast<size_t>(n), 100), 0, 0);
+  for (int n = 1; n <= 50; ++n)
+    message.setstring(1, n, text, text.view().substr(static_cast<size_t>(n), 100), 0, 0);
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&message] {
