@@ -96,15 +96,14 @@ struct GeneratedPhase {
         dir.write("cfg/p/" + listName, list);
         lists += (l % 10 ? "," : "") + listName;
       }
-      config += "[M" + std::to_string(m) +
-                "]\nDirectory=p\nPreCommandType=SQL\nPreCommand-CurRelListFileName=" + lists + "\n";
+      config += "[M" + std::to_string(m) + "]\nDirectory=p\nPreCommandType=SQL\nPreCommand-CurRelListFileName=" +
+                lists + "\n";
     }
     dir.write("cfg/phases.ini", config);
-    dir.write(
-        "cfg/product.ini",
-        "[SupportedProducts]\nProductName=Corehub\n[Corehub]\nBaseRegistryPath=Base\n"
-        "RegistryPathForDBAccess=Database\nRegistryNameForDSN=sDSN\nRegistryNameForSQLInstance=sInstance\n"
-        "RegistryNameForSQLUser=sUser\n");
+    dir.write("cfg/product.ini",
+              "[SupportedProducts]\nProductName=Corehub\n[Corehub]\nBaseRegistryPath=Base\n"
+              "RegistryPathForDBAccess=Database\nRegistryNameForDSN=sDSN\nRegistryNameForSQLInstance=sInstance\n"
+              "RegistryNameForSQLUser=sUser\n");
     params.setConfigFile(dir.file("cfg/phases.ini"));
     params.setProductConfigFile(dir.file("cfg/product.ini"));
     params.setLogfile(sandbox().dir.file("logs/upgrade.log"));
@@ -190,8 +189,8 @@ int main(int argc, char** argv) {
   if (results.size() > 1) {
     const double smallest = results.begin()->second;
     for (const auto& [scripts, us] : results) {
-      std::printf("per-script cost at %d scripts: %.2f us, %.2fx the cost at %d\n", scripts, us,
-                  us / smallest, results.begin()->first);
+      std::printf("per-script cost at %d scripts: %.2f us, %.2fx the cost at %d\n", scripts, us, us / smallest,
+                  results.begin()->first);
     }
   }
   return 0;

@@ -36,9 +36,7 @@ struct GeneratedPhase {
       }
       const std::string listName = "l" + std::to_string(l) + ".lst";
       dir.write("cfg/p/" + listName, list);
-      if (l % 10 == 0)
-        modules += "[M" + std::to_string(l / 10) +
-                   "]\nDirectory=p\nPreCommandType=SQL\nPreCommand-CurRelListFileName=";
+      if (l % 10 == 0) modules += "[M" + std::to_string(l / 10) + "]\nDirectory=p\nPreCommandType=SQL\nPreCommand-CurRelListFileName=";
       modules += (l % 10 ? "," : "") + listName;
       if (l % 10 == 9) modules += "\n";
     }
@@ -72,8 +70,7 @@ void BM_ValidatePhase(benchmark::State& state) {
     INIFileProcessor processor(phase().params, 1);
     const auto start = std::chrono::steady_clock::now();
     if (!processor.validatePhase("UpgradeScript")) state.SkipWithError("validation failed");
-    if (processor.getTotalScriptsCount() != kLists * kScriptsPerList)
-      state.SkipWithError("scripts not counted");
+    if (processor.getTotalScriptsCount() != kLists * kScriptsPerList) state.SkipWithError("scripts not counted");
     validation += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     baseline += statLoopSeconds();
   }

@@ -76,7 +76,7 @@ enum class FileScan {
 };
 
 // The size of the blocks files are read in.
-constexpr std::size_t kScanBlockSize = 256 * 1024;
+constexpr std::size_t kScanBlockSize = std::size_t{256} * 1024;
 
 // Scans the file at path, read-only and in blocks of blockSize bytes (a record longer than a
 // block makes the block grow); entries as scanScriptOutput. What was found before a read

@@ -43,7 +43,7 @@ void fillScriptResult(ScannedMessages&& found, RKZARezodud::Script& script) {
       case kInfoError:
       case kInfoWarning:
         if (!anyMessage) {
-          current = script.errors().append(std::move(early));
+          current = script.errors().append(std::move(*current));  // current is early
           anyMessage = true;
         } else {
           // A later message starts with empty advice and no rows.

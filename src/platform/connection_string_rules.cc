@@ -82,7 +82,9 @@ std::string trimSemicolons(std::string_view text) {
 }
 
 // Inserts ";" + piece after position `at` of s (at is the end of an attribute).
-void insertAttributes(std::string& s, std::size_t at, const std::string& piece) { s.insert(at, ";" + piece); }
+void insertAttributes(std::string& s, std::size_t at, const std::string& piece) {
+  s.insert(at, ";" + piece);
+}
 
 void appendAttribute(std::string& s, const std::string& piece) {
   if (!s.empty() && s.back() != ';') s += ';';
@@ -110,8 +112,7 @@ std::string composeConnectionString(std::string_view connectionString, std::stri
     for (std::size_t k = 0; k < attrs.size(); ++k) {
       if (equalsIgnoreCase(attrs[k].key, "MARS_Connection")) {
         insertAt = attrs[k].end;
-        if (k + 1 < attrs.size() && equalsIgnoreCase(attrs[k + 1].key, "AnsiNPW"))
-          insertAt = attrs[k + 1].end;
+        if (k + 1 < attrs.size() && equalsIgnoreCase(attrs[k + 1].key, "AnsiNPW")) insertAt = attrs[k + 1].end;
         break;
       }
     }

@@ -10,13 +10,12 @@
 namespace zarezodud {
 
 const std::vector<std::string>& preferredSqlServerDrivers() {
-  static const std::vector<std::string> kDrivers = {"ODBC Driver 18 for SQL Server",
-                                                    "ODBC Driver 17 for SQL Server", "FreeTDS"};
+  static const std::vector<std::string> kDrivers = {"ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
+                                                    "FreeTDS"};
   return kDrivers;
 }
 
-std::string chooseSqlServerDriver(const std::vector<std::string>& installed,
-                                  const std::string& overrideName) {
+std::string chooseSqlServerDriver(const std::vector<std::string>& installed, const std::string& overrideName) {
   std::string chosen = trimCopy(overrideName);
   if (!chosen.empty()) return chosen;
   for (const std::string& preferred : preferredSqlServerDrivers()) {
@@ -37,8 +36,8 @@ std::vector<std::string> installedOdbcDrivers() {
     SQLCHAR attributes[2048];
     SQLSMALLINT descriptionLength = 0;
     SQLSMALLINT attributesLength = 0;
-    SQLRETURN rc = SQLDrivers(env.get(), direction, description, sizeof description, &descriptionLength,
-                              attributes, sizeof attributes, &attributesLength);
+    SQLRETURN rc = SQLDrivers(env.get(), direction, description, sizeof description, &descriptionLength, attributes,
+                              sizeof attributes, &attributesLength);
     if (!SQL_SUCCEEDED(rc)) break;
     names.emplace_back(reinterpret_cast<const char*>(description));
     direction = SQL_FETCH_NEXT;

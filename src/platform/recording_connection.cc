@@ -1,5 +1,7 @@
 #include "platform/recording_connection.h"
 
+#include "platform/temp_output_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +10,6 @@
 #include <cerrno>
 #include <fstream>
 #include <thread>
-
-#include "platform/temp_output_file.h"
 
 namespace zarezodud {
 

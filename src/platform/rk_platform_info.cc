@@ -93,9 +93,8 @@ bool RKPlatformInfo::readValue(const char* keyPath, const char* valueName, Regis
   const RegistryValue* value = findValue(content, path, keyPath, valueName);
   if (value == nullptr) return false;
   if (value->type != type) {
-    lastError_ =
-        "value " + describe(keyPath, valueName) +
-        (type == RegistryValue::Type::kString ? " is a number, not a string" : " is a string, not a number");
+    lastError_ = "value " + describe(keyPath, valueName) +
+                 (type == RegistryValue::Type::kString ? " is a number, not a string" : " is a string, not a number");
     return false;
   }
   *out = *value;

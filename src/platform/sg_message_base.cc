@@ -45,10 +45,12 @@ SGMessageBase& SGMessageBase::operator=(const SGMessageBase& other) {
   return *this;
 }
 
+// NOLINTNEXTLINE(performance-noexcept-move-constructor): see the header
 SGMessageBase::SGMessageBase(SGMessageBase&& other) : m_group(other.m_group), m_kind(other.m_kind) {
   Fields::assignMove(m_fields, other.m_fields);
 }
 
+// NOLINTNEXTLINE(performance-noexcept-move-constructor): see the header
 SGMessageBase& SGMessageBase::operator=(SGMessageBase&& other) {
   if (this != &other) {
     const int group = other.m_group;

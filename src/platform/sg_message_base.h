@@ -79,8 +79,9 @@ class ZAREZODUD_API SGMessageBase {
   // Moves: the fields are taken over without copying them one by one (unless other is a
   // list's record, whose fields lie in the list's storage and are moved out of it); other
   // keeps its group and kind and is left without fields.
-  SGMessageBase(SGMessageBase&& other);
-  SGMessageBase& operator=(SGMessageBase&& other);
+  // Not noexcept: moving a list's record out allocates storage for its fields.
+  SGMessageBase(SGMessageBase&& other);             // NOLINT(performance-noexcept-move-constructor)
+  SGMessageBase& operator=(SGMessageBase&& other);  // NOLINT(performance-noexcept-move-constructor)
   virtual ~SGMessageBase();
 
   int group() const { return m_group; }

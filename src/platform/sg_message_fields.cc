@@ -12,7 +12,7 @@ using Block = SGMessageBase::SharedText::Block;
 // --- shared text -----------------------------------------------------------------------------
 
 Block* Block::adopt(std::string text) {
-  Block* block = ::new (::operator new(sizeof(Block))) Block;
+  Block* block = new (::operator new(sizeof(Block))) Block;
   block->holder = std::move(text);
   block->data = block->holder.data();
   block->size = block->holder.size();
@@ -22,7 +22,7 @@ Block* Block::adopt(std::string text) {
 Block* Block::copyOf(std::string_view text) {
   // One allocation: the bytes follow the block.
   void* storage = ::operator new(sizeof(Block) + text.size());
-  Block* block = ::new (storage) Block;
+  Block* block = new (storage) Block;
   char* bytes = reinterpret_cast<char*>(block + 1);
   if (!text.empty()) std::memcpy(bytes, text.data(), text.size());
   block->data = bytes;
@@ -48,6 +48,7 @@ SGMessageBase::SharedText::SharedText(SharedText&& other) noexcept : m_block(oth
 }
 
 SGMessageBase::SharedText& SGMessageBase::SharedText::operator=(const SharedText& other) noexcept {
+  if (this == &other) return *this;
   if (other.m_block != nullptr) Block::retain(other.m_block);
   if (m_block != nullptr) Block::release(m_block);
   m_block = other.m_block;
@@ -80,15 +81,19 @@ constexpr std::size_t kMaxSharedSize = (std::size_t{1} << 56) - 1;
 
 }  // namespace
 
+// A shared value keeps two pointers in its first 16 bytes.
+constexpr std::size_t kPointerBytes = sizeof(void*);
+static_assert(kPointerBytes == 8, "a shared text value holds two 8-byte pointers");
+
 const char* SGText::sharedData() const noexcept {
   const char* data = nullptr;
-  std::memcpy(&data, m_raw, sizeof data);
+  std::memcpy(&data, m_raw, kPointerBytes);
   return data;
 }
 
 SGText::Block* SGText::block() const noexcept {
   Block* held = nullptr;
-  std::memcpy(&held, m_raw + 8, sizeof held);
+  std::memcpy(&held, m_raw + kPointerBytes, kPointerBytes);
   return held;
 }
 
@@ -99,8 +104,8 @@ std::size_t SGText::sharedSize() const noexcept {
 }
 
 void SGText::setShared(const char* data, std::size_t size, Block* held) noexcept {
-  std::memcpy(m_raw, &data, sizeof data);
-  std::memcpy(m_raw + 8, &held, sizeof held);
+  std::memcpy(m_raw, &data, kPointerBytes);
+  std::memcpy(m_raw + kPointerBytes, &held, kPointerBytes);
   for (std::size_t i = 0; i < 7; ++i) m_raw[16 + i] = static_cast<unsigned char>(size >> (8 * i));
   m_raw[kTag] = kShared;
 }
@@ -171,7 +176,7 @@ SGField::SGField(const SGField& other) : number(other.number), integer(0) {
       integer = other.integer;
       break;
     case SGFieldType::kString:
-      ::new (&text) SGText(other.boxed ? SGText() : other.text);
+      new (&text) SGText(other.boxed ? SGText() : other.text);
       if (other.boxed) text.assign(*other.box);
       break;
     case SGFieldType::kObject:
@@ -194,7 +199,7 @@ SGField::SGField(SGField&& other) noexcept
       if (boxed) {
         box = other.box;
       } else {
-        ::new (&text) SGText(std::move(other.text));
+        new (&text) SGText(std::move(other.text));
         other.text.~SGText();
       }
       break;
@@ -236,7 +241,7 @@ void SGField::releaseValue() noexcept {
 
 void SGField::becomeText(SGText&& fresh) noexcept {
   releaseValue();
-  ::new (&text) SGText(std::move(fresh));
+  new (&text) SGText(std::move(fresh));
   type = SGFieldType::kString;
 }
 
@@ -301,13 +306,13 @@ std::string& SGField::boxedText() {
 
 SGMessageBase::Fields* SGMessageBase::Fields::create(std::uint32_t capacity) {
   if (capacity == 0) capacity = 1;
-  Fields* fields = ::new (::operator new(bytesFor(capacity))) Fields;
+  Fields* fields = new (::operator new(bytesFor(capacity))) Fields;
   fields->capacity = capacity;
   return fields;
 }
 
 SGMessageBase::Fields* SGMessageBase::Fields::createIn(void* storage, std::uint32_t capacity) noexcept {
-  Fields* fields = ::new (storage) Fields;
+  Fields* fields = new (storage) Fields;
   fields->capacity = capacity;
   fields->borrowed = true;
   return fields;
@@ -334,7 +339,7 @@ SGMessageBase::Fields* SGMessageBase::Fields::clone(const Fields* fields) {
   Fields* copy = create(fields->count);
   try {
     for (const SGField& field : *fields) {
-      ::new (copy->end()) SGField(field);
+      new (copy->end()) SGField(field);
       ++copy->count;
     }
   } catch (...) {
@@ -347,7 +352,7 @@ SGMessageBase::Fields* SGMessageBase::Fields::clone(const Fields* fields) {
 void SGMessageBase::Fields::moveAll(Fields* from, Fields* to) noexcept {
   SGField* source = from->begin();
   for (std::uint32_t i = 0; i < from->count; ++i) {
-    ::new (to->begin() + i) SGField(std::move(source[i]));
+    new (to->begin() + i) SGField(std::move(source[i]));
     source[i].~SGField();
   }
   to->count = from->count;
@@ -360,7 +365,7 @@ void SGMessageBase::Fields::assignCopy(Fields*& target, const Fields* source) {
     // An empty block holds nothing that source could lie in: copy straight into it.
     try {
       for (std::uint32_t i = 0; i < needed; ++i) {
-        ::new (target->end()) SGField(source->begin()[i]);
+        new (target->end()) SGField(source->begin()[i]);
         ++target->count;
       }
     } catch (...) {
@@ -424,29 +429,29 @@ SGField& SGMessageBase::Fields::obtainInOrder(Fields*& fields, int number) {
       SGField* from = fields->begin();
       SGField* to = grown->begin();
       for (std::uint32_t i = 0; i < fields->count; ++i) {
-        ::new (to + (i < at ? i : i + 1)) SGField(std::move(from[i]));
+        new (to + (i < at ? i : i + 1)) SGField(std::move(from[i]));
       }
       grown->count = fields->count;
       for (std::uint32_t i = 0; i < fields->count; ++i) from[i].~SGField();
       fields->count = 0;
       destroy(fields);  // a borrowed block stays where it is, unused
     }
-    ::new (grown->begin() + at) SGField(number);
+    new (grown->begin() + at) SGField(number);
     ++grown->count;
     fields = grown;
     return grown->begin()[at];
   }
   SGField* slots = fields->begin();
   if (at == fields->count) {
-    ::new (slots + at) SGField(number);
+    new (slots + at) SGField(number);
   } else {
-    ::new (slots + fields->count) SGField(std::move(slots[fields->count - 1]));
+    new (slots + fields->count) SGField(std::move(slots[fields->count - 1]));
     for (std::uint32_t i = fields->count - 1; i > at; --i) {
       slots[i].~SGField();
-      ::new (slots + i) SGField(std::move(slots[i - 1]));
+      new (slots + i) SGField(std::move(slots[i - 1]));
     }
     slots[at].~SGField();
-    ::new (slots + at) SGField(number);
+    new (slots + at) SGField(number);
   }
   ++fields->count;
   return slots[at];
@@ -458,7 +463,7 @@ void SGMessageBase::Fields::erase(int number) noexcept {
   SGField* last = end() - 1;
   for (SGField* f = field; f != last; ++f) {
     f->~SGField();
-    ::new (f) SGField(std::move(f[1]));
+    new (f) SGField(std::move(f[1]));
   }
   last->~SGField();
   --count;

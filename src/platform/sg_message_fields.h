@@ -191,7 +191,7 @@ struct alignas(SGField) SGMessageBase::Fields {
       // The usual cases: the field is there, or it comes after the others and there is room.
       if (SGField* field = fields->find(number)) return *field;
       if (fields->count < fields->capacity && (fields->count == 0 || fields->end()[-1].number < number)) {
-        SGField* added = ::new (fields->end()) SGField(number);
+        SGField* added = new (fields->end()) SGField(number);
         ++fields->count;
         return *added;
       }

@@ -45,7 +45,7 @@ SGMessageList* SGMessageAccess::newList(bool restricted, int group, int kind) {
   if (restricted) shape.restrict(group, kind);
   const std::size_t tail = kFirstBlockRecords * shape.m_slotSize;
   auto* storage = static_cast<unsigned char*>(::operator new(kListHead + tail));
-  SGMessageList* list = ::new (storage) SGMessageList;
+  SGMessageList* list = new (storage) SGMessageList;
   list->m_slotSize = shape.m_slotSize;
   list->m_slotFields = shape.m_slotFields;
   list->m_hasElementKind = shape.m_hasElementKind;

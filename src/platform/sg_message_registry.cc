@@ -97,7 +97,7 @@ SGMessageBase* placeMessage(void* storage, int group, int kind) {
     if (made->group() == group && made->kind() == kind) return made;
     made->~SGMessageBase();
   }
-  return ::new (storage) SGMessageBase(group, kind);
+  return new (storage) SGMessageBase(group, kind);
 }
 
 std::unique_ptr<SGMessageBase> makeMessage(int group, int kind) {

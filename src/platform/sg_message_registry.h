@@ -54,7 +54,7 @@ void registerMessageClass(int group, int kind, std::vector<SGFieldSpec> fields) 
   static_assert(std::is_base_of<SGMessageBase, T>::value, "a message class derives from SGMessageBase");
   static_assert(sizeof(T) == sizeof(SGMessageBase) && alignof(T) == alignof(SGMessageBase),
                 "a message class adds no data to SGMessageBase");
-  SGMessageClass messageClass{[](void* storage) -> SGMessageBase* { return ::new (storage) T(); },
+  SGMessageClass messageClass{[](void* storage) -> SGMessageBase* { return new (storage) T(); },
                               []() -> SGMessageBase* { return new T(); }};
   registerMessageKind(group, kind, messageClass, std::move(fields));
 }

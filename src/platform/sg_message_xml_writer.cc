@@ -9,7 +9,7 @@
 namespace zarezodud {
 namespace {
 
-constexpr std::size_t kFlushSize = 64 * 1024;
+constexpr std::size_t kFlushSize = std::size_t{64} * 1024;
 
 const char* typeName(SGFieldType type) {
   switch (type) {
