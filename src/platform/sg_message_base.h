@@ -13,7 +13,7 @@
 // Ordinals, class tags and field tags are accepted by every accessor so that callers name a
 // field completely, but they are not stored or checked: a field is identified by its number
 // alone. What is checked is the kind of nested records: a message kind registered with
-// registerMessageKind() (platform/sg_message_registry.h) declares, per field number, the type
+// registerMessageClass() (platform/sg_message_registry.h) declares, per field number, the type
 // of the field and the group and kind of the records nested in it. Nested records of a
 // registered parent must match, both when they are stored (setObjectAccessor,
 // SGMessageList::append) and when a message is read back from XML. Nested records are made as
@@ -21,8 +21,10 @@
 // its registered class.
 //
 // Storage is flat: a message keeps its fields in one block, a list keeps its records side by
-// side in a few blocks (never one allocation per record), and a string field either holds its
-// bytes or views a part of a SharedText buffer that many fields share. Copies are deep in
+// side in a few blocks (never one allocation per record; in a list of a registered kind each
+// record's fields lie in its slot), and a string field holds up to 23 bytes in place, longer
+// text in an immutable reference-counted block of its own or as a view into a SharedText
+// buffer that many fields share. Copies are deep in
 // effect (no change to a copy reaches the original), but copying a string that views shared
 // text copies no bytes. Records can be moved into a list instead of copied.
 //

@@ -10,8 +10,11 @@
 
 namespace {
 
-// Block k holds 2 << k records (kFirstBlockRecords << k): record index i lies in block
-// k = floor(log2(i / 2 + 1)) at place i - 2 * (2^k - 1).
+// Records the first block holds; every further block holds twice as many as the one before.
+constexpr std::size_t kFirstBlockRecords = 2;
+
+// Where record `index` lies: block k = floor(log2(index / 2 + 1)), which holds 2 << k records
+// starting at record 2 * (2^k - 1).
 struct BlockPosition {
   std::size_t block;
   std::size_t offset;
@@ -19,7 +22,8 @@ struct BlockPosition {
 };
 
 BlockPosition blockPosition(std::size_t index) {
-  const std::size_t k = static_cast<std::size_t>(63 - __builtin_clzll(index / 2 + 1));
+  static_assert(kFirstBlockRecords == 2, "the arithmetic below counts from blocks of 2");
+  const auto k = static_cast<std::size_t>(63 - __builtin_clzll(index / 2 + 1));
   const std::size_t first = 2 * ((std::size_t{1} << k) - 1);
   return BlockPosition{k, index - first, std::size_t{2} << k};
 }
@@ -27,13 +31,6 @@ BlockPosition blockPosition(std::size_t index) {
 constexpr std::size_t roundUp(std::size_t bytes, std::size_t alignment) {
   return (bytes + alignment - 1) / alignment * alignment;
 }
-
-// Records the first block holds.
-constexpr std::size_t kFirstBlockRecords = 2;
-
-}  // namespace
-
-namespace {
 
 // Where a list made by newList ends and the storage for its first records starts.
 constexpr std::size_t kListHead = roundUp(sizeof(SGMessageList), alignof(std::max_align_t));

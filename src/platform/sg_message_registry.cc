@@ -62,10 +62,7 @@ class KindRegistry {
     }
     m_current.store(next.get(), std::memory_order_release);
     m_snapshots.push_back(std::move(next));
-    m_generation.fetch_add(1, std::memory_order_release);
   }
-
-  std::uint64_t generation() const { return m_generation.load(std::memory_order_acquire); }
 
   const KindEntry* find(int group, int kind) const {
     const Snapshot* current = m_current.load(std::memory_order_acquire);
@@ -75,7 +72,6 @@ class KindRegistry {
  private:
   std::mutex m_mutex;
   std::atomic<const Snapshot*> m_current{nullptr};
-  std::atomic<std::uint64_t> m_generation{0};
   std::vector<std::unique_ptr<Snapshot>> m_snapshots;  // every snapshot ever published
 };
 
@@ -117,13 +113,6 @@ std::optional<SGFieldSpec> declaredField(int group, int kind, int fieldNo) {
   }
   return std::nullopt;
 }
-
-SGMessageClass registeredClass(int group, int kind) {
-  const KindEntry* entry = KindRegistry::instance().find(group, kind);
-  return entry != nullptr ? entry->messageClass : SGMessageClass{nullptr, nullptr};
-}
-
-std::uint64_t registryGeneration() { return KindRegistry::instance().generation(); }
 
 std::size_t declaredFieldCount(int group, int kind) {
   const KindEntry* entry = KindRegistry::instance().find(group, kind);

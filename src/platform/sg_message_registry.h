@@ -74,12 +74,6 @@ std::optional<SGFieldSpec> declaredField(int group, int kind, int fieldNo);
 // How many fields the registration of (group, kind) declares; 0 when it is not registered.
 std::size_t declaredFieldCount(int group, int kind);
 
-// The class registered for (group, kind); both functions null when none is.
-SGMessageClass registeredClass(int group, int kind);
-// A number that changes whenever a kind is registered, for callers that keep what
-// registeredClass answered.
-std::uint64_t registryGeneration();
-
 }  // namespace zarezodud
 
 #endif  // ZAREZODUD_PLATFORM_SG_MESSAGE_REGISTRY_H
