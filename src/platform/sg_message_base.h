@@ -230,6 +230,9 @@ class ZAREZODUD_API SGMessageList {
   int m_elementKind = 0;
   void* m_nearBlocks[kNearBlocks] = {};
   void** m_farBlocks = nullptr;  // kMaxBlocks entries once needed
+  // How records of the element kind are made, as registered when the list was restricted;
+  // null: ask the registry for each record.
+  SGMessageBase* (*m_placeElement)(void*) = nullptr;
 };
 
 #endif  // ZAREZODUD_PLATFORM_SG_MESSAGE_BASE_H

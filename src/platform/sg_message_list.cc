@@ -48,6 +48,7 @@ SGMessageList* SGMessageAccess::newList(bool restricted, int group, int kind) {
   list->m_hasElementKind = shape.m_hasElementKind;
   list->m_elementGroup = shape.m_elementGroup;
   list->m_elementKind = shape.m_elementKind;
+  list->m_placeElement = shape.m_placeElement;
   list->m_tailBytes = static_cast<std::uint32_t>(tail);
   return list;
 }
@@ -81,7 +82,8 @@ SGMessageList::SGMessageList(const SGMessageList& other)
       m_slotFields(other.m_slotFields),
       m_hasElementKind(other.m_hasElementKind),
       m_elementGroup(other.m_elementGroup),
-      m_elementKind(other.m_elementKind) {
+      m_elementKind(other.m_elementKind),
+      m_placeElement(other.m_placeElement) {
   try {
     for (std::size_t i = 0; i < other.m_size; ++i) {
       const SGMessageBase& item = other.at(i);
@@ -103,6 +105,7 @@ SGMessageList& SGMessageList::operator=(const SGMessageList& other) {
     m_hasElementKind = copy.m_hasElementKind;
     m_elementGroup = copy.m_elementGroup;
     m_elementKind = copy.m_elementKind;
+    m_placeElement = copy.m_placeElement;
     for (std::size_t i = 0; i < copy.m_size; ++i) {
       SGMessageBase& item = copy.at(i);
       *place(item.group(), item.kind()) = std::move(item);
@@ -117,6 +120,7 @@ void SGMessageList::restrict(int group, int kind) {
   m_hasElementKind = true;
   m_elementGroup = group;
   m_elementKind = kind;
+  m_placeElement = zarezodud::registeredPlacer(group, kind);
   if (m_size != 0) return;
   // Room in every slot for the fields the kind declares: a record and its fields lie together.
   m_slotFields = static_cast<std::uint32_t>(zarezodud::declaredFieldCount(group, kind));
@@ -165,7 +169,16 @@ unsigned char* SGMessageList::nextSlot() {
 
 SGMessageBase* SGMessageList::place(int group, int kind) {
   unsigned char* storage = nextSlot();
-  SGMessageBase* made = zarezodud::placeMessage(storage, group, kind);
+  SGMessageBase* made = nullptr;
+  if (m_placeElement != nullptr && group == m_elementGroup && kind == m_elementKind) {
+    made = m_placeElement(storage);
+    if (made->group() != group || made->kind() != kind) {
+      made->~SGMessageBase();
+      made = new (storage) SGMessageBase(group, kind);
+    }
+  } else {
+    made = zarezodud::placeMessage(storage, group, kind);
+  }
   if (m_slotFields > 0) {
     void* fields = storage + roundUp(sizeof(SGMessageBase), alignof(SGMessageBase::Fields));
     SGMessageAccess::fields(*made) = SGMessageBase::Fields::createIn(fields, m_slotFields);

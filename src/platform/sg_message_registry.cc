@@ -114,6 +114,11 @@ std::optional<SGFieldSpec> declaredField(int group, int kind, int fieldNo) {
   return std::nullopt;
 }
 
+SGMessagePlacer registeredPlacer(int group, int kind) {
+  const KindEntry* entry = KindRegistry::instance().find(group, kind);
+  return entry != nullptr ? entry->messageClass.place : nullptr;
+}
+
 std::size_t declaredFieldCount(int group, int kind) {
   const KindEntry* entry = KindRegistry::instance().find(group, kind);
   return entry != nullptr ? entry->fields.size() : 0;

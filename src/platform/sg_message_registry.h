@@ -35,10 +35,14 @@ struct SGFieldSpec {
   int kind;
 };
 
-// How records of a registered class are made: place constructs an empty one in storage of
-// sizeof(SGMessageBase) bytes aligned for SGMessageBase; make allocates one with new.
+// Constructs an empty record of a registered class in storage of sizeof(SGMessageBase) bytes
+// aligned for SGMessageBase, and returns it.
+using SGMessagePlacer = SGMessageBase* (*)(void* storage);
+
+// How records of a registered class are made: place constructs one in given storage; make
+// allocates one with new.
 struct SGMessageClass {
-  SGMessageBase* (*place)(void* storage);
+  SGMessagePlacer place;
   SGMessageBase* (*make)();
 };
 
@@ -66,6 +70,10 @@ std::unique_ptr<SGMessageBase> makeMessage(int group, int kind);
 // Constructs an empty message of (group, kind), as makeMessage, in storage of
 // sizeof(SGMessageBase) bytes aligned for SGMessageBase; the caller destroys it.
 SGMessageBase* placeMessage(void* storage, int group, int kind);
+
+// How records of (group, kind) are placed (see SGMessageClass::place); null when the kind has
+// no registered class.
+SGMessagePlacer registeredPlacer(int group, int kind);
 
 // The declared layout of field fieldNo of (group, kind), when the kind is registered and
 // declares that field.
