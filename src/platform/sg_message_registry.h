@@ -47,7 +47,8 @@ struct SGMessageClass {
 };
 
 // Registers the class and the field layout of a message kind. Registering the same kind
-// again replaces the earlier registration. A class whose records are not of (group, kind) is
+// again replaces the earlier registration (lists that exist already keep making their records
+// as the class registered when they were made). A class whose records are not of (group, kind) is
 // ignored (records of that kind are then plain SGMessageBase). Thread-safe.
 void registerMessageKind(int group, int kind, SGMessageClass messageClass, std::vector<SGFieldSpec> fields);
 
