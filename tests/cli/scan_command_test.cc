@@ -101,6 +101,7 @@ TEST(ScanCommand, WritesTheRecordsXmlForm) {
 #endif
 #endif
 
+#ifndef ZAREZODUD_SANITIZED
 // The peak resident memory of the command scanning file, from wait4().
 long peakBytes(const std::vector<std::string>& args) {
   const pid_t pid = fork();
@@ -120,6 +121,7 @@ long peakBytes(const std::vector<std::string>& args) {
     return -1;
   return usage.ru_maxrss * 1024;
 }
+#endif
 
 TEST(ScanCommand, PeakMemoryStaysWithinThreeTimesTheFile) {
 #ifdef ZAREZODUD_SANITIZED
