@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "log/log_scanner.h"
+#include "log/utility_logger.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {
@@ -71,9 +72,19 @@ std::string randomText(std::mt19937& rng, int pieceCount) {
   return text;
 }
 
+// Read failures go to the utility log, kept inside the test's directory.
 class ScanFileTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    saved_ = UtilityLogger::GetLogFileName();
+    UtilityLogger::SetLogFileName(dir_.file("Utility.log").c_str());
+  }
+  void TearDown() override { UtilityLogger::SetLogFileName(saved_.c_str()); }
+
   ztest::TempDir dir_;
+
+ private:
+  std::string saved_;
 };
 
 TEST_F(ScanFileTest, BlocksFindWhatTheWholeTextFinds) {
@@ -126,6 +137,9 @@ TEST_F(ScanFileTest, UnreadableFilesGiveNothing) {
   EXPECT_EQ(scanScriptOutputFile(dir_.path(), found), FileScan::kUnreadable);
   EXPECT_EQ(scanScriptOutputFile(dir_.write("empty.txt", ""), found), FileScan::kEmpty);
   EXPECT_TRUE(found.empty());
+  EXPECT_NE(ztest::readFile(dir_.file("Utility.log"))
+                .find("Failed to open the file [" + dir_.file("missing.txt") + "]."),
+            std::string::npos);
 }
 
 }  // namespace
