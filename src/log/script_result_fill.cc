@@ -41,19 +41,21 @@ void fillScriptResult(ScannedMessages&& found, RKZARezodud::Script& script) {
     const std::string_view message = all.substr(entry.offset, entry.size);
     switch (entry.type) {
       case kInfoError:
-      case kInfoWarning:
-        if (!anyMessage) {
-          current = script.errors().append(std::move(*current));  // current is early
-          anyMessage = true;
-        } else {
-          // A later message starts with empty advice and no rows.
-          current = script.errors().append(RKZARezodud::Error());
+      case kInfoWarning: {
+        const bool first = !anyMessage;
+        current = first ? script.errors().append(std::move(*current))  // current is early
+                        : script.errors().append(RKZARezodud::Error());
+        anyMessage = true;
+        // Fields in number order, the cheapest way to fill a record. A later message starts
+        // with empty advice and no rows.
+        current->setSeverity(entry.type == kInfoError ? 2 : 1);
+        current->setMessage(text, message);
+        if (!first) {
           current->setAdvice(std::string());
           if (anyRow) current->rows().create();
         }
-        current->setSeverity(entry.type == kInfoError ? 2 : 1);
-        current->setMessage(text, message);
         break;
+      }
       case kInfoAdvice:
         current->setAdvice(text, message);
         break;

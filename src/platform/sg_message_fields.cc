@@ -260,14 +260,30 @@ void SGField::setText(std::string_view value) {
     }
     return;
   }
+  if (type == SGFieldType::kInt64) {  // nothing held that value could view
+    new (&text) SGText();
+    type = SGFieldType::kString;
+    text.assign(value);
+    return;
+  }
   SGText fresh;
   fresh.assign(value);  // before releasing: value may view what the field holds
   becomeText(std::move(fresh));
 }
 
 void SGField::setSharedText(SGMessageBase::SharedText::Block* block, std::string_view part) {
-  if (type == SGFieldType::kString && boxed) {
-    box->assign(part.data(), part.size());
+  if (type == SGFieldType::kString) {
+    if (boxed) {
+      box->assign(part.data(), part.size());
+    } else {
+      text.share(block, part);
+    }
+    return;
+  }
+  if (type == SGFieldType::kInt64) {
+    new (&text) SGText();
+    type = SGFieldType::kString;
+    text.share(block, part);
     return;
   }
   SGText fresh;

@@ -120,10 +120,11 @@ void SGMessageList::restrict(int group, int kind) {
   m_hasElementKind = true;
   m_elementGroup = group;
   m_elementKind = kind;
-  m_placeElement = zarezodud::registeredPlacer(group, kind);
+  const zarezodud::SGElementLayout layout = zarezodud::elementLayout(group, kind);
+  m_placeElement = layout.place;
   if (m_size != 0) return;
   // Room in every slot for the fields the kind declares: a record and its fields lie together.
-  m_slotFields = static_cast<std::uint32_t>(zarezodud::declaredFieldCount(group, kind));
+  m_slotFields = static_cast<std::uint32_t>(layout.fieldCount);
   m_slotSize = sizeof(SGMessageBase);
   if (m_slotFields > 0) {
     m_slotSize = roundUp(sizeof(SGMessageBase), alignof(SGMessageBase::Fields)) +

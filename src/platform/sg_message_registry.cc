@@ -114,9 +114,10 @@ std::optional<SGFieldSpec> declaredField(int group, int kind, int fieldNo) {
   return std::nullopt;
 }
 
-SGMessagePlacer registeredPlacer(int group, int kind) {
+SGElementLayout elementLayout(int group, int kind) {
   const KindEntry* entry = KindRegistry::instance().find(group, kind);
-  return entry != nullptr ? entry->messageClass.place : nullptr;
+  if (entry == nullptr) return SGElementLayout{nullptr, 0};
+  return SGElementLayout{entry->messageClass.place, entry->fields.size()};
 }
 
 std::size_t declaredFieldCount(int group, int kind) {

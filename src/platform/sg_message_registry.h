@@ -72,9 +72,13 @@ std::unique_ptr<SGMessageBase> makeMessage(int group, int kind);
 // sizeof(SGMessageBase) bytes aligned for SGMessageBase; the caller destroys it.
 SGMessageBase* placeMessage(void* storage, int group, int kind);
 
-// How records of (group, kind) are placed (see SGMessageClass::place); null when the kind has
-// no registered class.
-SGMessagePlacer registeredPlacer(int group, int kind);
+// What a list of records of (group, kind) needs to know: how records are placed (null when
+// the kind has no registered class) and how many fields they declare (0 when none).
+struct SGElementLayout {
+  SGMessagePlacer place;
+  std::size_t fieldCount;
+};
+SGElementLayout elementLayout(int group, int kind);
 
 // The declared layout of field fieldNo of (group, kind), when the kind is registered and
 // declares that field.
