@@ -217,8 +217,33 @@ class RecordScanner {
   }
 
  public:
+  // Every record of content that holds a marker, in order, as far as records start before
+  // limit (their ends may not lie past the text's last time stamp before limit unless limit
+  // is the text's end). text starts where a record starts: at the file's start or at a time
+  // stamp. Only the stamps around markers are looked for (hand-written matcher; see
+  // nextTimeStamp): records without a marker are passed over unread.
+  void scanMarkedRecords(std::string_view text, size_t limit) {
+    size_t from = 0;  // the file's start or a time stamp
+    for (;;) {
+      const size_t marker = text.find(kMarkerCore, from);
+      if (marker == std::string_view::npos || marker >= limit) return;
+      // No "###" between from and marker, so marker is the first of its record.
+      const size_t stamp = lastTimeStampBefore(text, marker, from);
+      const size_t begin = stamp == std::string_view::npos ? from : stamp + kTimeStampLength;
+      const size_t next = nextTimeStamp(text, marker);
+      const size_t end = next == std::string_view::npos ? text.size() : next;
+      scanMarked(text.substr(begin, end - begin), marker - begin);
+      if (next == std::string_view::npos) return;
+      from = next;
+    }
+  }
+
   // Every record of content, in order.
   void scanAll(std::string_view content) {
+    if (m_engine == MatchEngine::kFast) {
+      scanMarkedRecords(content, content.size());
+      return;
+    }
     startText(content);
     TimeStampCursor stamps(content, m_engine);
     size_t recordStart = 0;
@@ -287,6 +312,18 @@ class BlockReader {
       if (!fill(&atEnd)) return false;
       if (m_filled > 0) *hadContent = true;
       const std::string_view text(m_buffer.get(), m_filled);
+      if (engine == MatchEngine::kFast) {
+        // Records up to the last time stamp are whole; the rest waits for more text.
+        const size_t lastStamp = atEnd ? std::string_view::npos : lastTimeStampBefore(text, text.size(), 0);
+        if (atEnd) {
+          scanner.scanMarkedRecords(text, text.size());
+        } else if (lastStamp != std::string_view::npos && lastStamp > 0) {
+          scanner.scanMarkedRecords(text, lastStamp);
+          std::memmove(m_buffer.get(), m_buffer.get() + lastStamp, m_filled - lastStamp);
+          m_filled -= lastStamp;
+        }
+        continue;
+      }
       scanner.startText(text);
       TimeStampCursor stamps(text, engine);
       size_t recordStart = 0;

@@ -154,6 +154,44 @@ bool TimeStampCursor::next(size_t& begin, size_t& end) {
   return false;
 }
 
+namespace {
+
+// Does a match start at text[at]?
+bool stampAt(std::string_view text, size_t at, const DigitTable& table) {
+  return text.size() - at >= kTimeStampLength && (at == 0 || isLineSeparator(text[at - 1])) &&
+         stampBodyAt(text.data() + at, table);
+}
+
+}  // namespace
+
+size_t nextTimeStamp(std::string_view text, size_t from) {
+  const DigitTable& table = digitTable();
+  // Every match has '/' as its third character: memchr finds the candidates.
+  while (from < text.size() && text.size() - from >= kTimeStampLength) {
+    const void* slash = std::memchr(text.data() + from + 2, '/', text.size() - from - 2);
+    if (slash == nullptr) break;
+    const size_t candidate = static_cast<size_t>(static_cast<const char*>(slash) - text.data()) - 2;
+    if (stampAt(text, candidate, table)) return candidate;
+    from = candidate + 1;
+  }
+  return std::string_view::npos;
+}
+
+size_t lastTimeStampBefore(std::string_view text, size_t before, size_t floor) {
+  const DigitTable& table = digitTable();
+  if (before > text.size() || before < kTimeStampLength + floor) return std::string_view::npos;
+  // Candidates from the back: the third character of a match is '/', found with memrchr.
+  size_t limit = before - kTimeStampLength + 3;  // the '/' of a candidate lies below limit
+  while (limit > floor + 2) {
+    const void* slash = memrchr(text.data() + floor + 2, '/', limit - floor - 2);
+    if (slash == nullptr) break;
+    const size_t candidate = static_cast<size_t>(static_cast<const char*>(slash) - text.data()) - 2;
+    if (stampAt(text, candidate, table)) return candidate;
+    limit = candidate + 2;
+  }
+  return std::string_view::npos;
+}
+
 void findTimeStamps(std::string_view text, MatchEngine engine, std::vector<std::pair<size_t, size_t>>& out) {
   TimeStampCursor cursor(text, engine);
   size_t begin = 0;

@@ -25,8 +25,7 @@ class ZAREZODUD_API ZARezodudLogger {
   // printf-style message to the upgrade log at the log's current debug level (so it always
   // passes the level filter). context is "Class::method". A message formatted beforehand
   // must be passed as the argument of "%s", never as the format.
-  static void LogLine(const char* context, const char* format, ...)
-      __attribute__((format(printf, 2, 3)));
+  static void LogLine(const char* context, const char* format, ...) __attribute__((format(printf, 2, 3)));
   // A text with no arguments: written exactly as it is ('%' is an ordinary character).
   static void LogLine(const char* context, const std::string& format);
   // The same at an explicit debug level.
