@@ -221,8 +221,18 @@ SGMessageBase* SGMessageList::append(SGMessageBase&& record) {
 }
 
 void SGMessageList::clear() {
-  // Last record first, then the blocks.
-  for (std::size_t i = m_size; i > 0; --i) slot(i - 1)->~SGMessageBase();
+  // The records last first (memory goes back in the reverse of the order it was taken),
+  // block by block, then the blocks.
+  if (m_size > 0) {
+    const BlockPosition last = blockPosition(m_size - 1);
+    std::size_t count = last.offset + 1;
+    for (std::size_t k = last.block + 1; k-- > 0;) {
+      auto* block = static_cast<unsigned char*>(k < kNearBlocks ? m_nearBlocks[k] : m_farBlocks[k]);
+      for (std::size_t i = count; i-- > 0;)
+        reinterpret_cast<SGMessageBase*>(block + i * m_slotSize)->~SGMessageBase();
+      count = k > 0 ? kFirstBlockRecords << (k - 1) : 0;
+    }
+  }
   m_size = 0;
   unsigned char* const own = tail();
   for (void*& block : m_nearBlocks) {
