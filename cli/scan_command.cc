@@ -7,7 +7,6 @@
 
 #include "commands.h"
 #include "engine/result_messages.h"
-#include "engine_support.h"
 #include "json_writer.h"
 #include "result_json.h"
 #include "log/utility_logger.h"
@@ -28,30 +27,26 @@ int runScan(const ScanOptions& options) {
     return kExitFailure;
   }
   probe.close();
-  // The scanner opens its file for update; scanning a private copy lets read-only files
-  // (and files of other users) be scanned without touching them.
-  ScratchDir scratch;
-  const std::string copy = scratch.path() + "/output.txt";
-  std::error_code ec;
-  if (scratch.path().empty() || !std::filesystem::copy_file(options.file, copy, ec)) {
-    printError(options.file + ": cannot copy the file to a scratch directory under $TMPDIR or /tmp.");
-    return kExitFailure;
-  }
-  std::filesystem::permissions(copy, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                               ec);
+  // The scanner opens the file read-only and reads it in blocks, where it is.
   RKZARezodud::Script script;
   std::string name = std::filesystem::path(options.file).filename().string();
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.resize(dot);
   script.setName(name);
-  UtilityLogger::GetXMLMsgFromFile(copy, script);
+  UtilityLogger::GetXMLMsgFromFile(options.file, script);
   if (script.getDescription().empty()) script.setDescription(name);
   if (options.json) {
     JsonWriter w;
     writeScriptJson(w, script);
     std::cout << w.str();
   } else {
-    std::cout << script.serialize();
+    // Written as it is produced: the XML text is never held whole.
+    script.serialize(std::cout);
+  }
+  std::cout.flush();
+  if (!std::cout) {
+    printError("cannot write the result record to standard output.");
+    return kExitFailure;
   }
   return kExitSuccess;
 }

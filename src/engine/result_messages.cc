@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "platform/sg_message_registry.h"
+
 namespace RKZARezodud {
 namespace {
 
@@ -33,38 +35,33 @@ constexpr FieldRef kCells{1, 1, DataGroup::kClassTag, 7969824};
 constexpr FieldRef kColumnName{1, 1, ColumnData::kClassTag, 3373707};
 constexpr FieldRef kColumnValue{2, 5, ColumnData::kClassTag, 3076010};
 
-template <class T>
-std::unique_ptr<SGMessageBase> make() {
-  return std::make_unique<T>();
-}
-
 void registerKinds() {
-  using zarezodud::registerMessageKind;
+  using zarezodud::registerMessageClass;
   const int g = kResultGroup;
-  registerMessageKind(g, ProcessPhase::kKind, &make<ProcessPhase>,
-                      {{kPhaseName.number, SGFieldType::kString, 0, 0},
-                       {kStage.number, SGFieldType::kInt64, 0, 0},
-                       {kCurrentListFile.number, SGFieldType::kString, 0, 0},
-                       {kCurrentScript.number, SGFieldType::kString, 0, 0},
-                       {kSubModule.number, SGFieldType::kObject, g, ProcessPhase::kKind},
-                       {kResumeFlag.number, SGFieldType::kInt64, 0, 0}});
-  registerMessageKind(g, UpgradePhase::kKind, &make<UpgradePhase>,
-                      {{kScripts.number, SGFieldType::kList, g, Script::kKind}});
-  registerMessageKind(g, Script::kKind, &make<Script>,
-                      {{kScriptName.number, SGFieldType::kString, 0, 0},
-                       {kScriptDescription.number, SGFieldType::kString, 0, 0},
-                       {kScriptReturnCode.number, SGFieldType::kInt64, 0, 0},
-                       {kScriptErrors.number, SGFieldType::kList, g, Error::kKind}});
-  registerMessageKind(g, DataGroup::kKind, &make<DataGroup>,
-                      {{kCells.number, SGFieldType::kList, g, ColumnData::kKind}});
-  registerMessageKind(g, Error::kKind, &make<Error>,
-                      {{kSeverity.number, SGFieldType::kInt64, 0, 0},
-                       {kMessage.number, SGFieldType::kString, 0, 0},
-                       {kAdvice.number, SGFieldType::kString, 0, 0},
-                       {kRows.number, SGFieldType::kList, g, DataGroup::kKind}});
-  registerMessageKind(g, UpgradeResults::kKind, &make<UpgradeResults>, {});
-  registerMessageKind(
-      g, ColumnData::kKind, &make<ColumnData>,
+  registerMessageClass<ProcessPhase>(g, ProcessPhase::kKind,
+                                     {{kPhaseName.number, SGFieldType::kString, 0, 0},
+                                      {kStage.number, SGFieldType::kInt64, 0, 0},
+                                      {kCurrentListFile.number, SGFieldType::kString, 0, 0},
+                                      {kCurrentScript.number, SGFieldType::kString, 0, 0},
+                                      {kSubModule.number, SGFieldType::kObject, g, ProcessPhase::kKind},
+                                      {kResumeFlag.number, SGFieldType::kInt64, 0, 0}});
+  registerMessageClass<UpgradePhase>(g, UpgradePhase::kKind,
+                                     {{kScripts.number, SGFieldType::kList, g, Script::kKind}});
+  registerMessageClass<Script>(g, Script::kKind,
+                               {{kScriptName.number, SGFieldType::kString, 0, 0},
+                                {kScriptDescription.number, SGFieldType::kString, 0, 0},
+                                {kScriptReturnCode.number, SGFieldType::kInt64, 0, 0},
+                                {kScriptErrors.number, SGFieldType::kList, g, Error::kKind}});
+  registerMessageClass<DataGroup>(g, DataGroup::kKind,
+                                  {{kCells.number, SGFieldType::kList, g, ColumnData::kKind}});
+  registerMessageClass<Error>(g, Error::kKind,
+                              {{kSeverity.number, SGFieldType::kInt64, 0, 0},
+                               {kMessage.number, SGFieldType::kString, 0, 0},
+                               {kAdvice.number, SGFieldType::kString, 0, 0},
+                               {kRows.number, SGFieldType::kList, g, DataGroup::kKind}});
+  registerMessageClass<UpgradeResults>(g, UpgradeResults::kKind, {});
+  registerMessageClass<ColumnData>(
+      g, ColumnData::kKind,
       {{kColumnName.number, SGFieldType::kString, 0, 0}, {kColumnValue.number, SGFieldType::kString, 0, 0}});
 }
 
@@ -84,6 +81,10 @@ std::string getString(const SGMessageBase& m, const FieldRef& f) {
 }
 void setString(SGMessageBase& m, const FieldRef& f, const std::string& value) {
   m.setstring(f.ordinal, f.number, value, f.classTag, f.fieldTag);
+}
+void setShared(SGMessageBase& m, const FieldRef& f, const SGMessageBase::SharedText& text,
+               std::string_view part) {
+  m.setstring(f.ordinal, f.number, text, part, f.classTag, f.fieldTag);
 }
 int64_t getInt(const SGMessageBase& m, const FieldRef& f) {
   return m.getint64(f.number, f.classTag, f.fieldTag);
@@ -156,6 +157,9 @@ std::string Script::getDescription() const { return getString(*this, kScriptDesc
 void Script::setDescription(const std::string& description) {
   setString(*this, kScriptDescription, description);
 }
+void Script::setDescription(const SharedText& text, std::string_view part) {
+  setShared(*this, kScriptDescription, text, part);
+}
 int64_t Script::getReturnCode() const { return getInt(*this, kScriptReturnCode); }
 void Script::setReturnCode(int64_t returnCode) { setInt(*this, kScriptReturnCode, returnCode); }
 RecordList<Error> Script::errors() { return RecordList<Error>(*this, kScriptErrors); }
@@ -176,8 +180,14 @@ int64_t Error::getSeverity() const { return getInt(*this, kSeverity); }
 void Error::setSeverity(int64_t severity) { setInt(*this, kSeverity, severity); }
 std::string Error::getMessage() const { return getString(*this, kMessage); }
 void Error::setMessage(const std::string& message) { setString(*this, kMessage, message); }
+void Error::setMessage(const SharedText& text, std::string_view part) {
+  setShared(*this, kMessage, text, part);
+}
 std::string Error::getAdvice() const { return getString(*this, kAdvice); }
 void Error::setAdvice(const std::string& advice) { setString(*this, kAdvice, advice); }
+void Error::setAdvice(const SharedText& text, std::string_view part) {
+  setShared(*this, kAdvice, text, part);
+}
 RecordList<DataGroup> Error::rows() { return RecordList<DataGroup>(*this, kRows); }
 ConstRecordList<DataGroup> Error::rows() const { return ConstRecordList<DataGroup>(*this, kRows); }
 
@@ -189,7 +199,13 @@ ColumnData::ColumnData() : SGMessageBase(kResultGroup, kKind) { ensureRegistered
 
 std::string ColumnData::getName() const { return getString(*this, kColumnName); }
 void ColumnData::setName(const std::string& name) { setString(*this, kColumnName, name); }
+void ColumnData::setName(const SharedText& text, std::string_view part) {
+  setShared(*this, kColumnName, text, part);
+}
 std::string ColumnData::getValue() const { return getString(*this, kColumnValue); }
 void ColumnData::setValue(const std::string& value) { setString(*this, kColumnValue, value); }
+void ColumnData::setValue(const SharedText& text, std::string_view part) {
+  setShared(*this, kColumnValue, text, part);
+}
 
 }  // namespace RKZARezodud

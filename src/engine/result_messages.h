@@ -5,7 +5,9 @@
 //
 // Every class is an SGMessageBase of message group 105 with its own kind; it adds no data and
 // no virtual functions. The named accessors below are the only place that knows each field's
-// ordinal, number and tags. Nested records and list items are stored as copies.
+// ordinal, number and tags. Nested records and list items are stored as copies, or taken over
+// when appended as temporaries (std::move). Text setters that take shared text view a part of
+// it instead of copying it (see SGMessageBase::SharedText).
 //
 // Thread-safety: as SGMessageBase, records are plain values; a write needs exclusive access.
 #ifndef ZAREZODUD_ENGINE_RESULT_MESSAGES_H
@@ -14,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "export.h"
 #include "platform/sg_message_base.h"
@@ -67,9 +71,14 @@ class RecordList {
   // Stores a copy of record at the end and returns the stored copy (later changes to record
   // do not reach it). The pointer stays valid until the list is cleared or its owner changes.
   T* append(const T& record) { return static_cast<T*>(get(true)->append(record)); }
+  // Stores record at the end by taking its fields over (record is left without fields) and
+  // returns the stored record.
+  T* append(T&& record) { return static_cast<T*>(get(true)->append(std::move(record))); }
   void clear() {
     if (SGMessageList* list = get(false)) list->clear();
   }
+  // Makes the list present (empty) when it is absent; its XML form then shows it.
+  void create() { get(true); }
 
  private:
   SGMessageList* get(bool create) {
@@ -146,6 +155,7 @@ class ZAREZODUD_API Script : public SGMessageBase {
   // Description from the script output; the script name when there is none.
   std::string getDescription() const;
   void setDescription(const std::string& description);
+  void setDescription(const SGMessageBase::SharedText& text, std::string_view part);
   int64_t getReturnCode() const;
   void setReturnCode(int64_t returnCode);
   // The script's messages; empty when never written.
@@ -179,9 +189,11 @@ class ZAREZODUD_API Error : public SGMessageBase {
   void setSeverity(int64_t severity);
   std::string getMessage() const;
   void setMessage(const std::string& message);
+  void setMessage(const SGMessageBase::SharedText& text, std::string_view part);
   // Advice text; empty when the script gave none.
   std::string getAdvice() const;
   void setAdvice(const std::string& advice);
+  void setAdvice(const SGMessageBase::SharedText& text, std::string_view part);
   // Rows of tabular data attached to the message.
   RecordList<DataGroup> rows();
   ConstRecordList<DataGroup> rows() const;
@@ -205,8 +217,10 @@ class ZAREZODUD_API ColumnData : public SGMessageBase {
 
   std::string getName() const;
   void setName(const std::string& name);
+  void setName(const SGMessageBase::SharedText& text, std::string_view part);
   std::string getValue() const;
   void setValue(const std::string& value);
+  void setValue(const SGMessageBase::SharedText& text, std::string_view part);
 };
 
 }  // namespace RKZARezodud

@@ -51,14 +51,11 @@ bool isLineSeparator(char c) {
 
 // Does "\d\d/\d\d/\d\d \d\d:\d\d:\d\d" match the 17 characters at p?
 bool stampBodyAt(const char* p, const DigitTable& t) {
-  static constexpr char kShape[] = "dd/dd/dd dd:dd:dd";
-  for (int i = 0; i < 17; ++i) {
-    const char want = kShape[i];
-    if (want == 'd') {
-      if (!t.digit[static_cast<unsigned char>(p[i])]) return false;
-    } else if (p[i] != want) {
-      return false;
-    }
+  // The separators first: they rule out most candidates at once.
+  if (p[2] != '/' || p[5] != '/' || p[8] != ' ' || p[11] != ':' || p[14] != ':') return false;
+  static constexpr int kDigits[] = {0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 15, 16};
+  for (int at : kDigits) {
+    if (!t.digit[static_cast<unsigned char>(p[at])]) return false;
   }
   return true;
 }
@@ -157,11 +154,55 @@ bool TimeStampCursor::next(size_t& begin, size_t& end) {
   return false;
 }
 
+namespace {
+
+// Does a match start at text[at]?
+bool stampAt(std::string_view text, size_t at, const DigitTable& table) {
+  return text.size() - at >= kTimeStampLength && (at == 0 || isLineSeparator(text[at - 1])) &&
+         stampBodyAt(text.data() + at, table);
+}
+
+}  // namespace
+
+size_t nextTimeStamp(std::string_view text, size_t from) {
+  const DigitTable& table = digitTable();
+  // Every match has '/' as its third character: memchr finds the candidates.
+  while (from < text.size() && text.size() - from >= kTimeStampLength) {
+    const void* slash = std::memchr(text.data() + from + 2, '/', text.size() - from - 2);
+    if (slash == nullptr) break;
+    const size_t candidate = static_cast<size_t>(static_cast<const char*>(slash) - text.data()) - 2;
+    if (stampAt(text, candidate, table)) return candidate;
+    from = candidate + 1;
+  }
+  return std::string_view::npos;
+}
+
+size_t lastTimeStampBefore(std::string_view text, size_t before, size_t floor) {
+  const DigitTable& table = digitTable();
+  if (before > text.size() || before < kTimeStampLength + floor) return std::string_view::npos;
+  // Candidates from the back: the third character of a match is '/', found with memrchr.
+  size_t limit = before - kTimeStampLength + 3;  // the '/' of a candidate lies below limit
+  while (limit > floor + 2) {
+    const void* slash = memrchr(text.data() + floor + 2, '/', limit - floor - 2);
+    if (slash == nullptr) break;
+    const size_t candidate = static_cast<size_t>(static_cast<const char*>(slash) - text.data()) - 2;
+    if (stampAt(text, candidate, table)) return candidate;
+    limit = candidate + 2;
+  }
+  return std::string_view::npos;
+}
+
 void findTimeStamps(std::string_view text, MatchEngine engine, std::vector<std::pair<size_t, size_t>>& out) {
   TimeStampCursor cursor(text, engine);
   size_t begin = 0;
   size_t end = 0;
   while (cursor.next(begin, end)) out.emplace_back(begin, end);
+}
+
+size_t recNumTagEnd(std::string_view text, size_t at) {
+  if (at > text.size() || text.compare(at, kRecNumStart.size(), kRecNumStart) != 0)
+    return std::string_view::npos;
+  return recNumMatchEnd(text, at);
 }
 
 std::string removeRecNumTags(std::string_view text, MatchEngine engine) {

@@ -50,11 +50,28 @@ class TimeStampCursor {
   std::unique_ptr<RegexState> regex_;  // Boost engine: the iterator
 };
 
+// The length of every match of timestamp_expressions.
+constexpr size_t kTimeStampLength = 17;
+
+// A match of timestamp_expressions depends only on the 17 characters at a place and the one
+// before it (no match can contain a line separator, so no two overlap): the matches a regex
+// iterator finds are exactly the places where one can start. That lets a scanner look for the
+// stamps around a place of interest alone (hand-written matcher):
+//
+// The start of the first match at or after from, or npos.
+size_t nextTimeStamp(std::string_view text, size_t from);
+// The start b of the last match with floor <= b and b + kTimeStampLength <= before, or npos.
+size_t lastTimeStampBefore(std::string_view text, size_t before, size_t floor);
+
 // Appends the [begin, end) offsets of every match of timestamp_expressions in text.
 void findTimeStamps(std::string_view text, MatchEngine engine, std::vector<std::pair<size_t, size_t>>& out);
 
 // text with every match of RecNum_expressions removed.
 std::string removeRecNumTags(std::string_view text, MatchEngine engine);
+
+// Where the match of RecNum_expressions that starts at `at` in text ends, or npos when none
+// starts there (the hand-written matcher's answer).
+size_t recNumTagEnd(std::string_view text, size_t at);
 
 }  // namespace zarezodud
 

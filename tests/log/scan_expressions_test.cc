@@ -89,5 +89,46 @@ TEST(ScanExpressions, FastEngineAgreesWithTheExpressions) {
   }
 }
 
+// Looking for stamps around a place finds what iterating over the whole text finds.
+TEST(ScanExpressions, StampsFoundAroundAPlaceAreTheIteratorsStamps) {
+  const std::vector<std::string> pieces = {"12/07/26 10:15:00",
+                                           "12/07/26 10:15:0",
+                                           "1/07/26 10:15:00",
+                                           "\n",
+                                           "\r",
+                                           "\f",
+                                           "x",
+                                           "/",
+                                           "9",
+                                           "###",
+                                           "\x85"};
+  std::mt19937 rng(20261211);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(rng() % 30);
+    for (int i = 0; i < count; ++i) text += pieces[rng() % pieces.size()];
+    std::vector<size_t> expected;
+    for (const auto& span : stamps(text, MatchEngine::kRegex)) expected.push_back(span.first);
+
+    std::vector<size_t> forward;
+    for (size_t at = nextTimeStamp(text, 0); at != std::string_view::npos;
+         at = nextTimeStamp(text, at + kTimeStampLength)) {
+      forward.push_back(at);
+    }
+    ASSERT_EQ(forward, expected) << testing::PrintToString(text);
+    for (size_t before = 0; before <= text.size(); ++before) {
+      size_t last = std::string_view::npos;
+      for (size_t at : expected) {
+        if (at + kTimeStampLength <= before) last = at;
+      }
+      ASSERT_EQ(lastTimeStampBefore(text, before, 0), last) << before << " " << testing::PrintToString(text);
+      if (last != std::string_view::npos) {
+        EXPECT_EQ(lastTimeStampBefore(text, before, last), last);
+        EXPECT_EQ(lastTimeStampBefore(text, before, last + 1), std::string_view::npos);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zarezodud

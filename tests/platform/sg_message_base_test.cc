@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "platform/sg_message_registry.h"
+
 namespace {
 
 // A small registered kind for the registry checks: field 1 is an object of kind 901, field
@@ -24,12 +26,11 @@ class TestChild : public SGMessageBase {
 void registerTestKinds() {
   static const bool done = [] {
     using zarezodud::SGFieldType;
-    zarezodud::registerMessageKind(kGroup, 900, [] { return std::unique_ptr<SGMessageBase>(new TestParent); },
-                                   {{1, SGFieldType::kObject, kGroup, 901},
-                                    {2, SGFieldType::kList, kGroup, 902},
-                                    {3, SGFieldType::kInt64, 0, 0}});
-    zarezodud::registerMessageKind(kGroup, 901, [] { return std::unique_ptr<SGMessageBase>(new TestChild); },
-                                   {});
+    zarezodud::registerMessageClass<TestParent>(kGroup, 900,
+                                                {{1, SGFieldType::kObject, kGroup, 901},
+                                                 {2, SGFieldType::kList, kGroup, 902},
+                                                 {3, SGFieldType::kInt64, 0, 0}});
+    zarezodud::registerMessageClass<TestChild>(kGroup, 901, {});
     return true;
   }();
   (void)done;

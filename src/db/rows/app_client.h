@@ -7,9 +7,11 @@
 #ifndef ZAREZODUD_DB_ROWS_APP_CLIENT_H
 #define ZAREZODUD_DB_ROWS_APP_CLIENT_H
 
-#include <cstdint>
+#include <iterator>
+#include <string>
 
-#include "db/rows/db_table.h"
+#include "db/rows/rkdb_generated_table.h"
+#include "db/rows/rkdb_table_columns.h"
 
 namespace zarezodud {
 
@@ -26,23 +28,26 @@ struct APP_Client_t {
   char* password;  // heap text, released by the destructor
 };
 
-class APP_Client : public DBtable {
+// The table's columns, in order: the one description the schema, the column list and the
+// table object's description are made from.
+inline constexpr RKDBColumn kAPP_ClientColumns[] = {
+    rkdbColumn<&APP_Client_t::id>("id"),
+    rkdbColumn<&APP_Client_t::name>("name", RKDBText::kWide),
+    rkdbColumn<&APP_Client_t::password>("password"),
+};
+
+// The table object (see RKDBGeneratedTable); it has no row class.
+class APP_Client : public RKDBGeneratedTable<APP_Client_t, void, std::size(kAPP_ClientColumns)> {
  public:
-  static constexpr int kColumnCount = 3;
   // The record's schema text (see RecordLayout).
-  static constexpr const char kSchema[] = "i|u1021|s|";
+  static inline const std::string kSchema = rkdbSchemaText(rkdbColumnDefs(kAPP_ClientColumns));
+
+  // The table's description: name, kind, columns, serial column, ordering.
+  static const RKDBTableDef& definition();
 
   // Describes the table to the framework and, when tran is not null, enrols in it under
   // DBtable::DBCriticalSection (a failure to enrol is logged to the framework's error log).
   explicit APP_Client(DBtran* tran);
-  ~APP_Client() override;
-
-  // The record (owned by this object).
-  APP_Client_t* getDataPtr() { return &m_record; }
-
- private:
-  APP_Client_t m_record;
-  std::int64_t m_indicators[kColumnCount] = {};
 };
 
 }  // namespace zarezodud

@@ -24,7 +24,7 @@ namespace zarezodud {
 // One column: its name and schema code ("i", "b", "x", "t", "s", "sN", "uN").
 struct RKDBColumnDef {
   const char* name;
-  const char* code;
+  std::string code;
 };
 
 // One foreign-key column: referenced table, local column, referenced column.
@@ -45,6 +45,7 @@ struct RKDBTableDef {
   const char* serialColumn;  // null when none
   std::vector<const char*> primaryKey;
   std::vector<RKDBForeignKeyDef> foreignKeys;
+  const char* code = nullptr;  // the 20-character code of a procedure object; null when none
 };
 
 // The schema text of the columns: each code followed by "|" (before the 'x' -> 'b' rule).
@@ -81,7 +82,9 @@ class RKDBGeneratedRow : public RKDBRowBase {
     if (i < 0 || static_cast<std::size_t>(i) >= m_staticColumnVec.size()) return std::string();
     return m_staticColumnVec[static_cast<std::size_t>(i)];
   }
-  void pushColumnName(const char* name) override { m_staticColumnVec.emplace_back(name != nullptr ? name : ""); }
+  void pushColumnName(const char* name) override {
+    m_staticColumnVec.emplace_back(name != nullptr ? name : "");
+  }
   int getHeaderType() override { return m_type; }
   // A copy of the foreign keys: referenced table -> (local column -> referenced column).
   virtual RKDBForeignKeyMap getForeignKeyMap() { return m_foreignKeyMap; }

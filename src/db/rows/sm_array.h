@@ -3,19 +3,19 @@
 // The record has one field per column, in column order, for the binding style that fills it
 // directly; the row class holds one value object per column and publishes the schema, keys
 // and foreign keys (see RKDBGeneratedRow); the table class SMArray runs statements through the
-// table framework (DBtable).
+// table framework (DBtable). All three are made from the one column description below.
 //
 // Thread-safety: records and rows are used by one thread at a time; rows may be constructed
 // from several threads at once.
 #ifndef ZAREZODUD_DB_ROWS_SM_ARRAY_H
 #define ZAREZODUD_DB_ROWS_SM_ARRAY_H
 
-#include <cstdint>
-#include <memory>
+#include <iterator>
 
-#include "db/rows/db_table.h"
 #include "db/rows/rk_timestamp.h"
 #include "db/rows/rkdb_generated_row.h"
+#include "db/rows/rkdb_generated_table.h"
+#include "db/rows/rkdb_table_columns.h"
 
 namespace zarezodud {
 
@@ -58,6 +58,41 @@ struct SMArray_t {
   char ReserveFieldStr[1021];
 };
 
+// The table's columns, in order: the one description the schema, the column list, the row
+// class's definition and the record's construction are made from.
+inline constexpr RKDBColumn kSMArrayColumns[] = {
+    rkdbColumn<&SMArray_t::Id>("Id"),
+    rkdbColumn<&SMArray_t::ClientId>("ClientId"),
+    rkdbColumn<&SMArray_t::ArrayName>("ArrayName", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::SoftState>("SoftState"),
+    rkdbColumn<&SMArray_t::IsEnabled>("IsEnabled"),
+    rkdbColumn<&SMArray_t::IsActive>("IsActive"),
+    rkdbColumn<&SMArray_t::BrokenCode>("BrokenCode"),
+    rkdbColumn<&SMArray_t::ReasonCode>("ReasonCode"),
+    rkdbColumn<&SMArray_t::Flags>("Flags"),
+    rkdbColumn<&SMArray_t::TotalSpaceMB>("TotalSpaceMB"),
+    rkdbColumn<&SMArray_t::FreeSpaceMB>("FreeSpaceMB"),
+    rkdbColumn<&SMArray_t::LoginName>("LoginName", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::LoginPassword>("LoginPassword", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::UniqueID>("UniqueID", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::SerialNumber>("SerialNumber", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::ProductOSVersion>("ProductOSVersion", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::ProductFirmwareVersion>("ProductFirmwareVersion", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::ProductModel>("ProductModel", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::CreationTime>("CreationTime"),
+    rkdbColumn<&SMArray_t::UpdateTime>("UpdateTime"),
+    rkdbColumn<&SMArray_t::DeleteTime>("DeleteTime"),
+    rkdbColumn<&SMArray_t::AdminConsole>("AdminConsole", RKDBText::kWide),
+    rkdbColumn<&SMArray_t::Properties>("Properties"),
+    rkdbColumn<&SMArray_t::OrigFLId>("OrigFLId"),
+    rkdbColumn<&SMArray_t::GUID>("GUID"),
+    rkdbColumn<&SMArray_t::ReserveField1>("ReserveField1"),
+    rkdbColumn<&SMArray_t::ReserveField2>("ReserveField2"),
+    rkdbColumn<&SMArray_t::ReserveField3>("ReserveField3"),
+    rkdbColumn<&SMArray_t::ReserveField4>("ReserveField4"),
+    rkdbColumn<&SMArray_t::ReserveFieldStr>("ReserveFieldStr", RKDBText::kWide),
+};
+
 class SMArray_t2 : public RKDBGeneratedRow<SMArray_t2> {
  public:
   // One null value object per column; builds the class-wide schema on first use.
@@ -68,33 +103,13 @@ class SMArray_t2 : public RKDBGeneratedRow<SMArray_t2> {
   static const RKDBTableDef& definition();
 };
 
-// The table object: owns its record, its row object in the newer binding style
-// (DBtable::b_newDBBase true when constructed; null otherwise) and one 64-bit indicator per
-// column.
-class SMArray : public DBtable {
+// The table object (see RKDBGeneratedTable).
+class SMArray : public RKDBGeneratedTable<SMArray_t, SMArray_t2, std::size(kSMArrayColumns)> {
  public:
-  static constexpr int kColumnCount = 30;
-
   // Describes the table to the framework and, when tran is not null, enrols in it under
   // DBtable::DBCriticalSection; a failure to enrol is logged to the framework's error log and
   // construction goes on.
   explicit SMArray(DBtran* tran);
-  ~SMArray() override;
-
-  // The record (owned by this object).
-  SMArray_t* getDataPtr() { return &m_record; }
-  // The row object (owned by this object), null in the older binding style.
-  SMArray_t2* getRowObject() { return m_rowObject; }
-
-  // Ends an open fetch and forgets bound inputs.
-  void dataBindClear();
-  // Resets the binding state before first use.
-  void dataBindClearFirstTime();
-
- private:
-  SMArray_t m_record;
-  SMArray_t2* m_rowObject = nullptr;
-  std::int64_t m_indicators[kColumnCount] = {};
 };
 
 }  // namespace zarezodud

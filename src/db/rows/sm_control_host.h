@@ -3,19 +3,19 @@
 // The record has one field per column, in column order, for the binding style that fills it
 // directly; the row class holds one value object per column and publishes the schema, keys
 // and foreign keys (see RKDBGeneratedRow); the table class SMControlHost runs statements through the
-// table framework (DBtable).
+// table framework (DBtable). All three are made from the one column description below.
 //
 // Thread-safety: records and rows are used by one thread at a time; rows may be constructed
 // from several threads at once.
 #ifndef ZAREZODUD_DB_ROWS_SM_CONTROL_HOST_H
 #define ZAREZODUD_DB_ROWS_SM_CONTROL_HOST_H
 
-#include <cstdint>
-#include <memory>
+#include <iterator>
 
-#include "db/rows/db_table.h"
 #include "db/rows/rk_timestamp.h"
 #include "db/rows/rkdb_generated_row.h"
+#include "db/rows/rkdb_generated_table.h"
+#include "db/rows/rkdb_table_columns.h"
 
 namespace zarezodud {
 
@@ -65,6 +65,48 @@ struct SMControlHost_t {
   int CredentialId;
 };
 
+// The table's columns, in order: the one description the schema, the column list, the row
+// class's definition and the record's construction are made from.
+inline constexpr RKDBColumn kSMControlHostColumns[] = {
+    rkdbColumn<&SMControlHost_t::ControlHostId>("ControlHostId"),
+    rkdbColumn<&SMControlHost_t::SnapShotEngineId>("SnapShotEngineId"),
+    rkdbColumn<&SMControlHost_t::SnapVendorName>("SnapVendorName", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::SMArrayId>("SMArrayId", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::SMHostIP>("SMHostIP", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::SMHostName>("SMHostName", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::SMHostPortNumber>("SMHostPortNumber"),
+    rkdbColumn<&SMControlHost_t::SMHostUserName>("SMHostUserName", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::SMHostPassword>("SMHostPassword", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::SMHostFlags>("SMHostFlags"),
+    rkdbColumn<&SMControlHost_t::SMHostStatus>("SMHostStatus"),
+    rkdbColumn<&SMControlHost_t::SMHostDescription>("SMHostDescription", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::SnapShotEngineName>("SnapShotEngineName", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::DeviceGroupName>("DeviceGroupName", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::SMHostOption>("SMHostOption"),
+    rkdbColumn<&SMControlHost_t::SourceId>("SourceId"),
+    rkdbColumn<&SMControlHost_t::OrigFLId>("OrigFLId"),
+    rkdbColumn<&SMControlHost_t::GUID>("GUID"),
+    rkdbColumn<&SMControlHost_t::ReserveField1>("ReserveField1"),
+    rkdbColumn<&SMControlHost_t::ReserveField2>("ReserveField2"),
+    rkdbColumn<&SMControlHost_t::ReserveFieldStr>("ReserveFieldStr", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::ClientId>("ClientId"),
+    rkdbColumn<&SMControlHost_t::SoftState>("SoftState"),
+    rkdbColumn<&SMControlHost_t::IsEnabled>("IsEnabled"),
+    rkdbColumn<&SMControlHost_t::IsActive>("IsActive"),
+    rkdbColumn<&SMControlHost_t::BrokenCode>("BrokenCode"),
+    rkdbColumn<&SMControlHost_t::ReasonCode>("ReasonCode"),
+    rkdbColumn<&SMControlHost_t::Flags>("Flags"),
+    rkdbColumn<&SMControlHost_t::AdminConsole>("AdminConsole", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::Properties>("Properties"),
+    rkdbColumn<&SMControlHost_t::ReserveField3>("ReserveField3"),
+    rkdbColumn<&SMControlHost_t::ReserveField4>("ReserveField4"),
+    rkdbColumn<&SMControlHost_t::GroupingId>("GroupingId"),
+    rkdbColumn<&SMControlHost_t::UniqueIdentifier>("UniqueIdentifier", RKDBText::kWide),
+    rkdbColumn<&SMControlHost_t::CreatedTime>("CreatedTime"),
+    rkdbColumn<&SMControlHost_t::ModifiedTime>("ModifiedTime"),
+    rkdbColumn<&SMControlHost_t::CredentialId>("CredentialId"),
+};
+
 class SMControlHost_t2 : public RKDBGeneratedRow<SMControlHost_t2> {
  public:
   // One null value object per column; builds the class-wide schema on first use.
@@ -75,33 +117,14 @@ class SMControlHost_t2 : public RKDBGeneratedRow<SMControlHost_t2> {
   static const RKDBTableDef& definition();
 };
 
-// The table object: owns its record, its row object in the newer binding style
-// (DBtable::b_newDBBase true when constructed; null otherwise) and one 64-bit indicator per
-// column.
-class SMControlHost : public DBtable {
+// The table object (see RKDBGeneratedTable).
+class SMControlHost
+    : public RKDBGeneratedTable<SMControlHost_t, SMControlHost_t2, std::size(kSMControlHostColumns)> {
  public:
-  static constexpr int kColumnCount = 37;
-
   // Describes the table to the framework and, when tran is not null, enrols in it under
   // DBtable::DBCriticalSection; a failure to enrol is logged to the framework's error log and
   // construction goes on.
   explicit SMControlHost(DBtran* tran);
-  ~SMControlHost() override;
-
-  // The record (owned by this object).
-  SMControlHost_t* getDataPtr() { return &m_record; }
-  // The row object (owned by this object), null in the older binding style.
-  SMControlHost_t2* getRowObject() { return m_rowObject; }
-
-  // Ends an open fetch and forgets bound inputs.
-  void dataBindClear();
-  // Resets the binding state before first use.
-  void dataBindClearFirstTime();
-
- private:
-  SMControlHost_t m_record;
-  SMControlHost_t2* m_rowObject = nullptr;
-  std::int64_t m_indicators[kColumnCount] = {};
 };
 
 }  // namespace zarezodud
