@@ -7,7 +7,7 @@
 #include <functional>
 #include <map>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "platform/script_decoder.h"
 #include "platform/regular_file.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/replacement_file.h"
+#include "base/atomic_file.h"
 
 namespace zcli {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "engine/list_file_reader.h"
 #include "fuzz_support.h"
 

@@ -5,7 +5,7 @@
 #include <sys/types.h>
 
 #include "config/profile_store.h"
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 
 namespace zarezodud {
 

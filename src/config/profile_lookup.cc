@@ -5,7 +5,7 @@
 #include "config/profile_file.h"
 #include "config/profile_line_reader.h"
 #include "config/profile_store.h"
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 
 using zarezodud::kProfileLineBuffer;
 using zarezodud::ProfileFile;

@@ -7,7 +7,7 @@
 
 #include "config/profile_line_reader.h"
 #include "config/profile_store.h"
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 
 namespace {
 

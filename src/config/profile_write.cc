@@ -7,8 +7,8 @@
 #include "config/profile_file.h"
 #include "config/profile_line_reader.h"
 #include "config/profile_store.h"
-#include "config/text_trim.h"
-#include "platform/replacement_file.h"
+#include "base/text_trim.h"
+#include "base/atomic_file.h"
 
 using zarezodud::kProfileLineBuffer;
 using zarezodud::ProfileLineReader;

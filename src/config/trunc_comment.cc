@@ -3,7 +3,7 @@
 #include <stddef.h>
 
 #include "config/profile_store.h"
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 
 int IsEscape(int c) { return c == '\\'; }
 int IsQuote(int c) { return c == '"'; }

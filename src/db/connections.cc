@@ -2,7 +2,7 @@
 // connections (product database and master).
 #include <memory>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "db/current_db_queries.h"
 #include "db/db_queries.h"
 #include "db/rows/db_table.h"

@@ -2,7 +2,7 @@
 // validation, extended stored procedures, CLR functions, dropping a database, compatibility
 // level and restore. Caller scripts are filled by the safe script formatter; the two
 // statements built here escape or refuse the values they embed.
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "db/db_queries.h"
 #include "db/rows/rkdb_data_types.h"
 #include "db/script_formatter.h"

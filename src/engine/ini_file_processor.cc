@@ -4,8 +4,8 @@
 
 #include "config/profile_snapshot.h"
 #include "config/profile_store.h"
-#include "config/text_trim.h"
-#include "engine/comma_list.h"
+#include "base/text_trim.h"
+#include "base/comma_list.h"
 #include "log/format_message.h"
 #include "log/utility_logger.h"
 #include "log/zarezodud_logger.h"

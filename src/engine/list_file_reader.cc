@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "log/format_message.h"
 #include "platform/regular_file.h"
 

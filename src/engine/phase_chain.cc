@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "log/format_message.h"
 
 namespace zarezodud {

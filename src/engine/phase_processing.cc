@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "config/profile_store.h"
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "db/return_codes.h"
 #include "engine/ini_file_processor.h"
 #include "engine/occurrence_counter.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "engine/ini_file_processor.h"
 #include "engine/list_file_reader.h"
 

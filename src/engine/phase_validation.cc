@@ -6,7 +6,7 @@
 
 #include "config/profile_snapshot.h"
 #include "config/profile_store.h"
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "engine/ini_file_processor.h"
 #include "engine/list_file_reader.h"
 #include "engine/phase_chain.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "engine/ini_file_processor.h"
 #include "engine/list_file_reader.h"
 #include "engine/occurrence_counter.h"

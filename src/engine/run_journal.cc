@@ -13,7 +13,7 @@
 #include "engine/journal_record.h"
 #include "engine/phase_walk.h"
 #include "platform/append_file.h"
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 #include "platform/trusted_path.h"
 
 namespace {

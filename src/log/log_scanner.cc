@@ -9,7 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "platform/shared_directory.h"
 
 namespace zarezodud {

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "platform/random_text.h"
+#include "base/random_text.h"
 
 namespace zarezodud {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 
 namespace zarezodud {
 

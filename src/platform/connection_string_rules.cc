@@ -3,7 +3,7 @@
 #include <cctype>
 #include <vector>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 
 namespace zarezodud {
 namespace {

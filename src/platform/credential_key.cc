@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 #include "platform/registry_location.h"
 #include "platform/registry_names.h"
 

@@ -14,7 +14,7 @@
 #include <limits>
 #include <utility>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 #include "platform/shared_directory.h"
 
 namespace zarezodud {

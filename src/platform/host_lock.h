@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 
 namespace zarezodud {
 

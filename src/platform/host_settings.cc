@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "platform/connection_string_rules.h"
 #include "platform/registry_names.h"
 

@@ -13,7 +13,7 @@
 #include <memory>
 #include <thread>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "db/rows/rkdb_data_type_base.h"
 #include "platform/batch_deadline.h"
 #include "platform/batch_splitter.h"

@@ -6,7 +6,7 @@
 #include <sqlext.h>
 #include <stdlib.h>
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 #include "platform/odbc_handles.h"
 
 namespace zarezodud {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 #include "platform/rk_simple_db_conn_object.h"
 #include "platform/temp_output_file.h"
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 #include "platform/registry_names.h"
 
 namespace zarezodud {

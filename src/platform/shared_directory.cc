@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 
 namespace zarezodud {
 

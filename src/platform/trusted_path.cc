@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 #include "platform/regular_file.h"
 
 namespace zarezodud {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {

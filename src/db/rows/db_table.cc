@@ -10,7 +10,7 @@
 #include "db/rows/record_text.h"
 #include "db/rows/rkdb_data_types.h"
 #include "db/rows/rkdb_row_base.h"
-#include "engine/comma_list.h"
+#include "base/comma_list.h"
 #include "platform/rk_simple_db_conn_object.h"
 
 namespace zarezodud {

@@ -1,4 +1,4 @@
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 
 namespace zarezodud {
 

@@ -2,8 +2,8 @@
 // owning descriptor, whole-file reads and writes that survive short transfers and EINTR,
 // directory creation and directory fsync, and the one place where errno becomes a message.
 // Functions keep no state and are thread-safe; a ScopedFd belongs to one thread at a time.
-#ifndef ZAREZODUD_PLATFORM_FD_IO_H
-#define ZAREZODUD_PLATFORM_FD_IO_H
+#ifndef ZAREZODUD_BASE_FD_IO_H
+#define ZAREZODUD_BASE_FD_IO_H
 
 #include <string>
 

@@ -6,8 +6,8 @@
 //
 // Thread-safety: an object belongs to one thread. Objects for the same target in different
 // threads or processes do not disturb each other: each has its own temporary name.
-#ifndef ZAREZODUD_PLATFORM_REPLACEMENT_FILE_H
-#define ZAREZODUD_PLATFORM_REPLACEMENT_FILE_H
+#ifndef ZAREZODUD_BASE_ATOMIC_FILE_H
+#define ZAREZODUD_BASE_ATOMIC_FILE_H
 
 #include <stdio.h>
 

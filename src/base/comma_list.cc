@@ -1,6 +1,6 @@
-#include "engine/comma_list.h"
+#include "base/comma_list.h"
 
-#include "config/text_trim.h"
+#include "base/text_trim.h"
 
 namespace zarezodud {
 

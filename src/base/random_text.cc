@@ -1,4 +1,4 @@
-#include "platform/random_text.h"
+#include "base/random_text.h"
 
 #include <mutex>
 #include <random>

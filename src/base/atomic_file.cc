@@ -1,4 +1,4 @@
-#include "platform/replacement_file.h"
+#include "base/atomic_file.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/random_text.h"
+#include "base/random_text.h"
 
 namespace zarezodud {
 

@@ -1,7 +1,7 @@
 // Trimming shared by every subsystem: leading and trailing space, tab, vertical tab,
 // form feed, newline and carriage return. Pure functions; thread-safe.
-#ifndef ZAREZODUD_CONFIG_TEXT_TRIM_H
-#define ZAREZODUD_CONFIG_TEXT_TRIM_H
+#ifndef ZAREZODUD_BASE_TEXT_TRIM_H
+#define ZAREZODUD_BASE_TEXT_TRIM_H
 
 #include <string>
 #include <string_view>

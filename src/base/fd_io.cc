@@ -1,4 +1,4 @@
-#include "platform/fd_io.h"
+#include "base/fd_io.h"
 
 #include <errno.h>
 #include <fcntl.h>

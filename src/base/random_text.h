@@ -3,8 +3,8 @@
 // temporary file cost two extra system calls.
 //
 // Thread-safety: any thread (the generator is guarded by a mutex).
-#ifndef ZAREZODUD_PLATFORM_RANDOM_TEXT_H
-#define ZAREZODUD_PLATFORM_RANDOM_TEXT_H
+#ifndef ZAREZODUD_BASE_RANDOM_TEXT_H
+#define ZAREZODUD_BASE_RANDOM_TEXT_H
 
 #include <cstddef>
 #include <string>
