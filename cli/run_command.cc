@@ -17,10 +17,12 @@
 #include "json_writer.h"
 #include "param_file.h"
 #include "platform/host_lock.h"
+#include "platform/interrupt_signals.h"
 #include "platform/recording_connection.h"
 #include "progress_display.h"
 #include "result_json.h"
 #include "resume_position.h"
+#include "run_interruption.h"
 #include "run_state.h"
 #include "script_events.h"
 #include "script_options.h"
@@ -127,9 +129,11 @@ int64_t recordDelayMs() {
 }
 
 // Writes the JSON report; false (with the reason printed) when it could not be written.
+// interruptedBy: the signal's name when one interrupted the phase, else "".
 bool writeReport(const std::string& path, const RunJournalIdentity& identity,
                  const ScriptEventRecorder& events, bool resumed, unsigned int succeeded, int returnCode,
-                 int exitCode, const std::string& xmlPath, const RKZARezodud::UpgradePhase& results) {
+                 int exitCode, const std::string& interruptedBy, const std::string& xmlPath,
+                 const RKZARezodud::UpgradePhase& results) {
   // Written as it is built: a report lists every script, and a run may have many thousand.
   const auto produce = [&](const std::function<bool(std::string_view)>& write) {
     JsonWriter w;
@@ -143,6 +147,8 @@ bool writeReport(const std::string& path, const RunJournalIdentity& identity,
         .value(returnCode)
         .key("exitCode")
         .value(exitCode);
+    w.key("interrupted").value(!interruptedBy.empty());
+    if (!interruptedBy.empty()) w.key("signal").value(interruptedBy);
     w.key("scriptResults").value(xmlPath);
     // The same per-script results as the XML file, for readers of JSON.
     w.key("results").beginArray();
@@ -393,12 +399,25 @@ int runPhase(RunOptions options) {
   RKZARezodud::ProcessPhase record;
   record.setPhaseName(options.phase);
   int returnCode = 0;
+  INIFileProcessor* engine = processor.get();
+  DBQueries* db = processor->getDBObject();
+  RunInterruption interruption({[engine](const std::string& reason) { engine->requestStop(reason); },
+                                [db]() { db->cancelRunningScript(); }},
+                               STDERR_FILENO, terminal);
+  if (!interruption.active()) {
+    printError("Ctrl-C and SIGTERM will end the command at once: " + interruption.error());
+  }
   const unsigned int succeeded = processor->processPhase(options.phase, returnCode, record);
+  interruption.phaseEnded();
+  // A signal that came as the last script ended leaves nothing to interrupt.
+  const std::string interruptedBy =
+      succeeded != 0 || interruption.signal() == 0 ? std::string()
+                                                   : zarezodud::InterruptSignals::name(interruption.signal());
   processor->setRunJournal(nullptr);
   processor->setScriptObserver(nullptr);
   progress.finish();
 
-  int exitCode = exitCodeFor(succeeded, returnCode);
+  int exitCode = interruptedBy.empty() ? exitCodeFor(succeeded, returnCode) : kExitFailure;
   if (journal.failed()) {
     // Processing stopped before the next script; the journal holds everything up to here.
     printError("the run stopped: " + journal.error());
@@ -414,7 +433,7 @@ int runPhase(RunOptions options) {
   bool reported = writeFileAtomically(xmlPath, processor->getUpgradePhase().serialize(), error);
   if (!reported) printError("cannot write the script results: " + error);
   reported = writeReport(options.reportFile, identity, observer, resuming, succeeded, returnCode, exitCode,
-                         xmlPath, processor->getUpgradePhase()) &&
+                         interruptedBy, xmlPath, processor->getUpgradePhase()) &&
              reported;
   processor.reset();
   if (replacedFactory) zarezodud::setSQLConnectionFactory(previousFactory);
@@ -426,8 +445,12 @@ int runPhase(RunOptions options) {
     std::cout << "; " << observer.earlierCount() << " finished in an earlier run";
   std::cout << ".\n";
   if (reported) std::cout << "Report: " << options.reportFile << "\n";
-  if (!succeeded || journal.failed())
+  if (!interruptedBy.empty()) {
+    std::cout << "The run was interrupted by " << interruptedBy
+              << ". To continue where it stopped: zarezodud run --resume " << statePath << "\n";
+  } else if (!succeeded || journal.failed()) {
     std::cout << "To continue after fixing the cause: zarezodud run --resume " << statePath << "\n";
+  }
   return exitCode;
 }
 
