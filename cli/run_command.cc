@@ -15,6 +15,8 @@
 #include "engine/run_journal.h"
 #include "engine_support.h"
 #include "json_writer.h"
+#include "log/utility_logger.h"
+#include "log/zarezodud_logger.h"
 #include "param_file.h"
 #include "platform/host_lock.h"
 #include "platform/interrupt_signals.h"
@@ -410,9 +412,16 @@ int runPhase(RunOptions options) {
   const unsigned int succeeded = processor->processPhase(options.phase, returnCode, record);
   interruption.phaseEnded();
   // A signal that came as the last script ended leaves nothing to interrupt.
-  const std::string interruptedBy =
-      succeeded != 0 || interruption.signal() == 0 ? std::string()
-                                                   : zarezodud::InterruptSignals::name(interruption.signal());
+  const std::string interruptedBy = succeeded != 0 || interruption.signal() == 0
+                                        ? std::string()
+                                        : zarezodud::InterruptSignals::name(interruption.signal());
+  if (!interruptedBy.empty()) {
+    // The logs say why the script was cancelled, also when its failure ended the phase.
+    const std::string message = "Processing of Phase [" + options.phase + "] was interrupted by " +
+                                interruptedBy + "; it continues with: zarezodud run --resume " + statePath;
+    ZARezodudLogger::LogLine("zarezodud run", "%s", message.c_str());
+    UtilityLogger::LogToFile("zarezodud run", message, params.phaseLogFile());
+  }
   processor->setRunJournal(nullptr);
   processor->setScriptObserver(nullptr);
   progress.finish();

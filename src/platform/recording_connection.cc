@@ -1,7 +1,5 @@
 #include "platform/recording_connection.h"
 
-#include "platform/temp_output_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
+
+#include "platform/temp_output_file.h"
 
 namespace zarezodud {
 

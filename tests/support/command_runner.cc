@@ -15,6 +15,15 @@ namespace {
 
 // In the child: environment, directory, exec. Never returns.
 [[noreturn]] void execChild(const CommandSpec& invocation) {
+  // The command starts as from an interactive shell, whatever the test runner inherited (a
+  // shell's background job ignores SIGINT), so that the tests that interrupt it can.
+  sigset_t interrupts;
+  sigemptyset(&interrupts);
+  for (int signal : {SIGINT, SIGTERM}) {
+    ::signal(signal, SIG_DFL);
+    sigaddset(&interrupts, signal);
+  }
+  ::sigprocmask(SIG_UNBLOCK, &interrupts, nullptr);
   for (const std::string& name : invocation.unset) ::unsetenv(name.c_str());
   for (const auto& item : invocation.env) ::setenv(item.first.c_str(), item.second.c_str(), 1);
   if (!invocation.cwd.empty() && ::chdir(invocation.cwd.c_str()) != 0) ::_exit(125);
