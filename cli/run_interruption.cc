@@ -11,8 +11,9 @@ using zarezodud::InterruptSignals;
 
 RunInterruption::RunInterruption(Actions actions, int messageFd, bool newLineFirst)
     : m_actions(std::move(actions)), m_messageFd(messageFd), m_newLineFirst(newLineFirst) {
-  m_canceller = std::thread([this] { cancelUntilEnded(); });
   m_signals = std::make_unique<InterruptSignals>([this](int signal, int count) { onSignal(signal, count); });
+  // Started after the signals are taken over, so that it has them blocked like the caller.
+  m_canceller = std::thread([this] { cancelUntilEnded(); });
 }
 
 RunInterruption::~RunInterruption() {

@@ -114,7 +114,8 @@ class Interruption : public ::testing::Test {
   void resume() {
     ASSERT_EQ(query("INSERT INTO Flags (name) VALUES ('go')").size(), 0u);
     const ztest::CommandResult resumed = inst_.run({"run", "--resume", journal_}, peer_.options().password);
-    EXPECT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err << ztest::readFile(inst_.path("logs/phase.log"));
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err
+                                   << ztest::readFile(inst_.path("logs/phase.log"));
     EXPECT_NE(resumed.out.find("2 finished in an earlier run"), std::string::npos) << resumed.out;
   }
 
@@ -141,7 +142,8 @@ TEST_F(Interruption, SigintDuringALongScriptEndsTheRunWithinTwoSecondsAndTheResu
   EXPECT_EQ(resultOf(journal, "first.sql"), JournalScriptResult::kSucceeded);
   EXPECT_EQ(resultOf(journal, "slow.sql"), JournalScriptResult::kInterrupted);
   const std::string logs = ztest::readFile(inst_.path("logs/phase.log"));
-  EXPECT_NE(logs.find("Script [" + inst_.path("Long/slow.sql") + "] was cancelled in the batch starting at line 3."),
+  EXPECT_NE(logs.find("Script [" + inst_.path("Long/slow.sql") +
+                      "] was cancelled in the batch starting at line 3."),
             std::string::npos)
       << logs;
 
