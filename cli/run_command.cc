@@ -15,12 +15,16 @@
 #include "engine/run_journal.h"
 #include "engine_support.h"
 #include "json_writer.h"
+#include "log/utility_logger.h"
+#include "log/zarezodud_logger.h"
 #include "param_file.h"
 #include "platform/host_lock.h"
+#include "platform/interrupt_signals.h"
 #include "platform/recording_connection.h"
 #include "progress_display.h"
 #include "result_json.h"
 #include "resume_position.h"
+#include "run_interruption.h"
 #include "run_state.h"
 #include "script_events.h"
 #include "script_options.h"
@@ -127,9 +131,11 @@ int64_t recordDelayMs() {
 }
 
 // Writes the JSON report; false (with the reason printed) when it could not be written.
+// interruptedBy: the signal's name when one interrupted the phase, else "".
 bool writeReport(const std::string& path, const RunJournalIdentity& identity,
                  const ScriptEventRecorder& events, bool resumed, unsigned int succeeded, int returnCode,
-                 int exitCode, const std::string& xmlPath, const RKZARezodud::UpgradePhase& results) {
+                 int exitCode, const std::string& interruptedBy, const std::string& xmlPath,
+                 const RKZARezodud::UpgradePhase& results) {
   // Written as it is built: a report lists every script, and a run may have many thousand.
   const auto produce = [&](const std::function<bool(std::string_view)>& write) {
     JsonWriter w;
@@ -143,6 +149,8 @@ bool writeReport(const std::string& path, const RunJournalIdentity& identity,
         .value(returnCode)
         .key("exitCode")
         .value(exitCode);
+    w.key("interrupted").value(!interruptedBy.empty());
+    if (!interruptedBy.empty()) w.key("signal").value(interruptedBy);
     w.key("scriptResults").value(xmlPath);
     // The same per-script results as the XML file, for readers of JSON.
     w.key("results").beginArray();
@@ -393,12 +401,32 @@ int runPhase(RunOptions options) {
   RKZARezodud::ProcessPhase record;
   record.setPhaseName(options.phase);
   int returnCode = 0;
+  INIFileProcessor* engine = processor.get();
+  DBQueries* db = processor->getDBObject();
+  RunInterruption interruption({[engine](const std::string& reason) { engine->requestStop(reason); },
+                                [db]() { db->cancelRunningScript(); }},
+                               STDERR_FILENO, terminal);
+  if (!interruption.active()) {
+    printError("Ctrl-C and SIGTERM will end the command at once: " + interruption.error());
+  }
   const unsigned int succeeded = processor->processPhase(options.phase, returnCode, record);
+  interruption.phaseEnded();
+  // A signal that came as the last script ended leaves nothing to interrupt.
+  const std::string interruptedBy = succeeded != 0 || interruption.signal() == 0
+                                        ? std::string()
+                                        : zarezodud::InterruptSignals::name(interruption.signal());
+  if (!interruptedBy.empty()) {
+    // The logs say why the script was cancelled, also when its failure ended the phase.
+    const std::string message = "Processing of Phase [" + options.phase + "] was interrupted by " +
+                                interruptedBy + "; it continues with: zarezodud run --resume " + statePath;
+    ZARezodudLogger::LogLine("zarezodud run", "%s", message.c_str());
+    UtilityLogger::LogToFile("zarezodud run", message, params.phaseLogFile());
+  }
   processor->setRunJournal(nullptr);
   processor->setScriptObserver(nullptr);
   progress.finish();
 
-  int exitCode = exitCodeFor(succeeded, returnCode);
+  int exitCode = interruptedBy.empty() ? exitCodeFor(succeeded, returnCode) : kExitFailure;
   // A run whose upgrade log lost lines has no complete record: it fails, as one whose journal
   // could not be written does.
   if (!logsWritten(error)) {
@@ -420,7 +448,7 @@ int runPhase(RunOptions options) {
   bool reported = writeFileAtomically(xmlPath, processor->getUpgradePhase().serialize(), error);
   if (!reported) printError("cannot write the script results: " + error);
   reported = writeReport(options.reportFile, identity, observer, resuming, succeeded, returnCode, exitCode,
-                         xmlPath, processor->getUpgradePhase()) &&
+                         interruptedBy, xmlPath, processor->getUpgradePhase()) &&
              reported;
   processor.reset();
   if (replacedFactory) zarezodud::setSQLConnectionFactory(previousFactory);
@@ -432,8 +460,12 @@ int runPhase(RunOptions options) {
     std::cout << "; " << observer.earlierCount() << " finished in an earlier run";
   std::cout << ".\n";
   if (reported) std::cout << "Report: " << options.reportFile << "\n";
-  if (!succeeded || journal.failed())
+  if (!interruptedBy.empty()) {
+    std::cout << "The run was interrupted by " << interruptedBy
+              << ". To continue where it stopped: zarezodud run --resume " << statePath << "\n";
+  } else if (!succeeded || journal.failed()) {
     std::cout << "To continue after fixing the cause: zarezodud run --resume " << statePath << "\n";
+  }
   return exitCode;
 }
 

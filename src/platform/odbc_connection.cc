@@ -116,7 +116,7 @@ bool OdbcConnection::isOpen() const {
 
 bool OdbcConnection::cancelStatement() {
   std::lock_guard<std::mutex> lock(m_handleMutex);
-  if (!m_stmt || !m_dbc.connected()) return false;
+  if (!m_stmt || !m_dbc.connected() || m_recovering) return false;
   SQLCancel(stmtOf(m_stmt));
   return true;
 }
@@ -139,9 +139,17 @@ void OdbcConnection::checkSessionAfterFailure() {
 }
 
 void OdbcConnection::recoverAfterInterruption() {
+  {
+    std::lock_guard<std::mutex> lock(m_handleMutex);
+    m_recovering = true;
+  }
   ScriptRun quiet;
-  if (m_stmt && runBatch("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION", quiet)) return;
-  closeHandles();
+  const bool recovered = m_stmt && runBatch("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION", quiet);
+  {
+    std::lock_guard<std::mutex> lock(m_handleMutex);
+    m_recovering = false;
+  }
+  if (!recovered) closeHandles();
 }
 
 void OdbcConnection::setNumConnectAttempts(int attempts) { m_attempts = attempts < 1 ? 1 : attempts; }

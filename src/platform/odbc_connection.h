@@ -126,6 +126,9 @@ class OdbcConnection : public RKSimpleDBConnObject {
   std::atomic<bool> m_cancelRequested{false};
   bool m_linkLost = false;           // a diagnostic said the connection to the server is gone (08xxx)
   mutable std::mutex m_handleMutex;  // held by cancel() and wherever the handles change
+  // Guarded by m_handleMutex: while the rollback after an interruption runs, a cancel (another
+  // one of the same interruption) is not passed on, so that it cannot undo the recovery.
+  bool m_recovering = false;
   int m_lastErrorLine = 0;
   // The temporary output file, kept open from one script to the next.
   std::unique_ptr<TempOutputFile> m_output;

@@ -1,7 +1,5 @@
 #include "platform/recording_connection.h"
 
-#include "platform/temp_output_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
-#include <thread>
+
+#include "platform/temp_output_file.h"
 
 namespace zarezodud {
 
@@ -25,11 +24,18 @@ bool RecordingSink::openJournal(const std::string& path, std::string& error) {
   return true;
 }
 
-void RecordingSink::record(const std::string& text, bool isScript) {
+bool RecordingSink::record(const std::string& text, bool isScript) {
   m_texts.push_back(text);
-  if (!isScript || m_currentScript.empty()) return;
+  if (!isScript || m_currentScript.empty()) return true;
   // The script "runs" for the delay and is journaled once it is done.
-  if (m_delay.count() > 0) std::this_thread::sleep_for(m_delay);
+  if (m_delay.count() > 0) {
+    std::unique_lock<std::mutex> lock(m_waitMutex);
+    m_waiting = true;
+    m_cancelled = false;
+    m_cancel.wait_for(lock, m_delay, [this] { return m_cancelled; });
+    m_waiting = false;
+    if (m_cancelled) return false;
+  }
   if (m_journal.valid()) {
     const std::string line = m_currentScript + "\n";
     std::string error;
@@ -41,6 +47,16 @@ void RecordingSink::record(const std::string& text, bool isScript) {
       ++m_journalLines;
     }
   }
+  return true;
+}
+
+void RecordingSink::cancel() {
+  {
+    std::lock_guard<std::mutex> lock(m_waitMutex);
+    if (!m_waiting) return;
+    m_cancelled = true;
+  }
+  m_cancel.notify_all();
 }
 
 long long RecordingSink::countJournalLines(const std::string& path) {
@@ -65,7 +81,12 @@ int RecordingConnection::executeQueryForZARezodud(const std::string& text, int* 
     m_lastError = outputError;
     return 0;
   }
-  m_sink->record(text, true);
+  m_interruption = Interruption::kNone;
+  if (!m_sink->record(text, true)) {
+    m_interruption = Interruption::kCancelled;
+    m_lastError = "The batch starting at line 1 was cancelled.";
+    return 0;
+  }
   if (returnCode != nullptr) *returnCode = 0;
   if (m_sink->journalError() != before) {
     m_lastError = m_sink->journalError();
@@ -81,6 +102,11 @@ int RecordingConnection::executeQuery(const std::string& text, bool) {
 
 int RecordingConnection::executeWithParams(const std::string& text, const std::vector<SQLParam>&) {
   m_sink->record(text, false);
+  return 0;
+}
+
+int RecordingConnection::cancel() {
+  m_sink->cancel();
   return 0;
 }
 

@@ -3,12 +3,16 @@
 // line's plan uses it to list what a phase would send, and its record backend (a rehearsal
 // and test backend) to journal each executed script durably.
 //
-// Thread-safety: a RecordingSink and its connections belong to one thread at a time.
+// Thread-safety: a RecordingSink and its connections belong to one thread at a time, except
+// RecordingConnection::cancel() (and RecordingSink::cancel()), which any thread may call while
+// a script "runs".
 #ifndef ZAREZODUD_PLATFORM_RECORDING_CONNECTION_H
 #define ZAREZODUD_PLATFORM_RECORDING_CONNECTION_H
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,8 +37,12 @@ class RecordingSink {
   // and a newline to the journal (synced before the call returns). Empty: nothing is journaled.
   void setCurrentScript(const std::string& path) { m_currentScript = path; }
 
-  // Called by the connections for every text they are given.
-  void record(const std::string& text, bool isScript);
+  // Called by the connections for every text they are given. A script's text is journaled
+  // after the delay; false when a cancel ended the delay (nothing is journaled then).
+  bool record(const std::string& text, bool isScript);
+  // Ends the delay of the script under way, which then counts as not run. Safe from any
+  // thread; a cancel while no script waits has no effect on later scripts.
+  void cancel();
   // Every text recorded so far, in order.
   const std::vector<std::string>& texts() const { return m_texts; }
   // The journal's last write failure ("" when none).
@@ -54,6 +62,10 @@ class RecordingSink {
   std::string m_currentScript;
   long long m_journalLines = 0;
   std::chrono::milliseconds m_delay{0};
+  std::mutex m_waitMutex;  // guards m_waiting and m_cancelled
+  std::condition_variable m_cancel;
+  bool m_waiting = false;
+  bool m_cancelled = false;
 };
 
 class RecordingConnection : public RKSimpleDBConnObject {
@@ -80,10 +92,15 @@ class RecordingConnection : public RKSimpleDBConnObject {
   std::string getDBMSName() override { return "Microsoft SQL Server"; }
   long long getAffectedRowCount() override { return 0; }
   std::string getLastErrorStr() const override { return m_lastError; }
+  // Ends the delay of the script under way: it fails as cancelled and is not journaled.
+  int cancel() override;
+  Interruption lastInterruption() const override { return m_interruption; }
+  int lastInterruptedBatchLine() const override { return m_interruption == Interruption::kNone ? 0 : 1; }
 
  private:
   std::shared_ptr<RecordingSink> m_sink;
   std::string m_lastError;
+  Interruption m_interruption = Interruption::kNone;
   TempOutputFile m_output;  // kept open from one script to the next
   HostSettings m_settings;
 };

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 
 namespace ztest {
 
@@ -15,6 +16,15 @@ namespace {
 
 // In the child: environment, directory, exec. Never returns.
 [[noreturn]] void execChild(const CommandSpec& invocation) {
+  // The command starts as from an interactive shell, whatever the test runner inherited (a
+  // shell's background job ignores SIGINT), so that the tests that interrupt it can.
+  sigset_t interrupts;
+  sigemptyset(&interrupts);
+  for (int signal : {SIGINT, SIGTERM}) {
+    ::signal(signal, SIG_DFL);
+    sigaddset(&interrupts, signal);
+  }
+  ::sigprocmask(SIG_UNBLOCK, &interrupts, nullptr);
   for (const std::string& name : invocation.unset) ::unsetenv(name.c_str());
   for (const auto& item : invocation.env) ::setenv(item.first.c_str(), item.second.c_str(), 1);
   if (!invocation.cwd.empty() && ::chdir(invocation.cwd.c_str()) != 0) ::_exit(125);
@@ -36,6 +46,26 @@ CommandResult waitCommand(pid_t pid) {
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
+}
+
+bool sendWhileStopped(pid_t pid, const std::vector<int>& signals) {
+  if (::kill(pid, SIGSTOP) != 0) return false;
+  // The third field of /proc/<pid>/stat is the state; "T" once the stop has taken effect.
+  const std::string statFile = "/proc/" + std::to_string(pid) + "/stat";
+  bool stopped = false;
+  for (int i = 0; i < 500 && !stopped; ++i) {
+    std::ifstream in(statFile);
+    std::string stat;
+    std::getline(in, stat);
+    const size_t close = stat.rfind(')');
+    stopped = close != std::string::npos && stat.compare(close, 3, ") T") == 0;
+    if (!stopped) ::usleep(10000);
+  }
+  for (int signal : signals) {
+    if (stopped) ::kill(pid, signal);
+  }
+  ::kill(pid, SIGCONT);
+  return stopped;
 }
 
 CommandResult runCommand(const CommandSpec& invocation) {

@@ -40,6 +40,11 @@ pid_t startCommand(const CommandSpec& invocation, const std::string& outputFile)
 // Waits for a started child; fills exitCode or signal.
 CommandResult waitCommand(pid_t pid);
 
+// Stops a started child, sends it the signals while it is stopped and lets it go on, so that
+// all of them arrive before it can act on the first. Two of the same signal would arrive as one.
+// False when the child could not be stopped (or had ended) within 5 s.
+bool sendWhileStopped(pid_t pid, const std::vector<int>& signals);
+
 }  // namespace ztest
 
 #endif
