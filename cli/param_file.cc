@@ -1,4 +1,5 @@
 #include "param_file.h"
+#include "base/numbers.h"
 
 #include <cerrno>
 #include <climits>
@@ -72,12 +73,9 @@ const KeySpec* findKey(const std::string& name) {
 }
 
 bool parseInt(const std::string& text, int32_t& out) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return false;
-  out = static_cast<int32_t>(value);
+  int value = 0;
+  if (!zarezodud::parseInt(text, INT32_MIN, INT32_MAX, value)) return false;
+  out = value;
   return true;
 }
 

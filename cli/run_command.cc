@@ -9,6 +9,8 @@
 #include <iostream>
 #include <memory>
 
+#include "base/atomic_file.h"
+#include "base/numbers.h"
 #include "commands.h"
 #include "database_lock.h"
 #include "engine/ini_file_processor.h"
@@ -124,10 +126,8 @@ bool parseBackend(const std::string& text, std::string& recordFile) {
 
 int64_t recordDelayMs() {
   const char* text = std::getenv("ZAREZODUD_RECORD_DELAY_MS");
-  if (text == nullptr || *text == '\0') return 0;
-  char* end = nullptr;
-  const long long value = std::strtoll(text, &end, 10);
-  return (*end == '\0' && value > 0 && value < 60000) ? value : 0;
+  int64_t value = 0;
+  return text != nullptr && zarezodud::parseDecimal(text, 1, 59999, value) ? value : 0;
 }
 
 // Writes the JSON report; false (with the reason printed) when it could not be written.
@@ -161,12 +161,9 @@ bool writeReport(const std::string& path, const RunJournalIdentity& identity,
     w.endObject();
     return w.flush();
   };
-  std::string error;
-  if (!writeFileAtomically(path, produce, error)) {
-    printError("cannot write the run report: " + error);
-    return false;
-  }
-  return true;
+  const zarezodud::Status written = zarezodud::writeFileAtomically(path, produce);
+  if (!written.ok()) printError("cannot write the run report: " + written.message());
+  return written.ok();
 }
 
 int usage(const std::string& message) {
@@ -445,8 +442,10 @@ int runPhase(RunOptions options) {
                "); it stays usable as it is.");
   }
   const std::string xmlPath = xmlBeside(options.reportFile);
-  bool reported = writeFileAtomically(xmlPath, processor->getUpgradePhase().serialize(), error);
-  if (!reported) printError("cannot write the script results: " + error);
+  const zarezodud::Status resultsWritten =
+      zarezodud::writeFileAtomically(xmlPath, processor->getUpgradePhase().serialize());
+  bool reported = resultsWritten.ok();
+  if (!reported) printError("cannot write the script results: " + resultsWritten.message());
   reported = writeReport(options.reportFile, identity, observer, resuming, succeeded, returnCode, exitCode,
                          interruptedBy, xmlPath, processor->getUpgradePhase()) &&
              reported;

@@ -44,40 +44,4 @@ RunJournalIdentity identityOf(const ZARezodudParams& params, const std::string& 
   return identity;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error) {
-  return writeFileAtomically(
-      path, [&text](const std::function<bool(std::string_view)>& write) { return write(text); }, error);
-}
-
-bool writeFileAtomically(const std::string& path,
-                         const std::function<bool(const std::function<bool(std::string_view)>&)>& produce,
-                         std::string& error) {
-  const std::string target = path.find('/') == std::string::npos ? "./" + path : path;
-  zarezodud::ReplacementFile file;
-  if (!file.create(target, ".zarezodud-")) {
-    error = "cannot create a temporary file beside [" + path + "]: " + std::strerror(errno);
-    return false;
-  }
-  FILE* stream = file.stream();
-  const auto write = [stream](std::string_view piece) {
-    return std::fwrite(piece.data(), 1, piece.size(), stream) == piece.size();
-  };
-  if (!produce(write)) {
-    error = "cannot write [" + file.path() + "]";
-    file.discard();
-    return false;
-  }
-  switch (file.commit()) {
-    case zarezodud::ReplacementFile::CommitResult::kDone:
-      return true;
-    case zarezodud::ReplacementFile::CommitResult::kWriteFailed:
-      error = "cannot write [" + path + "] (disk full?)";
-      return false;
-    case zarezodud::ReplacementFile::CommitResult::kRenameFailed:
-      error = "cannot replace [" + path + "]";
-      return false;
-  }
-  return false;
-}
-
 }  // namespace zcli

@@ -32,14 +32,6 @@ struct RunSettings {
 RunJournalIdentity identityOf(const ZARezodudParams& params, const std::string& paramsFile,
                               const std::string& phase);
 
-// Replaces path with text atomically. False with error naming the file.
-bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error);
-// The same with the content written piece by piece: produce gets a function that writes one
-// piece (and returns false once a write failed) and returns false when it could not finish.
-bool writeFileAtomically(const std::string& path,
-                         const std::function<bool(const std::function<bool(std::string_view)>&)>& produce,
-                         std::string& error);
-
 }  // namespace zcli
 
 #endif

@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
+#include "base/errno_text.h"
 #include "base/random_text.h"
 
 namespace zarezodud {
@@ -46,7 +49,7 @@ DirectoryLock::~DirectoryLock() {
 
 ReplacementFile::~ReplacementFile() { discard(); }
 
-bool ReplacementFile::create(const std::string& target, const char* prefix) {
+bool ReplacementFile::create(const std::string& target, const char* prefix, std::optional<mode_t> mode) {
   discard();
   target_ = target;
   const std::string base = target.substr(0, target.rfind('/') + 1) + prefix;
@@ -64,10 +67,13 @@ bool ReplacementFile::create(const std::string& target, const char* prefix) {
     }
     tempPath_ = candidate;
     targetExisted_ = targetExists;
-    if (haveTargetInfo && fchmod(fd, targetInfo.st_mode & 07777) != 0) {
+    const bool setMode = mode.has_value() || haveTargetInfo;
+    if (setMode && fchmod(fd, mode ? *mode : (targetInfo.st_mode & 07777)) != 0) {
+      const int saved = errno;
       close(fd);
       unlink(tempPath_.c_str());
       tempPath_.clear();
+      errno = saved;
       return false;
     }
     stream_ = fdopen(fd, "w");
@@ -109,6 +115,38 @@ void ReplacementFile::discard() {
     unlink(tempPath_.c_str());
     tempPath_.clear();
   }
+}
+
+Status writeFileAtomically(const std::string& path, const ContentProducer& produce,
+                           std::optional<mode_t> mode) {
+  const std::string target = path.find('/') == std::string::npos ? "./" + path : path;
+  ReplacementFile file;
+  if (!file.create(target, ".zarezodud-", mode)) {
+    return Status::Error(errnoMessage("cannot create a temporary file beside", path, errno));
+  }
+  FILE* stream = file.stream();
+  const auto write = [stream](std::string_view piece) {
+    return std::fwrite(piece.data(), 1, piece.size(), stream) == piece.size();
+  };
+  if (!produce(write)) {
+    const int saved = errno;
+    file.discard();
+    return Status::Error(errnoMessage("cannot write", path, saved));
+  }
+  switch (file.commit()) {
+    case ReplacementFile::CommitResult::kDone:
+      return Status::Ok();
+    case ReplacementFile::CommitResult::kWriteFailed:
+      return Status::Error(errnoMessage("cannot write", path, errno));
+    case ReplacementFile::CommitResult::kRenameFailed:
+      break;
+  }
+  return Status::Error(errnoMessage("cannot replace", path, errno));
+}
+
+Status writeFileAtomically(const std::string& path, std::string_view content, std::optional<mode_t> mode) {
+  return writeFileAtomically(
+      path, [content](const std::function<bool(std::string_view)>& write) { return write(content); }, mode);
 }
 
 }  // namespace zarezodud

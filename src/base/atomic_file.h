@@ -2,7 +2,8 @@
 // target's place with one atomic rename, so that readers see the old or the new content and
 // never a partial file, and a failed write leaves the target and the directory as they were.
 // Also the directory lock that makes read-modify-write cycles of concurrent writers in one
-// directory take turns.
+// directory take turns, and writeFileAtomically, the one routine by which the library replaces
+// a whole file (registry files, certificates and keys, reports, the profile store's rewrite).
 //
 // Thread-safety: an object belongs to one thread. Objects for the same target in different
 // threads or processes do not disturb each other: each has its own temporary name.
@@ -10,8 +11,14 @@
 #define ZAREZODUD_BASE_ATOMIC_FILE_H
 
 #include <stdio.h>
+#include <sys/types.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "base/status.h"
 
 namespace zarezodud {
 
@@ -48,10 +55,11 @@ class ReplacementFile {
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
   // Creates "<directory of target>/<prefix>" followed by six random characters, exclusively
-  // (an existing name is never reused), open for writing. Its permission bits are those of
-  // target when target exists, else 0666 less the process umask. Returns false (nothing
-  // created) when the file cannot be created. Precondition: target contains a '/'.
-  bool create(const std::string& target, const char* prefix);
+  // (an existing name is never reused), open for writing. Its permission bits are mode when
+  // given, else those of target when target exists, else 0666 less the process umask. Returns
+  // false (nothing created, errno set) when the file cannot be created. Precondition: target
+  // contains a '/'.
+  bool create(const std::string& target, const char* prefix, std::optional<mode_t> mode = std::nullopt);
 
   // The open stream to write the new content to; owned by this object. Null before create().
   FILE* stream() const { return stream_; }
@@ -74,6 +82,16 @@ class ReplacementFile {
   FILE* stream_ = nullptr;
   bool targetExisted_ = false;
 };
+
+// Writes what produce hands to its writer into a new file beside path and puts it in path's
+// place (ReplacementFile): readers see the old or the whole new content, never a part, and a
+// failure leaves path as it was and no temporary file behind. Permission bits as for
+// ReplacementFile::create. A failure's message names path and the reason.
+using ContentProducer = std::function<bool(const std::function<bool(std::string_view)>& write)>;
+Status writeFileAtomically(const std::string& path, const ContentProducer& produce,
+                           std::optional<mode_t> mode = std::nullopt);
+Status writeFileAtomically(const std::string& path, std::string_view content,
+                           std::optional<mode_t> mode = std::nullopt);
 
 }  // namespace zarezodud
 

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "base/errno_text.h"
+
 namespace zarezodud {
 namespace fdio {
 
@@ -40,12 +42,6 @@ int ScopedFd::release() {
   const int fd = fd_;
   fd_ = -1;
   return fd;
-}
-
-std::string errnoMessage(const std::string& what, const std::string& path, int err) {
-  char buffer[256];
-  const char* text = strerror_r(err, buffer, sizeof buffer);
-  return what + " [" + path + "]: " + text;
 }
 
 bool readAll(int fd, const std::string& path, std::string* out, std::string* error) {

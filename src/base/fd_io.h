@@ -32,9 +32,6 @@ class ScopedFd {
   int fd_ = -1;
 };
 
-// "<what> [<path>]: <strerror(err)>", the form of every system-call failure message.
-std::string errnoMessage(const std::string& what, const std::string& path, int err);
-
 // Reads from the current position to end of file into out. False with a message on error.
 bool readAll(int fd, const std::string& path, std::string* out, std::string* error);
 

@@ -2,9 +2,7 @@
 
 namespace zarezodud {
 
-bool isTrimSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\n' || c == '\r';
-}
+bool isTrimSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\n' || c == '\r'; }
 
 std::string trimCopy(std::string_view text) {
   size_t begin = 0;

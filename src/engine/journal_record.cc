@@ -1,4 +1,6 @@
 #include "engine/journal_record.h"
+#include "base/numbers.h"
+#include "base/errno_text.h"
 
 #include <errno.h>
 #include <unistd.h>
@@ -174,15 +176,8 @@ std::string JournalRecord::text(std::string_view name) const {
 int64_t JournalRecord::number(std::string_view name, int64_t fallback) const {
   const std::string* value = find(name);
   if (value == nullptr || value->empty()) return fallback;
-  size_t i = (*value)[0] == '-' ? 1 : 0;
-  if (i == value->size()) return fallback;
   int64_t result = 0;
-  for (; i < value->size(); ++i) {
-    const char c = (*value)[i];
-    if (c < '0' || c > '9' || result > (INT64_MAX - 9) / 10) return fallback;
-    result = result * 10 + (c - '0');
-  }
-  return (*value)[0] == '-' ? -result : result;
+  return zarezodud::parseDecimal(*value, -INT64_MAX, INT64_MAX, result) ? result : fallback;
 }
 
 std::string JournalRecord::encode() const {
@@ -242,7 +237,7 @@ bool JournalReader::fill() {
     const ssize_t got = ::read(m_fd, chunk, sizeof chunk);
     if (got < 0) {
       if (errno == EINTR) continue;
-      m_error = "cannot read [" + m_path + "]: " + std::strerror(errno);
+      m_error = zarezodud::errnoMessage("cannot read", m_path, errno);
       m_eof = true;
       return false;
     }

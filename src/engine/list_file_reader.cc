@@ -1,4 +1,5 @@
 #include "engine/list_file_reader.h"
+#include "base/errno_text.h"
 
 #include <unistd.h>
 
@@ -29,14 +30,14 @@ bool ListFileReader::open(const std::string& path) {
   const int fd = openRegularFile(path, error, &systemError);
   if (fd < 0) {
     m_error = systemError != 0 ? formatMessage("List file [%s] cannot be opened: %s.", path.c_str(),
-                                               std::strerror(systemError))
+                                               zarezodud::errnoText(systemError).c_str())
                                : "List file " + error;
     return false;
   }
   m_file = ::fdopen(fd, "r");
   if (m_file == nullptr) {
     ::close(fd);
-    m_error = formatMessage("List file [%s] cannot be opened: %s.", path.c_str(), std::strerror(errno));
+    m_error = formatMessage("List file [%s] cannot be opened: %s.", path.c_str(), zarezodud::errnoText(errno).c_str());
     return false;
   }
   m_buffer.resize(std::size_t{64} * 1024);
@@ -59,7 +60,7 @@ bool ListFileReader::readLine(std::string& line) {
       m_pos = 0;
       if (m_len == 0) {
         if (std::ferror(m_file)) {
-          fail(formatMessage("List file [%s] could not be read: %s.", m_path.c_str(), std::strerror(errno)));
+          fail(formatMessage("List file [%s] could not be read: %s.", m_path.c_str(), zarezodud::errnoText(errno).c_str()));
           return false;
         }
         m_eof = true;

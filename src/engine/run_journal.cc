@@ -1,4 +1,6 @@
 #include "engine/run_journal.h"
+#include "base/numbers.h"
+#include "base/errno_text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,14 +34,11 @@ std::string numbered(int occurrence, const std::string& name) {
 // "<occurrence>:<name>"; false when the text has no such form.
 bool splitNumbered(const std::string& text, int& occurrence, std::string& name) {
   const size_t colon = text.find(':');
-  if (colon == 0 || colon == std::string::npos || colon > 9) return false;
-  occurrence = 0;
-  for (size_t i = 0; i < colon; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    occurrence = occurrence * 10 + (text[i] - '0');
+  if (colon == std::string::npos || !zarezodud::parseInt(std::string_view(text).substr(0, colon), 1, 999999999, occurrence)) {
+    return false;
   }
   name = text.substr(colon + 1);
-  return occurrence > 0;
+  return true;
 }
 
 // The position fields, as deep as where goes: phase and sub-modules always, then the stage, the
@@ -181,7 +180,7 @@ bool openTrusted(const std::string& path, int flags, zarezodud::fdio::ScopedFd& 
   fd =
       zarezodud::fdio::ScopedFd(::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
   if (!fd.valid()) {
-    error = zarezodud::fdio::errnoMessage("cannot open the run journal", path, errno);
+    error = zarezodud::errnoMessage("cannot open the run journal", path, errno);
     return false;
   }
   std::string why;
@@ -419,7 +418,7 @@ bool RunJournal::compact() {
   std::string error;
   zarezodud::fdio::ScopedFd in(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   if (!in.valid()) {
-    m_compactionError = zarezodud::fdio::errnoMessage("cannot read", m_path, errno);
+    m_compactionError = zarezodud::errnoMessage("cannot read", m_path, errno);
     return false;
   }
   struct Extent {
@@ -473,7 +472,7 @@ bool RunJournal::compact() {
           ::pread(in.get(), &pending[at + got], extent.length - got, static_cast<off_t>(extent.offset + got));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        error = zarezodud::fdio::errnoMessage("cannot read", m_path, n < 0 ? errno : EIO);
+        error = zarezodud::errnoMessage("cannot read", m_path, n < 0 ? errno : EIO);
         ok = false;
       } else {
         got += static_cast<size_t>(n);

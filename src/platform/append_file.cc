@@ -1,4 +1,5 @@
 #include "platform/append_file.h"
+#include "base/errno_text.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -17,12 +18,12 @@ bool AppendFile::openExisting(const std::string& path, std::string& error) {
   discard();
   fdio::ScopedFd fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
   if (!fd.valid()) {
-    error = fdio::errnoMessage("cannot open", path, errno);
+    error = errnoMessage("cannot open", path, errno);
     return false;
   }
   struct stat info;
   if (::fstat(fd.get(), &info) != 0) {
-    error = fdio::errnoMessage("cannot examine", path, errno);
+    error = errnoMessage("cannot examine", path, errno);
     return false;
   }
   m_fd = std::move(fd);
@@ -40,7 +41,7 @@ bool AppendFile::createBeside(const std::string& target, std::string& error) {
         ::open(candidate.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.valid()) {
       if (errno == EEXIST) continue;
-      error = fdio::errnoMessage("cannot create", candidate, errno);
+      error = errnoMessage("cannot create", candidate, errno);
       return false;
     }
     m_fd = std::move(fd);
@@ -55,7 +56,7 @@ bool AppendFile::createBeside(const std::string& target, std::string& error) {
 
 bool AppendFile::replace(const std::string& target, std::string& error) {
   if (::rename(m_path.c_str(), target.c_str()) != 0) {
-    error = fdio::errnoMessage("cannot rename [" + m_path + "] to", target, errno);
+    error = errnoMessage("cannot rename [" + m_path + "] to", target, errno);
     return false;
   }
   m_path = target;
@@ -71,7 +72,7 @@ bool AppendFile::append(std::string_view bytes, std::string& error) {
     const ssize_t put = ::write(m_fd.get(), cursor, left);
     if (put < 0) {
       if (errno == EINTR) continue;
-      error = fdio::errnoMessage("cannot write", m_path, errno);
+      error = errnoMessage("cannot write", m_path, errno);
       // A piece written in part would end the file with a torn record: take it back.
       if (left != bytes.size()) (void)::ftruncate(m_fd.get(), static_cast<off_t>(m_size));
       return false;
@@ -85,7 +86,7 @@ bool AppendFile::append(std::string_view bytes, std::string& error) {
 
 bool AppendFile::syncData(std::string& error) {
   if (::fdatasync(m_fd.get()) != 0) {
-    error = fdio::errnoMessage("cannot sync", m_path, errno);
+    error = errnoMessage("cannot sync", m_path, errno);
     return false;
   }
   return true;
@@ -93,7 +94,7 @@ bool AppendFile::syncData(std::string& error) {
 
 bool AppendFile::truncate(uint64_t size, std::string& error) {
   if (::ftruncate(m_fd.get(), static_cast<off_t>(size)) != 0) {
-    error = fdio::errnoMessage("cannot truncate", m_path, errno);
+    error = errnoMessage("cannot truncate", m_path, errno);
     return false;
   }
   m_size = size;

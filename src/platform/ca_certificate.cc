@@ -16,6 +16,9 @@
 #include <memory>
 #include <vector>
 
+#include "base/atomic_file.h"
+#include "base/errno_text.h"
+
 namespace zarezodud {
 
 namespace {
@@ -52,7 +55,9 @@ std::string cryptoError(const std::string& what) {
   return what + ": " + (reason.empty() ? std::string("unknown libcrypto error") : reason);
 }
 
-std::string errnoText(const std::string& what, int errnum) { return what + ": " + std::strerror(errnum); }
+std::string errnoText(const std::string& what, int errnum) {
+  return what + ": " + zarezodud::errnoText(errnum);
+}
 
 bool addExtension(X509* certificate, int nid, const char* value, std::string& error) {
   X509V3_CTX context;
@@ -111,35 +116,6 @@ bool pemText(Write write, std::vector<char>& text, const char* what, std::string
   return true;
 }
 
-// Writes bytes to a fresh temporary file beside path with mode, flushes it and renames it
-// over path. The temporary file never outlives a failure.
-bool writeFileAtomically(const std::string& path, std::vector<char>& bytes, mode_t mode, std::string& error) {
-  std::vector<char> temp(path.begin(), path.end());
-  const char suffix[] = ".tmpXXXXXX";
-  temp.insert(temp.end(), suffix, suffix + sizeof suffix);
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    error = errnoText("Cannot create a temporary file for [" + path + "]", errno);
-    return false;
-  }
-  const std::string tempPath(temp.data());
-  bool ok = fchmod(fd, mode) == 0;
-  std::size_t written = 0;
-  while (ok && written < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) written += static_cast<std::size_t>(n);
-  }
-  ok = ok && fsync(fd) == 0;
-  const int savedErrno = errno;
-  ok = close(fd) == 0 && ok;
-  if (ok && rename(tempPath.c_str(), path.c_str()) == 0) return true;
-  error = errnoText("Cannot write [" + path + "]", ok ? errno : savedErrno);
-  unlink(tempPath.c_str());
-  return false;
-}
-
 }  // namespace
 
 bool ensureCACertificate(const std::string& directory, std::string& error) {
@@ -170,10 +146,16 @@ bool ensureCACertificate(const std::string& directory, std::string& error) {
           keyText, "CA key", error) &&
       pemText([&certificate](BIO* bio) { return PEM_write_bio_X509(bio, certificate.get()) == 1; },
               certificateText, "CA certificate", error);
-  const bool written = encoded && writeFileAtomically(keyPath, keyText, 0600, error) &&
-                       writeFileAtomically(certificatePath, certificateText, 0644, error);
+  Status written = encoded
+                       ? writeFileAtomically(keyPath, std::string_view(keyText.data(), keyText.size()), 0600)
+                       : Status::Error(error);
+  if (written.ok()) {
+    written = writeFileAtomically(certificatePath,
+                                  std::string_view(certificateText.data(), certificateText.size()), 0644);
+  }
+  if (!written.ok()) error = written.message();
   OPENSSL_cleanse(keyText.data(), keyText.size());
-  return written;
+  return written.ok();
 }
 
 }  // namespace zarezodud

@@ -1,4 +1,5 @@
 #include "platform/connection_string_rules.h"
+#include "base/numbers.h"
 
 #include <cctype>
 #include <vector>
@@ -272,14 +273,8 @@ std::string maskPasswords(std::string_view text) {
 int loginTimeoutSeconds(const char* envValue) {
   constexpr int kDefault = 30;
   if (envValue == nullptr) return kDefault;
-  const std::string text = trimCopy(envValue);
-  if (text.empty() || text.size() > 4) return kDefault;
   int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return kDefault;
-    value = value * 10 + (c - '0');
-  }
-  return (value >= 1 && value <= 3600) ? value : kDefault;
+  return parseInt(trimCopy(envValue), 1, 3600, value) ? value : kDefault;
 }
 
 }  // namespace zarezodud

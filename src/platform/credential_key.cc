@@ -1,4 +1,5 @@
 #include "platform/credential_key.h"
+#include "base/errno_text.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -26,12 +27,12 @@ ReadResult readKey(const std::string& path, SecretBytes* key, std::string* error
   ScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   if (!file.valid()) {
     if (errno == ENOENT) return ReadResult::kMissing;
-    *error = fdio::errnoMessage("cannot open credential key", path, errno);
+    *error = errnoMessage("cannot open credential key", path, errno);
     return ReadResult::kFailed;
   }
   struct stat info;
   if (::fstat(file.get(), &info) != 0) {
-    *error = fdio::errnoMessage("cannot inspect credential key", path, errno);
+    *error = errnoMessage("cannot inspect credential key", path, errno);
     return ReadResult::kFailed;
   }
   if (!S_ISREG(info.st_mode) || info.st_size != static_cast<off_t>(kCredentialKeySize)) {
@@ -60,7 +61,7 @@ ReadResult readKey(const std::string& path, SecretBytes* key, std::string* error
     ssize_t got = ::read(file.get(), bytes.data() + have, bytes.size() - have);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      *error = fdio::errnoMessage("cannot read credential key", path, errno);
+      *error = errnoMessage("cannot read credential key", path, errno);
       return ReadResult::kFailed;
     }
     if (got == 0) {
@@ -89,25 +90,25 @@ bool createKey(const std::string& path, std::string* error) {
   name.push_back('\0');
   ScopedFd temp(::mkostemp(name.data(), O_CLOEXEC));  // mode 0600 regardless of umask
   if (!temp.valid()) {
-    *error = fdio::errnoMessage("cannot create temporary key file", pattern, errno);
+    *error = errnoMessage("cannot create temporary key file", pattern, errno);
     return false;
   }
   const std::string tempPath(name.data());
   bool ok = fdio::writeAll(temp.get(), tempPath, fresh.data(), fresh.size(), error);
   if (ok && ::fchmod(temp.get(), S_IRUSR | S_IWUSR) != 0) {
-    *error = fdio::errnoMessage("cannot set permissions of", tempPath, errno);
+    *error = errnoMessage("cannot set permissions of", tempPath, errno);
     ok = false;
   }
   if (ok && ::fsync(temp.get()) != 0) {
-    *error = fdio::errnoMessage("cannot sync", tempPath, errno);
+    *error = errnoMessage("cannot sync", tempPath, errno);
     ok = false;
   }
   if (ok && !temp.close()) {
-    *error = fdio::errnoMessage("cannot close", tempPath, errno);
+    *error = errnoMessage("cannot close", tempPath, errno);
     ok = false;
   }
   if (ok && ::link(tempPath.c_str(), path.c_str()) != 0 && errno != EEXIST) {
-    *error = fdio::errnoMessage("cannot install credential key", path, errno);
+    *error = errnoMessage("cannot install credential key", path, errno);
     ok = false;
   }
   ::unlink(tempPath.c_str());

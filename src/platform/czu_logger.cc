@@ -1,4 +1,5 @@
 #include "platform/czu_logger.h"
+#include "base/errno_text.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -74,7 +75,7 @@ class GuardedRotatingFileSink final : public spdlog::sinks::base_sink<std::mutex
       const ssize_t written = ::write(fd_, data, left);
       if (written < 0) {
         if (errno == EINTR) continue;
-        noteFailure(fdio::errnoMessage("cannot write", path_, errno));
+        noteFailure(errnoMessage("cannot write", path_, errno));
         // No half line for the next one to be glued to.
         if (size_ != lineStart && ::ftruncate(fd_, static_cast<off_t>(lineStart)) == 0) size_ = lineStart;
         return;
@@ -110,7 +111,7 @@ class GuardedRotatingFileSink final : public spdlog::sinks::base_sink<std::mutex
       const std::string target = Names::calc_filename(path_, i);
       if (::access(source.c_str(), F_OK) != 0) continue;
       if (::rename(source.c_str(), target.c_str()) != 0) {
-        noteFailure(fdio::errnoMessage("cannot rotate", source, errno));
+        noteFailure(errnoMessage("cannot rotate", source, errno));
       }
     }
     std::string error;

@@ -1,4 +1,5 @@
 #include "platform/host_lock.h"
+#include "base/errno_text.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +12,7 @@ namespace zarezodud {
 HostLock::Result HostLock::acquire(const std::string& path, std::string& error) {
   fdio::ScopedFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (!fd.valid()) {
-    error = fdio::errnoMessage("cannot open lock file", path, errno);
+    error = errnoMessage("cannot open lock file", path, errno);
     return Result::kFailed;
   }
   int rc;
@@ -24,7 +25,7 @@ HostLock::Result HostLock::acquire(const std::string& path, std::string& error) 
       error = "lock file [" + path + "] is held by another run";
       return Result::kHeldElsewhere;
     }
-    error = fdio::errnoMessage("cannot lock", path, err);
+    error = errnoMessage("cannot lock", path, err);
     return Result::kFailed;
   }
   m_fd = std::move(fd);

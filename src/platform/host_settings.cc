@@ -1,4 +1,5 @@
 #include "platform/host_settings.h"
+#include "base/numbers.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -45,14 +46,8 @@ bool validTimeout(int seconds) { return seconds >= 1 && seconds <= 3600; }
 
 // A whole decimal integer (blanks around it allowed) in [-1000000, 1000000]; fallback otherwise.
 int levelFrom(const std::string& text, int fallback) {
-  if (text.empty()) return fallback;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  while (end != nullptr && (*end == ' ' || *end == '\t')) ++end;
-  if (end == text.c_str() || end == nullptr || *end != '\0' || value < -1000000 || value > 1000000) {
-    return fallback;
-  }
-  return static_cast<int>(value);
+  int value = 0;
+  return parseInt(trimCopy(text), -1000000, 1000000, value) ? value : fallback;
 }
 
 }  // namespace

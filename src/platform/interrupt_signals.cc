@@ -1,4 +1,5 @@
 #include "platform/interrupt_signals.h"
+#include "base/errno_text.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -82,7 +83,7 @@ InterruptSignals::InterruptSignals(Handler handler) : m_handler(std::move(handle
     return;
   }
   if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-    m_error = fdio::errnoMessage("cannot create the signal pipe", "pipe", errno);
+    m_error = errnoMessage("cannot create the signal pipe", "pipe", errno);
     g_pipe[0] = g_pipe[1] = -1;
     return;
   }

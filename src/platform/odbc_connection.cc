@@ -13,6 +13,7 @@
 #include <memory>
 #include <thread>
 
+#include "base/numbers.h"
 #include "base/text_trim.h"
 #include "db/rows/rkdb_data_type_base.h"
 #include "platform/batch_deadline.h"
@@ -29,25 +30,9 @@ SQLHSTMT stmtOf(const OdbcHandle& h) { return static_cast<SQLHSTMT>(h.get()); }
 
 // Strict decimal integer (optional sign, blanks around) within 32 bits.
 bool parseInt32(const std::string& text, int& value) {
-  const std::string t = trimCopy(text);
-  if (t.empty()) return false;
-  std::size_t i = 0;
-  bool negative = false;
-  if (t[0] == '+' || t[0] == '-') {
-    negative = t[0] == '-';
-    i = 1;
-  }
-  if (i >= t.size()) return false;
-  long long v = 0;
-  for (; i < t.size(); ++i) {
-    if (t[i] < '0' || t[i] > '9') return false;
-    v = v * 10 + (t[i] - '0');
-    if (v > static_cast<long long>(INT_MAX) + 1) return false;
-  }
-  if (negative) v = -v;
-  if (v < INT_MIN || v > INT_MAX) return false;
-  value = static_cast<int>(v);
-  return true;
+  std::string t = trimCopy(text);
+  if (t.size() > 1 && t[0] == '+' && t[1] != '-') t.erase(0, 1);
+  return parseInt(t, INT_MIN, INT_MAX, value);
 }
 
 bool onlySequenceErrors(const std::vector<OdbcDiagnostic>& records) {

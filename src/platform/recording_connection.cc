@@ -1,4 +1,5 @@
 #include "platform/recording_connection.h"
+#include "base/errno_text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +16,7 @@ namespace zarezodud {
 bool RecordingSink::openJournal(const std::string& path, std::string& error) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) {
-    error = fdio::errnoMessage("cannot open journal", path, errno);
+    error = errnoMessage("cannot open journal", path, errno);
     return false;
   }
   m_journal = fdio::ScopedFd(fd);
@@ -42,7 +43,7 @@ bool RecordingSink::record(const std::string& text, bool isScript) {
     if (!fdio::writeAll(m_journal.get(), m_journalPath, line.data(), line.size(), &error)) {
       m_journalError = error;
     } else if (::fsync(m_journal.get()) != 0) {
-      m_journalError = fdio::errnoMessage("cannot sync journal", m_journalPath, errno);
+      m_journalError = errnoMessage("cannot sync journal", m_journalPath, errno);
     } else {
       ++m_journalLines;
     }

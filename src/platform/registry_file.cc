@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/atomic_file.h"
+#include "base/errno_text.h"
 #include "base/fd_io.h"
 #include "platform/registry_names.h"
 
@@ -21,7 +23,7 @@ using fdio::ScopedFd;
 bool lockWithRetry(int fd, int operation, const std::string& lockPath, std::string* error) {
   while (::flock(fd, operation) != 0) {
     if (errno == EINTR) continue;
-    *error = fdio::errnoMessage("cannot lock", lockPath, errno);
+    *error = errnoMessage("cannot lock", lockPath, errno);
     return false;
   }
   return true;
@@ -34,12 +36,12 @@ bool readExisting(const std::string& path, std::string* text, mode_t* mode, std:
   ScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file.valid()) {
     if (errno == ENOENT) return true;
-    *error = fdio::errnoMessage("cannot open registry file", path, errno);
+    *error = errnoMessage("cannot open registry file", path, errno);
     return false;
   }
   struct stat info;
   if (::fstat(file.get(), &info) != 0) {
-    *error = fdio::errnoMessage("cannot inspect registry file", path, errno);
+    *error = errnoMessage("cannot inspect registry file", path, errno);
     return false;
   }
   if (!S_ISREG(info.st_mode)) {
@@ -48,26 +50,6 @@ bool readExisting(const std::string& path, std::string* text, mode_t* mode, std:
   }
   if (mode != nullptr) *mode = info.st_mode & 07777;
   return fdio::readAll(file.get(), path, text, error);
-}
-
-// Removes the temporary file unless it has been renamed into place.
-class TempFileGuard {
- public:
-  explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
-  ~TempFileGuard() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  TempFileGuard(const TempFileGuard&) = delete;
-  TempFileGuard& operator=(const TempFileGuard&) = delete;
-  void release() { path_.clear(); }
-
- private:
-  std::string path_;
-};
-
-std::string baseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -97,7 +79,7 @@ bool RegistryFile::update(const Change& change, std::string* error) const {
   const std::string lockPath = path_ + registry_names::kLockSuffix;
   ScopedFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!lock.valid()) {
-    *error = fdio::errnoMessage("cannot open lock file", lockPath, errno);
+    *error = errnoMessage("cannot open lock file", lockPath, errno);
     return false;
   }
   if (!lockWithRetry(lock.get(), LOCK_EX, lockPath, error)) return false;
@@ -109,38 +91,11 @@ bool RegistryFile::update(const Change& change, std::string* error) const {
   if (!change(&content, error)) return false;
   const std::string newText = formatRegistryText(content);
 
-  std::string tempPattern = directory + "/." + baseName(path_) + ".tmp.XXXXXX";
-  std::vector<char> tempName(tempPattern.begin(), tempPattern.end());
-  tempName.push_back('\0');
-  ScopedFd temp(::mkostemp(tempName.data(), O_CLOEXEC));
-  if (!temp.valid()) {
-    *error = fdio::errnoMessage("cannot create temporary file", tempPattern, errno);
-    return false;
-  }
-  const std::string tempPath(tempName.data());
-  TempFileGuard guard(tempPath);
-
-  if (!fdio::writeAll(temp.get(), tempPath, newText.data(), newText.size(), error)) return false;
-  if (::fchmod(temp.get(), mode) != 0) {
-    *error = fdio::errnoMessage("cannot set permissions of", tempPath, errno);
-    return false;
-  }
-  if (::fsync(temp.get()) != 0) {
-    *error = fdio::errnoMessage("cannot sync", tempPath, errno);
-    return false;
-  }
-  if (!temp.close()) {
-    *error = fdio::errnoMessage("cannot close", tempPath, errno);
-    return false;
-  }
-  if (::rename(tempPath.c_str(), path_.c_str()) != 0) {
-    *error = fdio::errnoMessage("cannot replace registry file", path_, errno);
-    return false;
-  }
-  guard.release();
-  // The new file is in place; a failed directory sync is still reported, since the change
-  // might not survive a crash.
-  return fdio::syncDirectory(directory, error);
+  // A new file beside the old one, synced, renamed into its place, the directory synced: a
+  // reader sees the old or the new registry, never a part of one.
+  const Status written = writeFileAtomically(path_, newText, mode);
+  if (!written.ok()) *error = written.message();
+  return written.ok();
 }
 
 }  // namespace zarezodud

@@ -1,4 +1,5 @@
 #include "platform/registry_format.h"
+#include "base/numbers.h"
 
 #include <optional>
 #include <utility>
@@ -41,14 +42,8 @@ int hexDigit(char c) {
 }
 
 bool parseNumber(std::string_view digits, unsigned long long* out) {
-  if (digits.empty()) return false;
-  unsigned long long value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return false;
-    unsigned digit = static_cast<unsigned>(c - '0');
-    if (value > (~0ULL - digit) / 10) return false;  // would pass 2^64-1
-    value = value * 10 + digit;
-  }
+  std::uint64_t value = 0;
+  if (!parseUnsigned(digits, UINT64_MAX, value)) return false;
   *out = value;
   return true;
 }

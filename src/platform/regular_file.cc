@@ -1,4 +1,5 @@
 #include "platform/regular_file.h"
+#include "base/errno_text.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -32,7 +33,7 @@ std::string notRegular(const std::string& path, mode_t mode) {
 bool checkRegularFile(const std::string& path, std::string& error) {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) {
-    error = fdio::errnoMessage("cannot examine", path, errno);
+    error = errnoMessage("cannot examine", path, errno);
     return false;
   }
   if (!S_ISREG(info.st_mode)) {
@@ -49,7 +50,7 @@ int openRegularFile(const std::string& path, std::string& error, int* systemErro
   if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
     const int err = errno;
     if (systemError != nullptr) *systemError = err;
-    error = fdio::errnoMessage(fd.valid() ? "cannot examine" : "cannot open", path, err);
+    error = errnoMessage(fd.valid() ? "cannot examine" : "cannot open", path, err);
     return -1;
   }
   if (!S_ISREG(info.st_mode)) {
@@ -67,12 +68,12 @@ FileReadResult readRegularFile(const std::string& path, std::string& bytes, std:
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   fdio::ScopedFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (!fd.valid()) {
-    error = fdio::errnoMessage("cannot open", path, errno);
+    error = errnoMessage("cannot open", path, errno);
     return FileReadResult::kCannotOpen;
   }
   struct stat info;
   if (::fstat(fd.get(), &info) != 0) {
-    error = fdio::errnoMessage("cannot examine", path, errno);
+    error = errnoMessage("cannot examine", path, errno);
     return FileReadResult::kCannotOpen;
   }
   if (!S_ISREG(info.st_mode)) {
@@ -87,7 +88,7 @@ FileReadResult readRegularFile(const std::string& path, std::string& bytes, std:
     const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
     if (got < 0) {
       if (errno == EINTR) continue;
-      error = fdio::errnoMessage("cannot read", path, errno);
+      error = errnoMessage("cannot read", path, errno);
       return FileReadResult::kReadFailed;
     }
     if (got == 0) break;

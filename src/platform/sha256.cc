@@ -1,4 +1,5 @@
 #include "platform/sha256.h"
+#include "base/errno_text.h"
 
 #include <openssl/evp.h>
 
@@ -84,7 +85,7 @@ std::string sha256Hex(std::string_view data) {
 bool sha256File(const std::string& path, std::string& hex, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = "cannot read [" + path + "]: " + std::strerror(errno);
+    error = errnoMessage("cannot read", path, errno);
     return false;
   }
   char buffer[65536];

@@ -1,4 +1,5 @@
 #include "platform/shared_directory.h"
+#include "base/errno_text.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -27,7 +28,7 @@ int openRefusingPlantedLinks(const std::string& path, int flags, mode_t mode, st
     error =
         "[" + path + "] is a symbolic link in a directory that other users can write; refusing to follow it.";
   } else {
-    error = fdio::errnoMessage("cannot open", path, err);
+    error = errnoMessage("cannot open", path, err);
   }
   errno = err;
   return -1;

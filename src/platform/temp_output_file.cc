@@ -1,4 +1,5 @@
 #include "platform/temp_output_file.h"
+#include "base/errno_text.h"
 
 #include "platform/host_settings.h"
 
@@ -15,13 +16,6 @@ namespace zarezodud {
 namespace {
 
 const char kFileName[] = "tempOutputFile.txt";
-
-std::string errnoText(int err) {
-  char buf[256];
-  // GNU strerror_r returns the message pointer (which may or may not be buf).
-  const char* msg = strerror_r(err, buf, sizeof buf);
-  return msg ? msg : "unknown error";
-}
 
 std::string withoutTrailingSlash(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();

@@ -1,4 +1,5 @@
 #include "platform/trusted_path.h"
+#include "base/errno_text.h"
 
 #include <errno.h>
 #include <sys/stat.h>
@@ -32,7 +33,7 @@ std::string ownerText(uid_t owner) {
 bool checkTrustedFile(int fd, const std::string& path, std::string& error) {
   struct stat info;
   if (::fstat(fd, &info) != 0) {
-    error = fdio::errnoMessage("cannot examine", path, errno);
+    error = errnoMessage("cannot examine", path, errno);
     return false;
   }
   if (!S_ISREG(info.st_mode)) {
@@ -64,7 +65,7 @@ bool checkTrustedDirectory(const std::string& directory, std::string& error) {
     const std::string text = path.string();
     struct stat info;
     if (::stat(text.c_str(), &info) != 0) {
-      error = fdio::errnoMessage("cannot examine", text, errno);
+      error = errnoMessage("cannot examine", text, errno);
       return false;
     }
     if (!S_ISDIR(info.st_mode)) {

@@ -65,23 +65,6 @@ TEST(RunStateTest, IdentityNamesTheFirstDifferenceAndSkipsWhatIsNotKnownYet) {
   EXPECT_EQ(now.differenceFrom(stored), "phase: [UpgradeDB] now [PreUpgrade]");
 }
 
-TEST(RunStateTest, WriteReplacesTheFileAndLeavesNoTemporaryFiles) {
-  ztest::TempDir dir;
-  const std::string path = dir.file("report.json");
-  std::string error;
-  ASSERT_TRUE(zcli::writeFileAtomically(path, "one", error)) << error;
-  ASSERT_TRUE(zcli::writeFileAtomically(path, "two", error)) << error;
-  EXPECT_EQ(ztest::readFile(path), "two");
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-    (void)entry;
-    ++files;
-  }
-  EXPECT_EQ(files, 1);
-  EXPECT_FALSE(zcli::writeFileAtomically(dir.file("no/such/dir/report.json"), "x", error));
-  EXPECT_NE(error.find("report.json"), std::string::npos);
-}
-
 TEST(StateDirectoryTest, DefaultsByUserAndIsCreatedPrivate) {
   EXPECT_EQ(zcli::defaultStateDirectory(0, "/x/state", "/root"), "/var/lib/zarezodud");
   EXPECT_EQ(zcli::defaultStateDirectory(1000, "/x/state", "/home/u"), "/x/state/zarezodud");

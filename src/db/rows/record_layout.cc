@@ -1,4 +1,5 @@
 #include "db/rows/record_layout.h"
+#include "base/numbers.h"
 
 #include <cstring>
 
@@ -14,13 +15,10 @@ std::size_t alignUp(std::size_t offset, std::size_t alignment) {
 }
 
 bool parseSize(const std::string& digits, std::size_t& size) {
-  if (digits.empty() || digits.size() > 9) return false;
-  size = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return false;
-    size = size * 10 + static_cast<std::size_t>(c - '0');
-  }
-  return size > 0;
+  std::uint64_t value = 0;
+  if (!parseUnsigned(digits, 999999999, value) || value == 0) return false;
+  size = static_cast<std::size_t>(value);
+  return true;
 }
 
 bool isCleared(const RKTIMESTAMP_STRUCT& ts) { return ts == RKTIMESTAMP_STRUCT{}; }
