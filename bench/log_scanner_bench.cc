@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "log/log_scanner.h"
 #include "log/utility_logger.h"
 #include "script_output.h"

@@ -41,7 +41,7 @@ class NoOpConnection : public RKSimpleDBConnObject {
   int executeWithParams(const std::string&, const std::vector<zarezodud::SQLParam>&) override { return 0; }
   int getSingleRowIntResult(int&) override { return 1; }
   int getSingleRowStringResult(std::string&) override { return 1; }
-  int RKDBVar_addCol(zarezodud::RKDBDataTypeBase*, int) override { return 0; }
+  int RKDBVar_addCol(zarezodud::ColumnTarget*, int) override { return 0; }
   int RKDBVar_bind() override { return 1; }
   int getNextRow() override { return 1; }
   int closeCursor() override { return 0; }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "json_writer.h"
 
 namespace zcli {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "commands.h"
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "json_writer.h"
 #include "result_json.h"
 #include "log/utility_logger.h"

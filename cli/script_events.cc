@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 
 namespace zcli {
 

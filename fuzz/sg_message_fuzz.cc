@@ -3,7 +3,7 @@
 // the message unchanged and give a reason; an accepted one must survive its own XML form.
 #include <string>
 
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "fuzz_support.h"
 #include "platform/sg_message_base.h"
 

@@ -20,7 +20,7 @@
 
 #include "db/return_codes.h"
 #include "engine/ini_file_processor.h"
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "engine/script_observer.h"
 #include "engine/zarezodud_params.h"
 #include "log/zarezodud_logger.h"

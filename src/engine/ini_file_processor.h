@@ -25,7 +25,7 @@
 #include "engine/phase_chain.h"
 #include "engine/phase_section.h"
 #include "engine/product_info.h"
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "engine/script_observer.h"
 #include "engine/script_position.h"
 #include "engine/zarezodud_params.h"

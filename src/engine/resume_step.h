@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 
 namespace zarezodud {
 

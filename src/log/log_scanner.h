@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "log/scan_expressions.h"
 #include "log/utility_logger.h"
 

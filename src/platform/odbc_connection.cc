@@ -15,7 +15,7 @@
 
 #include "base/numbers.h"
 #include "base/text_trim.h"
-#include "db/rows/rkdb_data_type_base.h"
+#include "platform/column_target.h"
 #include "platform/batch_deadline.h"
 #include "platform/batch_splitter.h"
 #include "platform/connection_string_rules.h"
@@ -644,7 +644,7 @@ int OdbcConnection::getSingleRowStringResult(std::string& value) {
   }
 }
 
-int OdbcConnection::RKDBVar_addCol(RKDBDataTypeBase* column, int position) {
+int OdbcConnection::RKDBVar_addCol(ColumnTarget* column, int position) {
   static_cast<void>(position);
   if (column == nullptr) {
     setError("A null column object cannot be bound.");
@@ -720,7 +720,7 @@ int OdbcConnection::getNextRow() {
       return -1;
     }
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
-      RKDBDataTypeBase* target = m_columns[i];
+      ColumnTarget* target = m_columns[i];
       const SQLUSMALLINT number = static_cast<SQLUSMALLINT>(i + 1);
       SQLLEN indicator = 0;
       std::string text;
@@ -777,10 +777,10 @@ int OdbcConnection::getNextRow() {
         return -1;
       }
       if (indicator == SQL_NULL_DATA) {
-        target->setInternalNull(true);
+        target->setFetchedNull(true);
         if (m_indicators) m_indicators[i] = -1;
       } else {
-        target->setInternalNull(false);
+        target->setFetchedNull(false);
         target->setData(source, 0, length, false);
         if (m_indicators) m_indicators[i] = length;
       }

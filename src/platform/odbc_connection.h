@@ -46,7 +46,7 @@ class OdbcConnection : public RKSimpleDBConnObject {
   int executeWithParams(const std::string& text, const std::vector<SQLParam>& params) override;
   int getSingleRowIntResult(int& value) override;
   int getSingleRowStringResult(std::string& value) override;
-  int RKDBVar_addCol(RKDBDataTypeBase* column, int position) override;
+  int RKDBVar_addCol(ColumnTarget* column, int position) override;
   int RKDBVar_bind() override;
   int getNextRow() override;
   int closeCursor() override;
@@ -117,7 +117,7 @@ class OdbcConnection : public RKSimpleDBConnObject {
   bool m_cursorOpen = false;
   bool m_bound = false;
   long long m_rowCount = -1;
-  std::vector<RKDBDataTypeBase*> m_columns;
+  std::vector<ColumnTarget*> m_columns;
   std::int64_t* m_indicators = nullptr;
   std::string m_lastError;
   int m_queryTimeout = 0;

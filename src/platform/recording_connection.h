@@ -84,7 +84,7 @@ class RecordingConnection : public RKSimpleDBConnObject {
   // There is never a row: both return non-zero.
   int getSingleRowIntResult(int&) override { return 1; }
   int getSingleRowStringResult(std::string&) override { return 1; }
-  int RKDBVar_addCol(RKDBDataTypeBase*, int) override { return 0; }
+  int RKDBVar_addCol(ColumnTarget*, int) override { return 0; }
   int RKDBVar_bind() override { return 0; }
   int getNextRow() override { return 1; }
   int closeCursor() override { return 0; }

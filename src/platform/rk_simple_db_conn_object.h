@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/column_target.h"
 #include "platform/host_settings.h"
 
 namespace zarezodud {
 
-class RKDBDataTypeBase;
 
 // A date and time with the 16-byte layout of the ODBC timestamp structure.
 struct SQLTimestamp {
@@ -103,7 +103,7 @@ class RKSimpleDBConnObject {
   // Adds a value object for the next result column (the position argument is accepted for
   // callers' sake; columns bind in the order they are added). The caller keeps ownership;
   // the object must live until the columns are cleared. Returns 0.
-  virtual int RKDBVar_addCol(zarezodud::RKDBDataTypeBase* column, int position) = 0;
+  virtual int RKDBVar_addCol(zarezodud::ColumnTarget* column, int position) = 0;
   // Checks the added columns against the open result set. 0 = bound; otherwise no row is read.
   virtual int RKDBVar_bind() = 0;
   // Fetches the next row into the bound objects (and indicators). 0 = a row was fetched,

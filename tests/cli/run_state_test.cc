@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "engine/run_journal.h"
 #include "json_reader.h"
 #include "progress_display.h"

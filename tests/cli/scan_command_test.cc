@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 #include "log/utility_logger.h"
 #include "support/cli_installation.h"
 #include "support/temp_dir.h"

@@ -73,7 +73,7 @@ class FakeConnection : public RKSimpleDBConnObject {
     return 0;
   }
   int getSingleRowStringResult(std::string&) override { return 1; }
-  int RKDBVar_addCol(RKDBDataTypeBase* column, int) override {
+  int RKDBVar_addCol(ColumnTarget* column, int) override {
     m_columns.push_back(column);
     return 0;
   }
@@ -83,9 +83,9 @@ class FakeConnection : public RKSimpleDBConnObject {
     const Row& row = m_delivering[m_next++];
     auto* indicators = static_cast<std::int64_t*>(m_indicators);
     for (std::size_t i = 0; i < m_columns.size() && i < row.size(); ++i) {
-      RKDBDataTypeBase* target = m_columns[i];
+      ColumnTarget* target = m_columns[i];
       const Cell& cell = row[i];
-      target->setInternalNull(cell.null);
+      target->setFetchedNull(cell.null);
       if (indicators != nullptr) indicators[i] = cell.null ? -1 : 1;
       if (cell.null) continue;
       switch (target->getDataType()) {
@@ -129,7 +129,7 @@ class FakeConnection : public RKSimpleDBConnObject {
     return failExecute ? 1 : 0;
   }
 
-  std::vector<RKDBDataTypeBase*> m_columns;
+  std::vector<ColumnTarget*> m_columns;
   std::vector<Row> m_delivering;
   std::size_t m_next = 0;
   void* m_indicators = nullptr;

@@ -1,4 +1,4 @@
-#include "engine/result_messages.h"
+#include "log/result_messages.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 namespace ztest {
 
-using zarezodud::RKDBDataTypeBase;
+using zarezodud::ColumnTarget;
 
 ScriptedReply& ConnectionScript::reply() {
   replies.emplace_back();
@@ -143,7 +143,7 @@ int ScriptedConnection::getSingleRowIntResult(int& value) {
   return 0;
 }
 
-int ScriptedConnection::RKDBVar_addCol(RKDBDataTypeBase* column, int) {
+int ScriptedConnection::RKDBVar_addCol(ColumnTarget* column, int) {
   script_.calls.push_back("RKDBVar_addCol");
   columns_.push_back(column);
   return 0;
@@ -165,14 +165,14 @@ int ScriptedConnection::getNextRow() {
   if (nextRow_ >= rows_.size()) return 1;
   const ScriptedRow& row = rows_[nextRow_++];
   for (std::size_t i = 0; i < columns_.size(); ++i) {
-    RKDBDataTypeBase* c = columns_[i];
+    ColumnTarget* c = columns_[i];
     const std::optional<std::string> value = i < row.size() ? row[i] : std::nullopt;
     if (!value) {
-      c->setInternalNull(true);
+      c->setFetchedNull(true);
       if (indicators_) indicators_[i] = -1;
       continue;
     }
-    c->setInternalNull(false);
+    c->setFetchedNull(false);
     int length = 0;
     switch (c->getDataType()) {
       case zarezodud::RKDB_TYPE_INT: {

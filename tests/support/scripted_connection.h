@@ -105,7 +105,7 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   int executeWithParams(const std::string& text, const std::vector<zarezodud::SQLParam>& params) override;
   int getSingleRowIntResult(int& value) override;
   int getSingleRowStringResult(std::string& value) override;
-  int RKDBVar_addCol(zarezodud::RKDBDataTypeBase* column, int position) override;
+  int RKDBVar_addCol(zarezodud::ColumnTarget* column, int position) override;
   int RKDBVar_bind() override;
   int getNextRow() override;
   int closeCursor() override;
@@ -132,7 +132,7 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   std::vector<ScriptedRow> rows_;  // the current result set
   std::size_t nextRow_ = 0;
   bool resultOpen_ = false;
-  std::vector<zarezodud::RKDBDataTypeBase*> columns_;
+  std::vector<zarezodud::ColumnTarget*> columns_;
   bool bound_ = false;
   std::int64_t* indicators_ = nullptr;
   long long affectedRows_ = -1;

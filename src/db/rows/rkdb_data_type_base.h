@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/column_target.h"
+
 namespace zarezodud {
 
 // How often a value has been changed since construction (or since setUpdated reset it).
@@ -19,34 +21,26 @@ enum UpdatedStatus : std::int32_t {
   RKDB_UPDATED_MORE = 2,  // changed more than once
 };
 
-// Type codes returned by getDataType().
-enum RKDBDataTypeCode : int {
-  RKDB_TYPE_INT = 1,
-  RKDB_TYPE_INT64 = 4,
-  RKDB_TYPE_DATETIME = 5,
-  RKDB_TYPE_STRING = 6,
-};
-
-class RKDBDataTypeBase {
+class RKDBDataTypeBase : public ColumnTarget {
  public:
   RKDBDataTypeBase() = default;
-  RKDBDataTypeBase(const RKDBDataTypeBase&) = default;
+  RKDBDataTypeBase(const RKDBDataTypeBase&) = default;  // NOLINT: value objects are copied
   RKDBDataTypeBase& operator=(const RKDBDataTypeBase&) = default;
 
   // Stores length bytes of source as (part of) the value, starting offset bytes into it; the
   // meaning of offset and flag is the derived type's. Clears the change flag and refreshes the
   // text form. Returns 1 when stored, 0 when the arguments do not fit the value (nothing is
   // changed then). Does not touch the null flag.
-  virtual int setData(const char* source, int offset, int length, bool flag) = 0;
+  int setData(const char* source, int offset, int length, bool flag) override = 0;
   // Releases what a null value need not keep. Nothing in the base.
   virtual void clearMemoryOnNULL();
   // Renders the value into the text form returned by getStr().
   virtual void setString() const = 0;
   // The text form of the value.
   virtual std::string getStr() const;
-  virtual ~RKDBDataTypeBase();
+  ~RKDBDataTypeBase() override;
   // The type code (RKDBDataTypeCode).
-  virtual int getDataType() const = 0;
+  int getDataType() const override = 0;
   // "NULL" for a null value, otherwise the text form; when maxLength is positive the result
   // is cut to at most maxLength characters.
   virtual std::string toString(int maxLength) const;
@@ -55,6 +49,8 @@ class RKDBDataTypeBase {
   // the value becomes null, clearMemoryOnNULL() runs. Setting the flag it already has does
   // nothing.
   void setInternalNull(bool isNull);
+  // The connection service's way to set the null flag: setInternalNull.
+  void setFetchedNull(bool isNull) override { setInternalNull(isNull); }
   bool isNull() const { return m_isNull; }
 
   void setUpdated(UpdatedStatus status) { m_updated = status; }

@@ -10,8 +10,8 @@
 // it instead of copying it (see SGMessageBase::SharedText).
 //
 // Thread-safety: as SGMessageBase, records are plain values; a write needs exclusive access.
-#ifndef ZAREZODUD_ENGINE_RESULT_MESSAGES_H
-#define ZAREZODUD_ENGINE_RESULT_MESSAGES_H
+#ifndef ZAREZODUD_LOG_RESULT_MESSAGES_H
+#define ZAREZODUD_LOG_RESULT_MESSAGES_H
 
 #include <cstddef>
 #include <cstdint>
@@ -225,4 +225,4 @@ class ZAREZODUD_API ColumnData : public SGMessageBase {
 
 }  // namespace RKZARezodud
 
-#endif  // ZAREZODUD_ENGINE_RESULT_MESSAGES_H
+#endif  // ZAREZODUD_LOG_RESULT_MESSAGES_H
