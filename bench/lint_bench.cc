@@ -11,7 +11,7 @@
 #include "db/script_lint.h"
 #include "engine/ini_file_processor.h"
 #include "engine/phase_scripts.h"
-#include "platform/regular_file.h"
+#include "platform/fs/regular_file.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <map>
 #include <string>
 
-#include "platform/batch_splitter.h"
-#include "platform/odbc_connection.h"
+#include "platform/text/batch_splitter.h"
+#include "platform/odbc/odbc_connection.h"
 
 namespace {
 

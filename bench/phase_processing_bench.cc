@@ -18,7 +18,7 @@
 
 #include "engine/ini_file_processor.h"
 #include "log/zarezodud_logger.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 #include "support/temp_dir.h"
 
 namespace {

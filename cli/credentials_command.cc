@@ -10,8 +10,8 @@
 
 #include "commands.h"
 #include "db/secure_text.h"
-#include "platform/rk_password.h"
-#include "platform/rk_platform_info.h"
+#include "platform/crypto/rk_password.h"
+#include "platform/registry/rk_platform_info.h"
 
 namespace zcli {
 

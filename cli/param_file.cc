@@ -9,8 +9,8 @@
 #include <map>
 
 #include "base/text_trim.h"
-#include "platform/script_decoder.h"
-#include "platform/regular_file.h"
+#include "platform/text/script_decoder.h"
+#include "platform/fs/regular_file.h"
 
 namespace zcli {
 

@@ -13,8 +13,8 @@
 #include "json_writer.h"
 #include "log/zarezodud_logger.h"
 #include "param_file.h"
-#include "platform/host_settings.h"
-#include "platform/recording_connection.h"
+#include "platform/settings/host_settings.h"
+#include "platform/odbc/recording_connection.h"
 #include "script_events.h"
 #include "script_options.h"
 

@@ -8,7 +8,7 @@
 #include "config/profile_store.h"
 #include "engine/ini_file_processor.h"
 #include "engine_support.h"
-#include "platform/regular_file.h"
+#include "platform/fs/regular_file.h"
 
 namespace zcli {
 

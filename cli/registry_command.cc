@@ -5,7 +5,7 @@
 
 #include "commands.h"
 #include "json_writer.h"
-#include "platform/rk_platform_info.h"
+#include "platform/registry/rk_platform_info.h"
 
 namespace zcli {
 

@@ -1,6 +1,6 @@
 #include "resume_position.h"
 
-#include "platform/sha256.h"
+#include "platform/crypto/sha256.h"
 
 namespace zcli {
 

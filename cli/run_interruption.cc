@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "base/fd_io.h"
-#include "platform/interrupt_signals.h"
+#include "platform/process/interrupt_signals.h"
 
 namespace zcli {
 

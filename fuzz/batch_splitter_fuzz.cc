@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "platform/batch_splitter.h"
+#include "platform/text/batch_splitter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view script(reinterpret_cast<const char*>(data), size);

@@ -8,8 +8,8 @@
 
 #include "db/sqlcmd_expansion.h"
 #include "fuzz_support.h"
-#include "platform/batch_splitter.h"
-#include "platform/script_decoder.h"
+#include "platform/text/batch_splitter.h"
+#include "platform/text/script_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

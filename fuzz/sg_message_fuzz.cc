@@ -5,7 +5,7 @@
 
 #include "log/result_messages.h"
 #include "fuzz_support.h"
-#include "platform/sg_message_base.h"
+#include "platform/messaging/sg_message_base.h"
 
 namespace {
 

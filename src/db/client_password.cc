@@ -10,9 +10,9 @@
 #include "db/product_services.h"
 #include "db/rk_client.h"
 #include "db/secure_text.h"
-#include "platform/rk_password.h"
-#include "platform/rk_pi_platform_base.h"
-#include "platform/sim_decrypt.h"
+#include "platform/crypto/rk_password.h"
+#include "platform/registry/rk_pi_platform_base.h"
+#include "platform/crypto/sim_decrypt.h"
 
 using zarezodud::currentExceptionText;
 

@@ -3,9 +3,9 @@
 // '{', '}' or blank inside a server, database, user or password is part of that value and can
 // never add or override an attribute.
 #include "db/db_queries.h"
-#include "platform/connection_string_rules.h"
-#include "platform/ev_debug.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/connection_string_rules.h"
+#include "platform/debuglog/ev_debug.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 using zarezodud::quoteConnectionValue;
 

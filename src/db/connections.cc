@@ -5,12 +5,13 @@
 #include "base/text_trim.h"
 #include "db/current_db_queries.h"
 #include "db/db_queries.h"
+#include "db/script_text.h"
 #include "db/rows/db_table.h"
 #include "db/secure_text.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
-#include "platform/connection_string_rules.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/connection_string_rules.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 using zarezodud::formatMessage;
 

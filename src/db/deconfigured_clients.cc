@@ -8,7 +8,7 @@
 #include "db/rows/app_ifa_upgrade_uninstalled_clients.h"
 #include "db/rows/db_table.h"
 #include "log/format_message.h"
-#include "platform/rk_pi_focus.h"
+#include "platform/registry/rk_pi_focus.h"
 
 using zarezodud::formatMessage;
 

@@ -4,12 +4,12 @@
 #include "db/default_rk_client.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
-#include "platform/ca_certificate.h"
-#include "platform/registry_names.h"
-#include "platform/rk_pi_base.h"
-#include "platform/rk_platform_info.h"
-#include "platform/zu_file.h"
-#include "platform/zu_path.h"
+#include "platform/crypto/ca_certificate.h"
+#include "platform/registry/registry_names.h"
+#include "platform/registry/rk_pi_base.h"
+#include "platform/registry/rk_platform_info.h"
+#include "platform/fs/zu_file.h"
+#include "platform/fs/zu_path.h"
 
 namespace zarezodud {
 

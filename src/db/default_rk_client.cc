@@ -4,7 +4,7 @@
 #include "db/secure_text.h"
 #include "db/sql_text_guard.h"
 #include "log/format_message.h"
-#include "platform/rk_password.h"
+#include "platform/crypto/rk_password.h"
 
 namespace zarezodud {
 

@@ -7,10 +7,10 @@
 #include "db/return_codes.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
-#include "platform/registry_names.h"
-#include "platform/regular_file.h"
-#include "platform/rk_platform_info.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/registry/registry_names.h"
+#include "platform/fs/regular_file.h"
+#include "platform/registry/rk_platform_info.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 using zarezodud::formatMessage;
 

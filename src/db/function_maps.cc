@@ -4,7 +4,7 @@
 #include "db/rows/rkdb_data_types.h"
 #include "db/sql_text_guard.h"
 #include "log/format_message.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 namespace {
 

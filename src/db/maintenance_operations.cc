@@ -8,8 +8,8 @@
 #include "db/script_formatter.h"
 #include "db/sql_text_guard.h"
 #include "log/format_message.h"
-#include "platform/rk_simple_db_conn_object.h"
-#include "platform/zu_path.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
+#include "platform/fs/zu_path.h"
 
 using zarezodud::formatMessage;
 using zarezodud::ScriptArg;

@@ -6,8 +6,8 @@
 #include "db/db_queries.h"
 #include "db/secure_text.h"
 #include "log/format_message.h"
-#include "platform/rk_password.h"
-#include "platform/rk_platform_info.h"
+#include "platform/crypto/rk_password.h"
+#include "platform/registry/rk_platform_info.h"
 
 unsigned int readRegistry(std::string /*registryBase*/, std::string controlSetName, std::string keyPath,
                           std::string valueName, unsigned int* numberOut, char* textOut,

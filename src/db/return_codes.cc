@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/temp_output_file.h"
+#include "platform/odbc/temp_output_file.h"
 
 int isWarningCode(int code) { return (code == 1 || (code >= 101 && code <= 200)) ? 1 : 0; }
 

@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "db/sqlcmd_expansion.h"
-#include "platform/batch_splitter.h"
-#include "platform/regular_file.h"
-#include "platform/script_decoder.h"
+#include "platform/text/batch_splitter.h"
+#include "platform/fs/regular_file.h"
+#include "platform/text/script_decoder.h"
 
 namespace zarezodud {
 namespace {

@@ -4,7 +4,7 @@
 #include "db/rows/db_table.h"
 #include "db/script_formatter.h"
 #include "log/format_message.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 using zarezodud::formatMessage;
 

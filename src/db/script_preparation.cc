@@ -2,9 +2,9 @@
 
 #include "db/db_queries.h"
 #include "db/sqlcmd_expansion.h"
-#include "platform/batch_splitter.h"
-#include "platform/regular_file.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/text/batch_splitter.h"
+#include "platform/fs/regular_file.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 namespace zarezodud {
 namespace {
@@ -86,15 +86,15 @@ bool DBQueries::prepareScriptText(const std::string& path, std::string& text) {
   }
   text = std::move(prepared.text);
   prepared.text.clear();
-  m_preparedScript = std::move(prepared);
+  m_preparedScript = std::make_unique<zarezodud::ScriptText>(std::move(prepared));
   return true;
 }
 
 void DBQueries::addFailureLocation(const RKSimpleDBConnObject* connection, int preambleLines) {
-  if (connection == nullptr || m_preparedScript.origins.empty()) return;
+  if (connection == nullptr || !m_preparedScript || m_preparedScript->origins.empty()) return;
   const int line = connection->getLastErrorLine() - preambleLines;
   if (line < 1) return;
-  const zarezodud::LineOrigin origin = m_preparedScript.originOf(line);
+  const zarezodud::LineOrigin origin = m_preparedScript->originOf(line);
   m_lastError +=
-      " The error is at [" + m_preparedScript.fileOf(origin) + "] line " + std::to_string(origin.line) + ".";
+      " The error is at [" + m_preparedScript->fileOf(origin) + "] line " + std::to_string(origin.line) + ".";
 }

@@ -15,7 +15,7 @@
 
 #include "db/script_settings.h"
 #include "db/script_text.h"
-#include "platform/script_decoder.h"
+#include "platform/text/script_decoder.h"
 
 namespace zarezodud {
 

@@ -10,7 +10,7 @@
 #include "db/product_services.h"
 #include "log/format_message.h"
 #include "log/zarezodud_logger.h"
-#include "platform/rk_pi_focus.h"
+#include "platform/registry/rk_pi_focus.h"
 
 using zarezodud::currentExceptionText;
 using zarezodud::formatMessage;

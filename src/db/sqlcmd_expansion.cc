@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/batch_splitter.h"
+#include "platform/text/batch_splitter.h"
 
 namespace zarezodud {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "log/zarezodud_logger.h"
-#include "platform/rk_process.h"
+#include "platform/process/rk_process.h"
 
 namespace {
 

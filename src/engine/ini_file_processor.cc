@@ -1,5 +1,7 @@
 #include "engine/ini_file_processor.h"
 
+#include "engine/phase_chain.h"
+
 #include <cstdio>
 
 #include "config/profile_snapshot.h"
@@ -18,7 +20,8 @@ INIFileProcessor::INIFileProcessor(const ZARezodudParams& params, int32_t progre
       m_totalScriptsCount(0),
       m_executedScriptsCount(0),
       m_percentCoverage(100),
-      m_recutTime(0) {
+      m_recutTime(0),
+      m_phaseChain(std::make_unique<zarezodud::PhaseChain>()) {
   UtilityLogger::SetLogFileName(m_params.m_logfile);
 }
 

@@ -8,7 +8,7 @@
 
 #include "base/text_trim.h"
 #include "log/format_message.h"
-#include "platform/regular_file.h"
+#include "platform/fs/regular_file.h"
 
 namespace zarezodud {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "platform/sg_message_base.h"
+#include "platform/messaging/sg_message_base.h"
 
 namespace zarezodud {
 

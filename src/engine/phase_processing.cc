@@ -273,7 +273,7 @@ unsigned int INIFileProcessor::processPhaseSections(const std::string& phaseName
   ZARezodudLogger::LogToScriptTimeLog(
       formatMessage("Database: %s, PhaseName: %s.", m_params.m_DBname, phaseName.c_str()));
 
-  zarezodud::PhaseChainGuard guard(m_phaseChain, phaseName);
+  zarezodud::PhaseChainGuard guard(*m_phaseChain, phaseName);
   if (!guard.entered()) {
     logBoth(guard.cycleMessage());
     returnCode = 2;

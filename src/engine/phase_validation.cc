@@ -53,7 +53,7 @@ unsigned int INIFileProcessor::validatePhase(std::string phaseName) {
   // The outermost call reads the phase configuration file once; every phase of the chain is
   // looked up in that reading, so validation time grows with the number of phases, not with
   // its square.
-  const bool outermost = m_phaseChain.empty();
+  const bool outermost = m_phaseChain->empty();
   struct SnapshotScope {
     std::unique_ptr<zarezodud::ProfileSnapshot>& slot;
     bool active;
@@ -82,20 +82,20 @@ unsigned int INIFileProcessor::validatePhase(std::string phaseName) {
     size_t nextSubModule = 0;
   };
   std::vector<Frame> stack;
-  const size_t chainDepthBefore = m_phaseChain.phases().size();
+  const size_t chainDepthBefore = m_phaseChain->phases().size();
   struct ChainScope {
     zarezodud::PhaseChain& chain;
     size_t depth;
     ~ChainScope() {
       while (chain.phases().size() > depth) chain.pop();
     }
-  } chainScope{m_phaseChain, chainDepthBefore};
+  } chainScope{*m_phaseChain, chainDepthBefore};
 
   // A phase's own checks up to its sub-modules; on success it is on the stack and the chain.
   auto enter = [&](const std::string& name) -> bool {
     logValidate(formatMessage("Validating Phase [%s].", name.c_str()));
-    if (m_phaseChain.contains(name)) {
-      logValidate(zarezodud::cycleMessage(m_phaseChain, name));
+    if (m_phaseChain->contains(name)) {
+      logValidate(zarezodud::cycleMessage(*m_phaseChain, name));
       return false;
     }
     const int found = findPhaseSection(name);
@@ -114,7 +114,7 @@ unsigned int INIFileProcessor::validatePhase(std::string phaseName) {
       return false;
     }
     frame.directory = phaseDirectory(frame.section);
-    m_phaseChain.push(name);
+    m_phaseChain->push(name);
     stack.push_back(std::move(frame));
     const Frame& entered = stack.back();
     if (validateCommandPart(name, entered.section.preCommandType, entered.section.preCommandEnvFiles,
@@ -122,7 +122,7 @@ unsigned int INIFileProcessor::validatePhase(std::string phaseName) {
       return true;
     }
     stack.pop_back();
-    m_phaseChain.pop();
+    m_phaseChain->pop();
     return false;
   };
   // Every phase between the one that failed and the outermost reports its sub-module's failure,
@@ -152,7 +152,7 @@ unsigned int INIFileProcessor::validatePhase(std::string phaseName) {
       return fail(nullptr);
     }
     stack.pop_back();
-    m_phaseChain.pop();
+    m_phaseChain->pop();
   }
   return 1;
 }

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "platform/regular_file.h"
+#include "platform/fs/regular_file.h"
 
 namespace zarezodud {
 

@@ -14,9 +14,9 @@
 
 #include "engine/journal_record.h"
 #include "engine/phase_walk.h"
-#include "platform/append_file.h"
+#include "platform/fs/append_file.h"
 #include "base/fd_io.h"
-#include "platform/trusted_path.h"
+#include "platform/fs/trusted_path.h"
 
 namespace {
 

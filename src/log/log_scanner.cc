@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "base/text_trim.h"
-#include "platform/shared_directory.h"
+#include "platform/fs/shared_directory.h"
 
 namespace zarezodud {
 

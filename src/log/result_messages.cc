@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/sg_message_registry.h"
+#include "platform/messaging/sg_message_registry.h"
 
 namespace RKZARezodud {
 namespace {

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "platform/shared_directory.h"
+#include "platform/fs/shared_directory.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/czu_logger.h"
-#include "platform/ev_debug.h"
+#include "platform/debuglog/czu_logger.h"
+#include "platform/debuglog/ev_debug.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 
 #include "log/zarezodud_logger.h"
 #include "maint/dump_sweep_plan.h"
-#include "platform/registry_names.h"
-#include "platform/rk_pi_base.h"
-#include "platform/rk_pi_focus.h"
-#include "platform/rk_platform_info.h"
-#include "platform/time_stamp.h"
-#include "platform/zu_directory.h"
-#include "platform/zu_file.h"
-#include "platform/zu_path.h"
+#include "platform/registry/registry_names.h"
+#include "platform/registry/rk_pi_base.h"
+#include "platform/registry/rk_pi_focus.h"
+#include "platform/registry/rk_platform_info.h"
+#include "platform/fs/time_stamp.h"
+#include "platform/fs/zu_directory.h"
+#include "platform/fs/zu_file.h"
+#include "platform/fs/zu_path.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "engine/run_journal.h"
 #include "json_reader.h"
 #include "maint/progress_and_credentials.h"
-#include "platform/host_lock.h"
+#include "platform/fs/host_lock.h"
 #include "support/cli_installation.h"
 #include "support/env_override.h"
 

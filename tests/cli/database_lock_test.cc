@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "platform/recording_connection.h"
+#include "platform/odbc/recording_connection.h"
 
 namespace {
 

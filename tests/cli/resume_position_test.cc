@@ -9,7 +9,7 @@
 
 #include "engine/ini_file_processor.h"
 #include "engine/run_journal.h"
-#include "platform/sha256.h"
+#include "platform/crypto/sha256.h"
 #include "support/cli_installation.h"
 #include "support/log_capture.h"
 

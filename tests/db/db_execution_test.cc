@@ -6,7 +6,7 @@
 
 #include "db/db_queries.h"
 #include "db/return_codes.h"
-#include "platform/rk_platform_info.h"
+#include "platform/registry/rk_platform_info.h"
 #include "support/env_override.h"
 #include "support/log_capture.h"
 #include "support/registry_sandbox.h"

@@ -16,7 +16,7 @@
 #include "db/rows/sm_array.h"
 #include "db/rows/sm_array_ctrl_host_map.h"
 #include "db/rows/sm_control_host.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 namespace zarezodud {
 namespace {

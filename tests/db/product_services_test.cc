@@ -10,8 +10,8 @@
 
 #include "db/db_queries.h"
 #include "db/default_product_services.h"
-#include "platform/registry_names.h"
-#include "platform/rk_platform_info.h"
+#include "platform/registry/registry_names.h"
+#include "platform/registry/rk_platform_info.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
 #include "support/scripted_connection.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/rk_semaphore_h.h"
+#include "platform/process/rk_semaphore_h.h"
 
 namespace zarezodud {
 namespace {

@@ -18,7 +18,7 @@
 #include "engine/ini_file_processor.h"
 #include "engine/list_file_reader.h"
 #include "log/utility_logger.h"
-#include "platform/registry_file.h"
+#include "platform/registry/registry_file.h"
 #include "support/log_capture.h"
 #include "support/phase_tree.h"
 #include "support/temp_dir.h"

@@ -8,7 +8,7 @@
 #include "engine/ini_file_processor.h"
 #include "engine/phase_walk.h"
 #include "engine/run_journal.h"
-#include "platform/sha256.h"
+#include "platform/crypto/sha256.h"
 #include "support/engine_harness.h"
 #include "support/journal_faults.h"
 

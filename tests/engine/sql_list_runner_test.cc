@@ -5,7 +5,7 @@
 #include <utime.h>
 
 #include "engine/ini_file_processor.h"
-#include "platform/rk_platform_info.h"
+#include "platform/registry/rk_platform_info.h"
 #include "support/engine_harness.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/ini_file_processor.h"
-#include "platform/host_settings.h"
+#include "platform/settings/host_settings.h"
 #include "support/env_override.h"
 #include "support/log_capture.h"
 #include "support/phase_tree.h"

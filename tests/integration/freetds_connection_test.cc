@@ -11,8 +11,8 @@
 #include <chrono>
 #include <string>
 
-#include "platform/odbc_connection.h"
-#include "platform/odbc_driver_detection.h"
+#include "platform/odbc/odbc_connection.h"
+#include "platform/odbc/odbc_driver_detection.h"
 #include "support/env_override.h"
 
 namespace zarezodud {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "db/rows/rkdb_data_types.h"
-#include "platform/odbc_connection.h"
-#include "platform/odbc_driver_detection.h"
+#include "platform/odbc/odbc_connection.h"
+#include "platform/odbc/odbc_driver_detection.h"
 #include "support/env_override.h"
 #include "support/postgres_server.h"
 #include "support/temp_dir.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "db/db_queries.h"
-#include "platform/odbc_connection.h"
+#include "platform/odbc/odbc_connection.h"
 #include "support/connection_redirect.h"
 #include "support/env_override.h"
 #include "support/postgres_server.h"

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "db/db_queries.h"
-#include "platform/odbc_connection.h"
-#include "platform/registry_names.h"
-#include "platform/rk_password.h"
-#include "platform/rk_platform_info.h"
-#include "platform/sim_decrypt.h"
+#include "platform/odbc/odbc_connection.h"
+#include "platform/registry/registry_names.h"
+#include "platform/crypto/rk_password.h"
+#include "platform/registry/rk_platform_info.h"
+#include "platform/crypto/sim_decrypt.h"
 #include "support/connection_redirect.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"

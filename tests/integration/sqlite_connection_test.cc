@@ -9,9 +9,9 @@
 #include <string>
 
 #include "db/rows/rkdb_data_types.h"
-#include "platform/odbc_connection.h"
-#include "platform/odbc_driver_detection.h"
-#include "platform/temp_output_file.h"
+#include "platform/odbc/odbc_connection.h"
+#include "platform/odbc/odbc_driver_detection.h"
+#include "platform/odbc/temp_output_file.h"
 #include "support/env_override.h"
 #include "support/temp_dir.h"
 

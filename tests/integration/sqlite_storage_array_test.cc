@@ -8,7 +8,7 @@
 
 #include "db/db_queries.h"
 #include "db/rows/db_table.h"
-#include "platform/odbc_connection.h"
+#include "platform/odbc/odbc_connection.h"
 #include "support/connection_redirect.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "db/rows/rkdb_data_types.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 #include "support/env_override.h"
 #include "support/temp_dir.h"
 

@@ -10,8 +10,8 @@
 #include <filesystem>
 
 #include "maint/dump_sweep_plan.h"
-#include "platform/registry_names.h"
-#include "platform/rk_platform_info.h"
+#include "platform/registry/registry_names.h"
+#include "platform/registry/rk_platform_info.h"
 #include "support/log_capture.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_dir.h"

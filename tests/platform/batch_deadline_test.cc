@@ -1,6 +1,6 @@
 // BatchDeadline: the expiry action runs once when an armed deadline passes, never after a
 // disarm, and disarm() reports whether it ran.
-#include "platform/batch_deadline.h"
+#include "platform/odbc/batch_deadline.h"
 
 #include <gtest/gtest.h>
 

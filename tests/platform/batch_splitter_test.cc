@@ -1,4 +1,4 @@
-#include "platform/batch_splitter.h"
+#include "platform/text/batch_splitter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The CA key and certificate, checked with libcrypto itself: the certificate parses, is a CA,
 // is self-signed and belongs to the key; the key file is private.
-#include "platform/ca_certificate.h"
+#include "platform/crypto/ca_certificate.h"
 
 #include <gtest/gtest.h>
 #include <openssl/pem.h>

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "platform/host_lock.h"
-#include "platform/recording_connection.h"
-#include "platform/sha256.h"
+#include "platform/fs/host_lock.h"
+#include "platform/odbc/recording_connection.h"
+#include "platform/crypto/sha256.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "platform/connection_string_rules.h"
+#include "platform/odbc/connection_string_rules.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/odbc_driver_detection.h"
+#include "platform/odbc/odbc_driver_detection.h"
 
 namespace zarezodud {
 namespace {

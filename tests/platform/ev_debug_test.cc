@@ -1,4 +1,4 @@
-#include "platform/ev_debug.h"
+#include "platform/debuglog/ev_debug.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <regex>
 
-#include "platform/czu_logger.h"
+#include "platform/debuglog/czu_logger.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {

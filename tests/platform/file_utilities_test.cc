@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/time_stamp.h"
-#include "platform/zu_directory.h"
-#include "platform/zu_file.h"
-#include "platform/zu_path.h"
+#include "platform/fs/time_stamp.h"
+#include "platform/fs/zu_directory.h"
+#include "platform/fs/zu_file.h"
+#include "platform/fs/zu_path.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {

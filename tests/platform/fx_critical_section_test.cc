@@ -1,4 +1,4 @@
-#include "platform/fx_critical_section.h"
+#include "platform/process/fx_critical_section.h"
 
 #include <gtest/gtest.h>
 

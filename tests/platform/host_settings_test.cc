@@ -1,4 +1,4 @@
-#include "platform/host_settings.h"
+#include "platform/settings/host_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // of ending it; the second gives the earlier dispositions back so that a third ends the process;
 // an ignored signal stays ignored; the calling thread's mask and the dispositions are restored
 // afterwards; one object at a time.
-#include "platform/interrupt_signals.h"
+#include "platform/process/interrupt_signals.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>

@@ -1,6 +1,6 @@
 // When opening a connection is worth trying again: unreachable or silent servers are, a server
 // that refused the credentials is not (each retry would count towards account lockout).
-#include "platform/odbc_diagnostics.h"
+#include "platform/odbc/odbc_diagnostics.h"
 
 #include <gtest/gtest.h>
 

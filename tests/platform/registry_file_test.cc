@@ -1,4 +1,4 @@
-#include "platform/registry_file.h"
+#include "platform/registry/registry_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "platform/registry_format.h"
+#include "platform/registry/registry_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/regular_file.h"
+#include "platform/fs/regular_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -9,7 +9,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/sha256.h"
+#include "platform/crypto/sha256.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {

@@ -1,4 +1,4 @@
-#include "platform/rk_password.h"
+#include "platform/crypto/rk_password.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/base64.h"
-#include "platform/credential_cipher.h"
-#include "platform/credential_key.h"
-#include "platform/rk_platform_info.h"
-#include "platform/sim_decrypt.h"
+#include "platform/crypto/base64.h"
+#include "platform/crypto/credential_cipher.h"
+#include "platform/crypto/credential_key.h"
+#include "platform/registry/rk_platform_info.h"
+#include "platform/crypto/sim_decrypt.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "platform/rk_platform_info.h"
+#include "platform/registry/rk_platform_info.h"
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_names.h"
-#include "platform/rk_password.h"
-#include "platform/rk_pi_base.h"
-#include "platform/rk_pi_focus.h"
-#include "platform/rk_pi_platform_base.h"
-#include "platform/sim_decrypt.h"
+#include "platform/registry/registry_names.h"
+#include "platform/crypto/rk_password.h"
+#include "platform/registry/rk_pi_base.h"
+#include "platform/registry/rk_pi_focus.h"
+#include "platform/registry/rk_pi_platform_base.h"
+#include "platform/crypto/sim_decrypt.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "platform/rk_process.h"
+#include "platform/process/rk_process.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "platform/script_decoder.h"
+#include "platform/text/script_decoder.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "db/rows/rkdb_data_types.h"
-#include "platform/odbc_connection.h"
+#include "platform/odbc/odbc_connection.h"
 #include "support/env_override.h"
 #include "support/temp_dir.h"
 

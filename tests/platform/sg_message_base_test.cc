@@ -1,4 +1,4 @@
-#include "platform/sg_message_base.h"
+#include "platform/messaging/sg_message_base.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/sg_message_registry.h"
+#include "platform/messaging/sg_message_registry.h"
 
 namespace {
 

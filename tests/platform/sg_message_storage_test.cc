@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/base64.h"
-#include "platform/sg_message_base.h"
-#include "platform/sg_message_fields.h"
-#include "platform/sg_message_registry.h"
+#include "platform/crypto/base64.h"
+#include "platform/messaging/sg_message_base.h"
+#include "platform/messaging/sg_message_fields.h"
+#include "platform/messaging/sg_message_registry.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Files appended to or read back in directories that other users can write: a symbolic link
 // planted under the file's name is refused, while in a directory of this user alone a link is
 // followed as before. Also the log file's write failures, which must be seen, not lost.
-#include "platform/shared_directory.h"
+#include "platform/fs/shared_directory.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "platform/czu_logger.h"
+#include "platform/debuglog/czu_logger.h"
 #include "support/temp_dir.h"
 
 namespace zarezodud {

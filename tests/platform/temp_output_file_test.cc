@@ -1,4 +1,4 @@
-#include "platform/temp_output_file.h"
+#include "platform/odbc/temp_output_file.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

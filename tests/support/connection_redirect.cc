@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/odbc_driver_detection.h"
+#include "platform/odbc/odbc_driver_detection.h"
 
 namespace ztest {
 

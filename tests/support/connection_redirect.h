@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "platform/odbc_connection.h"
+#include "platform/odbc/odbc_connection.h"
 
 namespace ztest {
 

@@ -2,8 +2,8 @@
 
 #include <stdlib.h>
 
-#include "platform/registry_names.h"
-#include "platform/rk_pi_focus.h"
+#include "platform/registry/registry_names.h"
+#include "platform/registry/rk_pi_focus.h"
 
 namespace ztest {
 

@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "db/rows/rkdb_data_types.h"
-#include "platform/temp_output_file.h"
+#include "platform/odbc/temp_output_file.h"
 
 namespace ztest {
 

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 namespace ztest {
 

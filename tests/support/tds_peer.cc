@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "platform/odbc_driver_detection.h"
+#include "platform/odbc/odbc_driver_detection.h"
 
 extern char** environ;
 

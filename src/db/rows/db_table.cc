@@ -11,7 +11,7 @@
 #include "db/rows/rkdb_data_types.h"
 #include "db/rows/rkdb_row_base.h"
 #include "base/comma_list.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 namespace zarezodud {
 namespace {

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "db/rows/rkdb_data_type_base.h"
-#include "platform/fx_critical_section.h"
+#include "platform/process/fx_critical_section.h"
 
 class RKSimpleDBConnObject;
 

@@ -5,7 +5,7 @@
 
 #include "db/rows/db_table.h"
 #include "db/rows/db_table_sql.h"
-#include "platform/rk_simple_db_conn_object.h"
+#include "platform/odbc/rk_simple_db_conn_object.h"
 
 namespace zarezodud {
 

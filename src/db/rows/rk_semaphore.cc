@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "platform/rk_semaphore_h.h"
+#include "platform/process/rk_semaphore_h.h"
 
 namespace zarezodud {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/column_target.h"
+#include "platform/odbc/column_target.h"
 
 namespace zarezodud {
 
