@@ -15,13 +15,13 @@
 
 #include "base/numbers.h"
 #include "base/text_trim.h"
-#include "platform/odbc/column_target.h"
 #include "platform/odbc/batch_deadline.h"
-#include "platform/text/batch_splitter.h"
+#include "platform/odbc/column_target.h"
 #include "platform/odbc/connection_string_rules.h"
-#include "platform/settings/host_settings.h"
-#include "platform/text/script_decoder.h"
 #include "platform/odbc/temp_output_file.h"
+#include "platform/settings/host_settings.h"
+#include "platform/text/batch_splitter.h"
+#include "platform/text/script_decoder.h"
 
 namespace zarezodud {
 namespace {
@@ -41,16 +41,6 @@ bool onlySequenceErrors(const std::vector<OdbcDiagnostic>& records) {
     if (d.state != "HY010") return false;
   }
   return true;
-}
-
-std::string exceptionText(const char* where) {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return std::string(where) + " failed: " + e.what();
-  } catch (...) {
-    return std::string(where) + " failed with an unknown error.";
-  }
 }
 
 // While a time limit holds, the driver's own query timeout is set well past it: the watchdog
@@ -139,11 +129,32 @@ void OdbcConnection::recoverAfterInterruption() {
 
 void OdbcConnection::setNumConnectAttempts(int attempts) { m_attempts = attempts < 1 ? 1 : attempts; }
 
+template <class Result, class Body, class OnFailure>
+Result OdbcConnection::guarded(const char* where, Result failure, Body&& body, OnFailure&& onFailure) {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    onFailure();
+    setError(std::string(where) + " failed: " + e.what());
+  } catch (...) {
+    onFailure();
+    setError(std::string(where) + " failed with an exception that is not a standard one.");
+  }
+  return failure;
+}
+
+template <class Result, class Body>
+Result OdbcConnection::guarded(const char* where, Result failure, Body&& body) {
+  return guarded(where, std::move(failure), std::forward<Body>(body), [] {});
+}
+
 void OdbcConnection::setError(const std::string& text) {
   try {
     m_lastError = maskPasswords(text);
-  } catch (...) {
-    m_lastError.clear();  // out of memory: better no text than an escaping exception
+  } catch (const std::exception&) {
+    // Out of memory while masking: no text rather than an unmasked one or an escaping
+    // exception; the caller's failure result still tells the failure.
+    m_lastError.clear();
   }
 }
 
@@ -155,7 +166,7 @@ bool OdbcConnection::requireOpen() {
 
 int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& connectionString, bool unused) {
   static_cast<void>(unused);
-  try {
+  return guarded("Opening the connection", 1, [&] {
     closeResultSet();
     clearColumns();
     closeHandles();
@@ -191,8 +202,7 @@ int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& co
         m_dbc.setConnected(true);
         if (!m_stmt.allocate(OdbcHandle::Kind::kStatement, &m_dbc)) {
           lock.unlock();
-          setError("Cannot allocate an ODBC statement handle: " +
-                   describeDiagnostics(collectDiagnostics(m_dbc, false), "no details."));
+          setError(odbcFailureText(m_dbc, "Cannot allocate an ODBC statement handle"));
           closeHandles();
           return 1;
         }
@@ -207,10 +217,7 @@ int OdbcConnection::OpenSQLConnectionUsingConnectionString(const std::string& co
     }
     setError(error);
     return 1;
-  } catch (...) {
-    setError(exceptionText("Opening the connection"));
-    return 1;
-  }
+  });
 }
 
 std::size_t OdbcConnection::noteDiagnostics(short rc, ScriptRun& run, bool dropTruncation) {
@@ -337,7 +344,7 @@ std::string unrecordedOutput(const TempOutputFile& out) {
 }  // namespace
 
 int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* returnCode) {
-  try {
+  return guarded("Running the script", 0, [&] {
     m_lastErrorLine = 0;
     if (!requireOpen()) return 0;
     closeResultSet();
@@ -405,10 +412,7 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
       return 0;
     }
     return 1;
-  } catch (...) {
-    setError(exceptionText("Running the script"));
-    return 0;
-  }
+  });
 }
 
 int OdbcConnection::positionOnFirstResultSet(short rc, ScriptRun& run) {
@@ -544,21 +548,11 @@ int OdbcConnection::executeLeavingResultOpen(const std::string& text, const std:
 
 int OdbcConnection::executeQuery(const std::string& text, bool unused) {
   static_cast<void>(unused);
-  try {
-    return executeLeavingResultOpen(text, nullptr);
-  } catch (...) {
-    setError(exceptionText("Running the query"));
-    return 1;
-  }
+  return guarded("Running the query", 1, [&] { return executeLeavingResultOpen(text, nullptr); });
 }
 
 int OdbcConnection::executeWithParams(const std::string& text, const std::vector<SQLParam>& params) {
-  try {
-    return executeLeavingResultOpen(text, &params);
-  } catch (...) {
-    setError(exceptionText("Running the statement"));
-    return 1;
-  }
+  return guarded("Running the statement", 1, [&] { return executeLeavingResultOpen(text, &params); });
 }
 
 bool OdbcConnection::fetchText(int column, std::string& value, bool& isNull) {
@@ -571,9 +565,9 @@ bool OdbcConnection::fetchText(int column, std::string& value, bool& isNull) {
     SQLRETURN rc =
         SQLGetData(stmt, static_cast<SQLUSMALLINT>(column), SQL_C_CHAR, buffer, sizeof buffer, &indicator);
     if (rc == SQL_NO_DATA) return true;  // every piece has been read
-    if (!SQL_SUCCEEDED(rc)) {
-      setError("Cannot read column " + std::to_string(column) + ": " +
-               describeDiagnostics(collectDiagnostics(m_stmt, false), "no details."));
+    if (const Status checked = checkOdbcCall(rc, m_stmt, "Cannot read column " + std::to_string(column));
+        !checked.ok()) {
+      setError(checked.message());
       return false;
     }
     if (indicator == SQL_NULL_DATA) {
@@ -591,7 +585,7 @@ bool OdbcConnection::fetchText(int column, std::string& value, bool& isNull) {
 }
 
 int OdbcConnection::getSingleRowIntResult(int& value) {
-  try {
+  return guarded("Reading the single-row result", 1, [&] {
     std::string text;
     const int rc = getSingleRowStringResult(text);
     if (rc != 0) return rc;
@@ -602,14 +596,11 @@ int OdbcConnection::getSingleRowIntResult(int& value) {
     }
     value = parsed;
     return 0;
-  } catch (...) {
-    setError(exceptionText("Reading the single-row result"));
-    return 1;
-  }
+  });
 }
 
 int OdbcConnection::getSingleRowStringResult(std::string& value) {
-  try {
+  return guarded("Reading the single-row result", 1, [&] {
     if (!requireOpen()) return 1;
     if (!m_cursorOpen) {
       setError("The query returned no result set.");
@@ -621,9 +612,9 @@ int OdbcConnection::getSingleRowStringResult(std::string& value) {
       setError("The query returned no row.");
       return 1;
     }
-    if (!SQL_SUCCEEDED(rc)) {
-      setError("Cannot fetch the single-row result: " +
-               describeDiagnostics(collectDiagnostics(m_stmt, false), "no details."));
+    if (const Status checked = checkOdbcCall(rc, m_stmt, "Cannot fetch the single-row result");
+        !checked.ok()) {
+      setError(checked.message());
       closeResultSet();
       return 1;
     }
@@ -638,10 +629,7 @@ int OdbcConnection::getSingleRowStringResult(std::string& value) {
     }
     value = std::move(text);
     return 0;
-  } catch (...) {
-    setError(exceptionText("Reading the single-row result"));
-    return 1;
-  }
+  });
 }
 
 int OdbcConnection::RKDBVar_addCol(ColumnTarget* column, int position) {
@@ -650,24 +638,16 @@ int OdbcConnection::RKDBVar_addCol(ColumnTarget* column, int position) {
     setError("A null column object cannot be bound.");
     return 1;
   }
-  try {
+  return guarded("Adding a column", 1, [&] {
     m_columns.push_back(column);
     m_bound = false;
     return 0;
-  } catch (...) {
-    setError(exceptionText("Adding a column"));
-    return 1;
-  }
+  });
 }
 
 int OdbcConnection::RKDBVar_bind() {
-  try {
-    return bindColumns();
-  } catch (...) {
-    m_bound = false;
-    setError(exceptionText("Binding the columns"));
-    return 1;
-  }
+  return guarded(
+      "Binding the columns", 1, [&] { return bindColumns(); }, [&] { m_bound = false; });
 }
 
 int OdbcConnection::bindColumns() {
@@ -682,9 +662,10 @@ int OdbcConnection::bindColumns() {
     return 1;
   }
   SQLSMALLINT available = 0;
-  if (!SQL_SUCCEEDED(SQLNumResultCols(stmtOf(m_stmt), &available))) {
-    setError("Cannot read the result set's columns: " +
-             describeDiagnostics(collectDiagnostics(m_stmt, false), "no details."));
+  if (const Status checked = checkOdbcCall(SQLNumResultCols(stmtOf(m_stmt), &available), m_stmt,
+                                           "Cannot read the result set's columns");
+      !checked.ok()) {
+    setError(checked.message());
     return 1;
   }
   if (static_cast<std::size_t>(available) < m_columns.size()) {
@@ -706,7 +687,7 @@ int OdbcConnection::bindColumns() {
 }
 
 int OdbcConnection::getNextRow() {
-  try {
+  return guarded("Fetching a row", -1, [&] {
     if (!m_bound || !m_cursorOpen) {
       setError("No bound result set to read from.");
       return -1;
@@ -714,9 +695,8 @@ int OdbcConnection::getNextRow() {
     SQLHSTMT stmt = stmtOf(m_stmt);
     SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) return 1;
-    if (!SQL_SUCCEEDED(rc)) {
-      setError("Cannot fetch a row: " +
-               describeDiagnostics(collectDiagnostics(m_stmt, false), "no details."));
+    if (const Status checked = checkOdbcCall(rc, m_stmt, "Cannot fetch a row"); !checked.ok()) {
+      setError(checked.message());
       return -1;
     }
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
@@ -771,9 +751,9 @@ int OdbcConnection::getNextRow() {
           break;
         }
       }
-      if (!SQL_SUCCEEDED(rc)) {
-        setError("Cannot read column " + std::to_string(number) + ": " +
-                 describeDiagnostics(collectDiagnostics(m_stmt, false), "no details."));
+      if (const Status checked = checkOdbcCall(rc, m_stmt, "Cannot read column " + std::to_string(number));
+          !checked.ok()) {
+        setError(checked.message());
         return -1;
       }
       if (indicator == SQL_NULL_DATA) {
@@ -786,10 +766,7 @@ int OdbcConnection::getNextRow() {
       }
     }
     return 0;
-  } catch (...) {
-    setError(exceptionText("Fetching a row"));
-    return -1;
-  }
+  });
 }
 
 int OdbcConnection::closeCursor() {
@@ -802,15 +779,14 @@ void OdbcConnection::setExtIndicatorArray(void* indicators) {
 }
 
 std::string OdbcConnection::getDBMSName() {
-  try {
-    if (!m_dbc.connected()) return "";
+  return guarded("Reading the server's product name", std::string(), [&] {
+    if (!m_dbc.connected()) return std::string();
     SQLCHAR name[256] = {0};
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(m_dbc.get(), SQL_DBMS_NAME, name, sizeof name, &length))) return "";
+    if (!SQL_SUCCEEDED(SQLGetInfo(m_dbc.get(), SQL_DBMS_NAME, name, sizeof name, &length)))
+      return std::string();
     return std::string(reinterpret_cast<const char*>(name));
-  } catch (...) {
-    return "";
-  }
+  });
 }
 
 void OdbcConnection::closeResultSet() {

@@ -66,6 +66,15 @@ class OdbcConnection : public RKSimpleDBConnObject {
   void setConnectRetryPauseMs(int ms) { m_retryPauseMs = ms < 0 ? 0 : ms; }
 
  private:
+  // Runs body and returns its result. An exception that escapes body (out of memory, or one of
+  // a library's own) becomes the last error, "<where> failed: <what>"; onFailure runs and
+  // failure is returned, so nothing is thrown past the connection service. The one place that
+  // catches for the connection's operations.
+  template <class Result, class Body, class OnFailure>
+  Result guarded(const char* where, Result failure, Body&& body, OnFailure&& onFailure);
+  template <class Result, class Body>
+  Result guarded(const char* where, Result failure, Body&& body);
+
   // What a script run carries from batch to batch.
   struct ScriptRun {
     TempOutputFile* out = nullptr;       // null: messages are not recorded

@@ -1,12 +1,10 @@
 #include "platform/odbc/odbc_diagnostics.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include <sql.h>
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/odbc/connection_string_rules.h"
 
@@ -98,6 +96,15 @@ bool isConnectRetryable(const std::vector<OdbcDiagnostic>& records) {
     if (d.state.compare(0, 2, "08") == 0 || d.state == "HYT00" || d.state == "HYT01") return true;
   }
   return false;
+}
+
+Status checkOdbcCall(short rc, const OdbcHandle& handle, const std::string& what) {
+  if (SQL_SUCCEEDED(rc)) return Status::Ok();
+  return Status::Error(odbcFailureText(handle, what));
+}
+
+std::string odbcFailureText(const OdbcHandle& handle, const std::string& what) {
+  return what + ": " + describeDiagnostics(collectDiagnostics(handle, false), "no details.");
 }
 
 }  // namespace zarezodud

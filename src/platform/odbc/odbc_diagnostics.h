@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "platform/odbc/odbc_handles.h"
 
 namespace zarezodud {
@@ -29,6 +30,15 @@ std::vector<OdbcDiagnostic> collectDiagnostics(const OdbcHandle& handle, bool wa
 // A one-line account of records for an error text: "<message> (SQLState <s>, native error
 // <n>)" joined by "; "; fallback when there are none.
 std::string describeDiagnostics(const std::vector<OdbcDiagnostic>& records, const std::string& fallback);
+
+// The checked-call idiom: every ODBC return code that can fail goes through here. Ok when rc
+// is SQL_SUCCESS or SQL_SUCCESS_WITH_INFO; otherwise a failure whose message is
+// odbcFailureText(handle, what). Records with information only stay with the handle for
+// callers that read them (a script run collects them all).
+Status checkOdbcCall(short rc, const OdbcHandle& handle, const std::string& what);
+
+// "<what>: <the diagnostic records of handle's last call>" ("no details." when there are none).
+std::string odbcFailureText(const OdbcHandle& handle, const std::string& what);
 
 // True when the state says the server could not be reached or did not answer in time
 // (class 08, HYT00, HYT01), i.e. when trying the open again may help. False whenever the
