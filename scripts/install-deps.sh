@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config git
   libboost-regex-dev libboost-dev libspdlog-dev libfmt-dev libpugixml-dev libssl-dev
-  libcli11-dev unixodbc unixodbc-dev
+  libcli11-dev nlohmann-json3-dev unixodbc unixodbc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   tdsodbc freetds-bin libsqliteodbc odbc-postgresql postgresql-15
   python3 clang libclang-rt-14-dev cppcheck clang-tidy time

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "engine/run_journal.h"
-#include "json_reader.h"
+#include "support/json_document.h"
 #include "maint/progress_and_credentials.h"
 #include "platform/fs/host_lock.h"
 #include "support/cli_installation.h"

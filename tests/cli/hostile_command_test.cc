@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "db/db_queries.h"
-#include "json_reader.h"
+#include "support/json_document.h"
 #include "result_json.h"
 #include "support/cli_installation.h"
 #include "support/env_override.h"

@@ -1,7 +1,7 @@
-// The JSON writer's escaping and layout, and the reader that loads state files back.
+// The JSON writer's escaping and layout, and the reading of such documents back in tests.
 #include <gtest/gtest.h>
 
-#include "json_reader.h"
+#include "support/json_document.h"
 #include "json_writer.h"
 
 namespace {

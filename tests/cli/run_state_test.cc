@@ -9,7 +9,7 @@
 
 #include "log/result_messages.h"
 #include "engine/run_journal.h"
-#include "json_reader.h"
+#include "support/json_document.h"
 #include "progress_display.h"
 #include "script_events.h"
 #include "state_directory.h"

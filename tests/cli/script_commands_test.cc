@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "json_reader.h"
+#include "support/json_document.h"
 #include "engine/run_journal.h"
 #include "run_state.h"
 #include "support/cli_installation.h"

@@ -1,57 +1,32 @@
 #include "platform/crypto/base64.h"
 
+#include <openssl/evp.h>
+
 namespace zarezodud {
-namespace {
-
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int sextet(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
-
-}  // namespace
 
 std::string encodeBase64(const unsigned char* data, size_t size) {
-  std::string out;
-  out.reserve((size + 2) / 3 * 4);
-  for (size_t i = 0; i < size; i += 3) {
-    unsigned group = static_cast<unsigned>(data[i]) << 16;
-    if (i + 1 < size) group |= static_cast<unsigned>(data[i + 1]) << 8;
-    if (i + 2 < size) group |= data[i + 2];
-    out += kAlphabet[(group >> 18) & 63];
-    out += kAlphabet[(group >> 12) & 63];
-    out += i + 1 < size ? kAlphabet[(group >> 6) & 63] : '=';
-    out += i + 2 < size ? kAlphabet[group & 63] : '=';
-  }
+  if (size == 0) return std::string();
+  std::string out((size + 2) / 3 * 4 + 1, '\0');  // EVP_EncodeBlock writes a NUL after the text
+  const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), data, static_cast<int>(size));
+  out.resize(written > 0 ? static_cast<size_t>(written) : 0);
   return out;
 }
 
 bool decodeBase64(std::string_view text, std::vector<unsigned char>* out) {
   out->clear();
   if (text.size() % 4 != 0) return false;
-  out->reserve(text.size() / 4 * 3);
-  for (size_t i = 0; i < text.size(); i += 4) {
-    bool last = i + 4 == text.size();
-    size_t padding = 0;
-    if (last && text[i + 3] == '=') padding = text[i + 2] == '=' ? 2 : 1;
-    unsigned group = 0;
-    for (size_t j = 0; j < 4 - padding; ++j) {
-      int value = sextet(text[i + j]);
-      if (value < 0) return false;
-      group |= static_cast<unsigned>(value) << (18 - 6 * j);
-    }
-    out->push_back(static_cast<unsigned char>(group >> 16));
-    if (padding < 2) out->push_back(static_cast<unsigned char>((group >> 8) & 0xff));
-    if (padding < 1) out->push_back(static_cast<unsigned char>(group & 0xff));
-    // Bits below the last whole byte must be zero in canonical base64.
-    if ((padding == 1 && (group & 0xff) != 0) || (padding == 2 && (group & 0xffff) != 0)) return false;
-  }
-  return true;
+  if (text.empty()) return true;
+  out->resize(text.size() / 4 * 3);
+  const int decoded = EVP_DecodeBlock(out->data(), reinterpret_cast<const unsigned char*>(text.data()),
+                                      static_cast<int>(text.size()));
+  if (decoded < 0) return false;
+  // EVP_DecodeBlock counts the padding's zero bytes as data; drop them.
+  size_t padding = 0;
+  if (text.back() == '=') padding = text[text.size() - 2] == '=' ? 2 : 1;
+  out->resize(static_cast<size_t>(decoded) - padding);
+  // Canonical text only (no blanks, padding where it belongs, zero leftover bits): the text
+  // must be exactly what encoding the bytes gives, so that one stored text has one meaning.
+  return encodeBase64(out->data(), out->size()) == text;
 }
 
 }  // namespace zarezodud
