@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "db/db_queries.h"
-#include "platform/debuglog/ev_debug.h"
 #include "platform/crypto/rk_password.h"
+#include "platform/debuglog/ev_debug.h"
 #include "platform/registry/rk_platform_info.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"

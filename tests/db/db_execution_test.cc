@@ -11,6 +11,7 @@
 #include "support/log_capture.h"
 #include "support/registry_sandbox.h"
 #include "support/scripted_connection.h"
+#include "support/scripted_database.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -26,12 +27,8 @@ void failWithInterruption(ztest::ConnectionScript& script, RKSimpleDBConnObject:
   r.closesConnection = closesConnection;
 }
 
-class ExecutionTest : public ::testing::Test {
+class ExecutionTest : public ztest::ScriptedDatabaseTest {
  protected:
-  ExecutionTest()
-      : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"),
-        db_("SQL Server", "srv", "", "Corehub", "sa", "pw") {}
-
   std::string scriptTimeLog() const {
     const std::string log = ztest::UpgradeLogCapture::logPath();
     return ztest::readFile(log.substr(0, log.rfind('/')) + "/ScriptTime.log");
@@ -40,13 +37,6 @@ class ExecutionTest : public ::testing::Test {
     zarezodud::RKPlatformInfo registry(0, 0);
     ASSERT_TRUE(registry.setNumber("Database", "nScriptExecutionThreshold", seconds));
   }
-  const std::vector<std::string>& texts() { return fake_.script().texts; }
-
-  ztest::RegistrySandbox registry_;
-  ztest::EnvOverride driver_;
-  ztest::ScopedScriptedConnections fake_;
-  ztest::TempDir dir_;
-  DBQueries db_;
 };
 
 TEST(ReturnCodesTest, Classes) {

@@ -8,6 +8,7 @@
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
 #include "support/scripted_connection.h"
+#include "support/scripted_database.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -15,22 +16,7 @@ namespace {
 const char kProduct[] = "SET XACT_ABORT ON\nGO\nSET QUOTED_IDENTIFIER ON\nGO\n";
 const char kMaster[] = "SET XACT_ABORT ON\nGO\n";
 
-class MaintenanceTest : public ::testing::Test {
- protected:
-  MaintenanceTest()
-      : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"),
-        db_("SQL Server", "srv", "", "Corehub", "sa", "pw") {}
-
-  ztest::ConnectionScript& script() { return fake_.script(); }
-  const std::vector<std::string>& texts() { return fake_.script().texts; }
-  std::string error() const { return db_.getLastError(); }
-
-  ztest::RegistrySandbox registry_;
-  ztest::EnvOverride driver_;
-  ztest::ScopedScriptedConnections fake_;
-  ztest::TempDir dir_;
-  DBQueries db_;
-};
+class MaintenanceTest : public ztest::ScriptedDatabaseTest {};
 
 TEST_F(MaintenanceTest, ScriptOperationsFillTheirArgumentsOnTheRightConnection) {
   const std::string one = dir_.write("one.sql", "DBCC CHECKDB('%s')");
@@ -151,10 +137,11 @@ TEST_F(RestoreTest, MovesEveryListedFileInServerOrder) {
   ASSERT_EQ(db_.restoreDB("/backups/c.bak", "Corehub", "/var/opt/data/"), 1u) << error();
   ASSERT_EQ(texts().size(), 2u);
   EXPECT_EQ(texts()[0], std::string(kMaster) + "RESTORE FILELISTONLY FROM DISK = '/backups/c.bak'");
-  EXPECT_EQ(texts()[1], std::string(kMaster) +
-                            "RESTORE DATABASE [Corehub] FROM DISK = '/backups/c.bak' WITH RECOVERY, REPLACE,  "
-                            "MOVE 'Corehub_Data' TO '/var/opt/data/Corehub_Data',  "
-                            "MOVE 'Corehub_Log' TO '/var/opt/data/Corehub_Log'");
+  EXPECT_EQ(texts()[1],
+            std::string(kMaster) +
+                "RESTORE DATABASE [Corehub] FROM DISK = '/backups/c.bak' WITH RECOVERY, REPLACE,  "
+                "MOVE 'Corehub_Data' TO '/var/opt/data/Corehub_Data',  "
+                "MOVE 'Corehub_Log' TO '/var/opt/data/Corehub_Log'");
   EXPECT_EQ(script().count("RKDBVar_addCol"), 1);
   EXPECT_EQ(script().count("RKDBVar_bind"), 1);
   EXPECT_EQ(script().count("getNextRow"), 3);
@@ -164,8 +151,8 @@ TEST_F(RestoreTest, MovesEveryListedFileInServerOrder) {
 
 TEST_F(RestoreTest, NoFilesGiveTheHeadAlone) {
   ASSERT_EQ(db_.restoreDB("/b/c.bak", "Corehub", "/t"), 1u);
-  EXPECT_EQ(texts()[1],
-            std::string(kMaster) + "RESTORE DATABASE [Corehub] FROM DISK = '/b/c.bak' WITH RECOVERY, REPLACE");
+  EXPECT_EQ(texts()[1], std::string(kMaster) +
+                            "RESTORE DATABASE [Corehub] FROM DISK = '/b/c.bak' WITH RECOVERY, REPLACE");
   EXPECT_EQ(script().count("closeCursor"), 1);
 }
 

@@ -6,28 +6,14 @@
 #include "support/recording_product_services.h"
 #include "support/registry_sandbox.h"
 #include "support/scripted_connection.h"
+#include "support/scripted_database.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 const char kProduct[] = "SET XACT_ABORT ON\nGO\nSET QUOTED_IDENTIFIER ON\nGO\n";
 
-class ReleaseTest : public ::testing::Test {
- protected:
-  ReleaseTest()
-      : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"),
-        db_("SQL Server", "srv", "", "Corehub", "sa", "pw") {}
-
-  ztest::ConnectionScript& script() { return fake_.script(); }
-  const std::vector<std::string>& texts() { return fake_.script().texts; }
-  std::string error() const { return db_.getLastError(); }
-
-  ztest::RegistrySandbox registry_;
-  ztest::EnvOverride driver_;
-  ztest::ScopedScriptedConnections fake_;
-  ztest::TempDir dir_;
-  DBQueries db_;
-};
+class ReleaseTest : public ztest::ScriptedDatabaseTest {};
 
 TEST_F(ReleaseTest, ReleaseCheckCodes) {
   const std::string path = dir_.write("rel.sql", "SELECT dbo.releaseCheck()");

@@ -24,8 +24,8 @@ class ScriptLintTest : public ::testing::Test {
     std::vector<std::string> out;
     for (const LintFinding& f : findings) {
       EXPECT_EQ(f.file, path);
-      out.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + ": " + lintSeverityName(f.severity) +
-                    ": " + f.message);
+      out.push_back(std::to_string(f.line) + ":" + std::to_string(f.column) + ": " +
+                    lintSeverityName(f.severity) + ": " + f.message);
     }
     return out;
   }
@@ -51,8 +51,9 @@ TEST_F(ScriptLintTest, CleanScriptsHaveNoFindings) {
 }
 
 TEST_F(ScriptLintTest, EncodingsAreReportedWithWhatWillBeDone) {
-  EXPECT_EQ(lint("\xEF\xBB\xBFSELECT 1\n"),
-            (std::vector<std::string>{"1:1: info: UTF-8 byte-order mark: it is dropped before the text is sent"}));
+  EXPECT_EQ(
+      lint("\xEF\xBB\xBFSELECT 1\n"),
+      (std::vector<std::string>{"1:1: info: UTF-8 byte-order mark: it is dropped before the text is sent"}));
   EXPECT_EQ(lint(std::string("\xFF\xFES\0E\0L\0\n\0", 10)).at(0),
             "1:1: info: UTF-16 LE with byte-order mark: decoded to UTF-8 before it is sent");
   const std::vector<std::string> latin1 = lint("SELECT 1\n-- caf\xE9\n");
@@ -60,11 +61,13 @@ TEST_F(ScriptLintTest, EncodingsAreReportedWithWhatWillBeDone) {
   EXPECT_EQ(latin1[0].rfind("2:7: error: byte offset 15: not valid UTF-8 (byte 0xE9)", 0), 0u) << latin1[0];
   ScriptSettings cp;
   cp.codePage = "1252";
-  EXPECT_EQ(lint("SELECT 1\n-- caf\xE9\n", cp),
-            (std::vector<std::string>{"1:1: info: not UTF-8: converted from code page [1252] before it is sent"}));
+  EXPECT_EQ(
+      lint("SELECT 1\n-- caf\xE9\n", cp),
+      (std::vector<std::string>{"1:1: info: not UTF-8: converted from code page [1252] before it is sent"}));
   const std::vector<std::string> odd = lint(std::string("\xFE\xFF\0S\0\n\0X\0", 9));
   ASSERT_EQ(odd.size(), 1u) << all(odd);
-  EXPECT_EQ(odd[0].rfind("2:2: error: byte offset 8: UTF-16 BE with an odd number of bytes", 0), 0u) << odd[0];
+  EXPECT_EQ(odd[0].rfind("2:2: error: byte offset 8: UTF-16 BE with an odd number of bytes", 0), 0u)
+      << odd[0];
 }
 
 TEST_F(ScriptLintTest, InvalidGoLinesAreErrorsAtTheirColumn) {
@@ -75,12 +78,13 @@ TEST_F(ScriptLintTest, InvalidGoLinesAreErrorsAtTheirColumn) {
 }
 
 TEST_F(ScriptLintTest, WhatStaysOpenAtTheEndIsAnErrorWhereItOpened) {
-  EXPECT_EQ(lint("SELECT 1\nGO\nSELECT 'it''s\nGO\n"),
-            (std::vector<std::string>{
-                "3:8: error: unterminated string literal: it runs to the end of the script, so the batch will not "
-                "parse",
-                "4:1: warning: [GO] stands inside the string literal opened at line 3, column 8: it does not split "
-                "the batch"}));
+  EXPECT_EQ(
+      lint("SELECT 1\nGO\nSELECT 'it''s\nGO\n"),
+      (std::vector<std::string>{
+          "3:8: error: unterminated string literal: it runs to the end of the script, so the batch will not "
+          "parse",
+          "4:1: warning: [GO] stands inside the string literal opened at line 3, column 8: it does not split "
+          "the batch"}));
   EXPECT_TRUE(has(lint("/* a\n/* b */\nSELECT 1\n"), "1:1: error: unterminated block comment"));
   EXPECT_TRUE(has(lint("SELECT é, [col\n"), "1:11: error: unterminated bracketed identifier"))
       << "columns count characters";
@@ -119,18 +123,21 @@ TEST_F(ScriptLintTest, WithTheModeOnIncludedFilesAreCheckedUnderTheirOwnName) {
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].file, inc);
   EXPECT_EQ(findings[0].line, 1);
-  EXPECT_EQ(findings[0].message.rfind("scripting variable [undefined] is not defined", 0), 0u) << findings[0].message;
+  EXPECT_EQ(findings[0].message.rfind("scripting variable [undefined] is not defined", 0), 0u)
+      << findings[0].message;
 }
 
 TEST_F(ScriptLintTest, NulMixedLineEndsAndEmptyScripts) {
   const std::vector<std::string> nul = lint(std::string("SELECT 1\nSELECT\0 2\n", 19));
   ASSERT_EQ(nul.size(), 1u) << all(nul);
   EXPECT_EQ(nul[0].rfind("2:7: error: NUL character: the text sent stops here", 0), 0u) << nul[0];
-  EXPECT_NE(lint(std::string("S\0E\0", 4)).at(0).find("UTF-16 file without byte-order mark?"), std::string::npos);
-  EXPECT_EQ(lint("SELECT 1\r\nSELECT 2\r\nSELECT 3\nSELECT 4\r\n"),
-            (std::vector<std::string>{"3:1: info: mixed line ends: 3 line(s) end with CR LF, 1 with LF alone"}));
+  EXPECT_NE(lint(std::string("S\0E\0", 4)).at(0).find("UTF-16 file without byte-order mark?"),
+            std::string::npos);
+  EXPECT_EQ(
+      lint("SELECT 1\r\nSELECT 2\r\nSELECT 3\nSELECT 4\r\n"),
+      (std::vector<std::string>{"3:1: info: mixed line ends: 3 line(s) end with CR LF, 1 with LF alone"}));
   for (const std::string& empty : {std::string(), std::string("\xEF\xBB\xBF"), std::string("  \n\n"),
-                                  std::string("-- nothing\n/* at all */\nGO\n")}) {
+                                   std::string("-- nothing\n/* at all */\nGO\n")}) {
     const std::vector<std::string> f = lint(empty);
     EXPECT_TRUE(has(f, "1:1: warning: nothing is sent")) << all(f);
   }

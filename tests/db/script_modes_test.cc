@@ -8,24 +8,14 @@
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
 #include "support/scripted_connection.h"
+#include "support/scripted_database.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 const char kPreamble[] = "SET XACT_ABORT ON\nGO\nSET QUOTED_IDENTIFIER ON\nGO\n";
 
-class ScriptModesTest : public ::testing::Test {
- protected:
-  ScriptModesTest() : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"), db_("SQL Server", "srv", "", "Corehub", "sa", "pw") {}
-
-  const std::vector<std::string>& texts() { return fake_.script().texts; }
-
-  ztest::RegistrySandbox registry_;
-  ztest::EnvOverride driver_;
-  ztest::ScopedScriptedConnections fake_;
-  ztest::TempDir dir_;
-  DBQueries db_;
-};
+class ScriptModesTest : public ztest::ScriptedDatabaseTest {};
 
 TEST_F(ScriptModesTest, CodePageConvertsScriptsThatAreNotUtf8) {
   const std::string path = dir_.write("latin1.sql", "-- caf\xE9\nSELECT 1\n");
@@ -55,9 +45,10 @@ TEST_F(ScriptModesTest, VariableModeExpandsAndRefusesAnUndefinedVariableBeforeSe
   EXPECT_EQ(db_.executeSQLFile(path, code, 1, 1, "ON"), 0u);
   EXPECT_EQ(code, 2);
   EXPECT_TRUE(texts().empty());
-  EXPECT_EQ(std::string(db_.getLastError()).rfind("Script [" + dir_.file("inc/body.sql") +
-                                                      "] line 3: scripting variable [missing] is not defined",
-                                                  0),
+  EXPECT_EQ(std::string(db_.getLastError())
+                .rfind("Script [" + dir_.file("inc/body.sql") +
+                           "] line 3: scripting variable [missing] is not defined",
+                       0),
             0u)
       << db_.getLastError();
 
@@ -79,8 +70,8 @@ TEST_F(ScriptModesTest, AServerErrorInsideAnIncludedFileIsReportedAtThatFilesLin
   fake_.script().replies.back().errorLine = 8;
   int code = 0;
   EXPECT_EQ(db_.executeSQLFile(path, code, 1, 1, "ON"), 0u);
-  EXPECT_EQ(std::string(db_.getLastError()),
-            "The batch starting at line 7 failed: boom The error is at [" + dir_.file("inc.sql") + "] line 2.");
+  EXPECT_EQ(std::string(db_.getLastError()), "The batch starting at line 7 failed: boom The error is at [" +
+                                                 dir_.file("inc.sql") + "] line 2.");
 
   // Without quoted-identifier abort preamble lines the same error sits two lines earlier.
   fake_.script().failNext("failed");

@@ -9,6 +9,7 @@
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
 #include "support/scripted_connection.h"
+#include "support/scripted_database.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -27,22 +28,14 @@ std::string utf16(const std::u16string& text, bool bigEndian) {
   return out;
 }
 
-class ScriptReadingTest : public ::testing::Test {
+class ScriptReadingTest : public ztest::ScriptedDatabaseTest {
  protected:
-  ScriptReadingTest() : driver_("ZAREZODUD_ODBC_DRIVER", "Test Driver"), db_("SQL Server", "srv", "", "Corehub", "sa", "pw") {}
-
   // Runs the script file holding bytes; returns the truth value.
   unsigned int run(const std::string& bytes, int& code) {
     path_ = dir_.write("script.sql", bytes);
     return db_.executeSQLFile(path_, code, 1, 1, "ON");
   }
-  const std::vector<std::string>& texts() { return fake_.script().texts; }
 
-  ztest::RegistrySandbox registry_;
-  ztest::EnvOverride driver_;
-  ztest::ScopedScriptedConnections fake_;
-  ztest::TempDir dir_;
-  DBQueries db_;
   std::string path_;
 };
 
@@ -56,23 +49,25 @@ TEST_F(ScriptReadingTest, Utf8ByteOrderMarkIsNotSentSoAFirstLineGoSeparates) {
 TEST_F(ScriptReadingTest, Utf16ScriptsOfBothByteOrdersAreSentAsUtf8) {
   for (bool bigEndian : {false, true}) {
     int code = -1;
-    ASSERT_EQ(run(utf16(u"GO\r\nINSERT INTO dbo.W VALUES (N'Gr\u00FC\u00DFe \u65E5')\r\nGO\r\n", bigEndian), code),
-              1u)
+    ASSERT_EQ(
+        run(utf16(u"GO\r\nINSERT INTO dbo.W VALUES (N'Gr\u00FC\u00DFe \u65E5')\r\nGO\r\n", bigEndian), code),
+        1u)
         << db_.getLastError();
     EXPECT_EQ(texts().back(), std::string(kPreamble) +
-                                  "GO\r\nINSERT INTO dbo.W VALUES (N'Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5')\r\nGO\r\n");
+                                  "GO\r\nINSERT INTO dbo.W VALUES (N'Gr\xC3\xBC\xC3\x9F"
+                                  "e \xE6\x97\xA5')\r\nGO\r\n");
   }
 }
 
 TEST_F(ScriptReadingTest, TextThatIsNotUtf8IsRefusedBeforeAnythingIsSent) {
   int code = 0;
-  const std::string latin1 =
-      "INSERT INTO dbo.W VALUES (1)\n-- caf\xE9\nINSERT INTO dbo.W VALUES (2)\n";
+  const std::string latin1 = "INSERT INTO dbo.W VALUES (1)\n-- caf\xE9\nINSERT INTO dbo.W VALUES (2)\n";
   EXPECT_EQ(run(latin1, code), 0u);
   EXPECT_EQ(code, 2);
   EXPECT_TRUE(texts().empty()) << "nothing of the script may reach the server";
   EXPECT_FALSE(db_.hasDBConnection());
-  EXPECT_EQ(std::string(db_.getLastError()).rfind("Script [" + path_ + "] line 2, byte offset 35: not valid UTF-8", 0),
+  EXPECT_EQ(std::string(db_.getLastError())
+                .rfind("Script [" + path_ + "] line 2, byte offset 35: not valid UTF-8", 0),
             0u)
       << db_.getLastError();
 }
@@ -100,21 +95,24 @@ TEST_F(ScriptReadingTest, GoLinesThatAreNoSeparatorsFailTheScriptBeforeAnythingI
       {"SELECT 1\nGO 2 3\n", 2, "GO 2 3"},
       {"SELECT 1\nGO 3x\n", 2, "GO 3x"},
       // The line a person sees, also with the byte-order mark dropped.
-      {"\xEF\xBB\xBF" "SELECT 1\nGO x\n", 2, "GO x"},
+      {"\xEF\xBB\xBF"
+       "SELECT 1\nGO x\n",
+       2, "GO x"},
   };
   for (const Case& c : cases) {
     int code = 0;
     EXPECT_EQ(run(c.script, code), 0u) << c.script;
     EXPECT_EQ(code, 2);
-    EXPECT_EQ(std::string(db_.getLastError()), "Script [" + path_ + "] line " + std::to_string(c.line) + ": [" +
-                                                   c.shown + "] is not a valid batch separator.");
+    EXPECT_EQ(std::string(db_.getLastError()), "Script [" + path_ + "] line " + std::to_string(c.line) +
+                                                   ": [" + c.shown + "] is not a valid batch separator.");
   }
   EXPECT_TRUE(texts().empty());
 }
 
 TEST_F(ScriptReadingTest, ValidSeparatorFormsStillRun) {
   int code = -1;
-  ASSERT_EQ(run("SELECT 1\nGO\t\nSELECT 2\nGO--done\nGOTO x\ngo2\nGO 2 -- twice\n", code), 1u) << db_.getLastError();
+  ASSERT_EQ(run("SELECT 1\nGO\t\nSELECT 2\nGO--done\nGOTO x\ngo2\nGO 2 -- twice\n", code), 1u)
+      << db_.getLastError();
   EXPECT_EQ(texts().size(), 1u);
 }
 

@@ -12,8 +12,8 @@
 
 #include "db/db_queries.h"
 #include "db/rows/db_table.h"
-#include "platform/registry/registry_names.h"
 #include "platform/crypto/rk_password.h"
+#include "platform/registry/registry_names.h"
 #include "platform/registry/rk_pi_focus.h"
 #include "platform/registry/rk_platform_info.h"
 #include "support/env_override.h"

@@ -49,8 +49,8 @@ TEST_F(SqlcmdExpansionTest, VariablesAreReplacedEverywhereOnALineAndIgnoreCase) 
 
 TEST_F(SqlcmdExpansionTest, SetvarDefinesOverridesAndRemovesAndItsLineStaysEmpty) {
   settings_.variables = {{"v", "given"}};
-  ASSERT_TRUE(
-      expand("SELECT '$(v)'\n:setvar v \"a \"\"b\"\" c\"\nSELECT '$(v)'\n  :SETVAR w \"$(v)!\"\nSELECT '$(w)'\n"))
+  ASSERT_TRUE(expand(
+      "SELECT '$(v)'\n:setvar v \"a \"\"b\"\" c\"\nSELECT '$(v)'\n  :SETVAR w \"$(v)!\"\nSELECT '$(w)'\n"))
       << where();
   EXPECT_EQ(out_.text, "SELECT 'given'\n\nSELECT 'a \"b\" c'\n\nSELECT 'a \"b\" c!'\n");
   // Removing a variable removes the definition given from outside too.
@@ -98,7 +98,8 @@ TEST_F(SqlcmdExpansionTest, ProblemsInsideAnIncludedFileNameThatFile) {
   ASSERT_FALSE(expand("\n:r absent.sql\n"));
   EXPECT_EQ(error_.file, "/s/main.sql");
   EXPECT_EQ(error_.line, 2);
-  EXPECT_NE(error_.what.find("cannot include [/s/absent.sql]: Cannot open file"), std::string::npos) << error_.what;
+  EXPECT_NE(error_.what.find("cannot include [/s/absent.sql]: Cannot open file"), std::string::npos)
+      << error_.what;
 }
 
 TEST_F(SqlcmdExpansionTest, IncludeCyclesAndDeepNestingAreRefused) {
@@ -113,7 +114,8 @@ TEST_F(SqlcmdExpansionTest, IncludeCyclesAndDeepNestingAreRefused) {
 
   // A chain of 16 includes is accepted, 17 are not.
   for (int i = 1; i <= 17; ++i) {
-    files_["/s/d" + std::to_string(i) + ".sql"] = i < 17 ? ":r d" + std::to_string(i + 1) + ".sql\n" : "SELECT 1\n";
+    files_["/s/d" + std::to_string(i) + ".sql"] =
+        i < 17 ? ":r d" + std::to_string(i + 1) + ".sql\n" : "SELECT 1\n";
   }
   files_["/s/d16.sql"] = "SELECT 16\n";
   loads_ = 0;
@@ -128,7 +130,8 @@ TEST_F(SqlcmdExpansionTest, IncludeCyclesAndDeepNestingAreRefused) {
 TEST_F(SqlcmdExpansionTest, OnlyOnErrorExitIsAcceptedAmongTheOtherCommands) {
   ASSERT_TRUE(expand(":on error exit\nSELECT 1\n:ON  ERROR  EXIT\n")) << where();
   EXPECT_EQ(out_.text, "\nSELECT 1\n\n");
-  for (const char* script : {":on error ignore\n", "!! dir\n", ":connect other\n", ":out file.txt\n", ":reset\n"}) {
+  for (const char* script :
+       {":on error ignore\n", "!! dir\n", ":connect other\n", ":out file.txt\n", ":reset\n"}) {
     EXPECT_FALSE(expand(script)) << script;
     EXPECT_EQ(error_.line, 1);
     EXPECT_NE(error_.what.find("not supported"), std::string::npos) << error_.what;
@@ -145,7 +148,8 @@ TEST(ScriptSettingsTest, VariableListsAndNames) {
   std::vector<std::pair<std::string, std::string>> vars;
   std::string error;
   ASSERT_TRUE(parseScriptVariableList("A=1; B = two;C=x=y;;z;D=;", vars, error)) << error;
-  EXPECT_EQ(vars, (std::vector<std::pair<std::string, std::string>>{{"A", "1"}, {"B", " two"}, {"C", "x=y;z"}, {"D", ""}}));
+  EXPECT_EQ(vars, (std::vector<std::pair<std::string, std::string>>{
+                      {"A", "1"}, {"B", " two"}, {"C", "x=y;z"}, {"D", ""}}));
   EXPECT_FALSE(parseScriptVariableList("A=1;novalue", vars, error));
   EXPECT_NE(error.find("[novalue] is not NAME=VALUE"), std::string::npos);
   EXPECT_FALSE(parseScriptVariableList("1A=1", vars, error));
@@ -157,7 +161,8 @@ TEST(ScriptSettingsTest, VariableListsAndNames) {
   ASSERT_TRUE(parseScriptVariableList(item, vars, error));
   EXPECT_EQ(vars.at(0).second, "a;b;;c") << "the list form round-trips";
   for (const char* good : {"a", "_x", "db-name", "V2"}) EXPECT_TRUE(isScriptVariableName(good)) << good;
-  for (const char* bad : {"", "2v", "-v", "a b", "a.b", "a$", "x)"}) EXPECT_FALSE(isScriptVariableName(bad)) << bad;
+  for (const char* bad : {"", "2v", "-v", "a b", "a.b", "a$", "x)"})
+    EXPECT_FALSE(isScriptVariableName(bad)) << bad;
 }
 
 }  // namespace

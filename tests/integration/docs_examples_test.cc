@@ -52,7 +52,8 @@ std::vector<MarkedBlock> markedBlocks(const std::string& path) {
   std::vector<MarkedBlock> blocks;
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
-    if (line.rfind("<!-- ", 0) != 0 || line.size() < 9 || line.compare(line.size() - 4, 4, " -->") != 0) continue;
+    if (line.rfind("<!-- ", 0) != 0 || line.size() < 9 || line.compare(line.size() - 4, 4, " -->") != 0)
+      continue;
     const std::string body = line.substr(5, line.size() - 9);
     const size_t colon = body.find(": ");
     if (colon == std::string::npos) continue;

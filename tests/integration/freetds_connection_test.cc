@@ -1,8 +1,7 @@
 // The connection service with the FreeTDS driver, without a SQL Server: driver detection,
 // a refused connection, a silent server (login timeout), and the protocol-version rule.
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -89,7 +88,8 @@ TEST_F(FreeTdsConnection, RefusedConnectionGivesAMaskedErrorWithTheProtocolDefau
   EXPECT_NE(error.find("AnsiNPW=Yes;Encrypt=no;PWD=*****;APP=tests"), std::string::npos) << error;
   EXPECT_NE(error.find("TDS_Version=7.4"), std::string::npos) << error;
   EXPECT_NE(error.find("ClientCharset=UTF-8"), std::string::npos) << error;
-  EXPECT_NE(error.find("attempt 2 of 2"), std::string::npos) << "a refused connection is tried again: " << error;
+  EXPECT_NE(error.find("attempt 2 of 2"), std::string::npos)
+      << "a refused connection is tried again: " << error;
 }
 
 TEST_F(FreeTdsConnection, ExplicitProtocolVersionIsKept) {

@@ -126,8 +126,10 @@ TEST_F(HostExample, BuildsAgainstTheInstalledPackageRunsFailsAndResumesAtTheFail
   dir_.write("inst/Database/PreUpgrade/0002_repair.sql", "PRINT 'repair table mended'\nSELECT 0;\n");
   ztest::CommandResult second = run(host, {"resume", inst, recordFile}, env);
   EXPECT_EQ(second.exitCode, 1) << describe(second);
-  EXPECT_NE(second.out.find("resuming at PreUpgrade.lst/0002_repair.sql"), std::string::npos) << describe(second);
-  EXPECT_EQ(second.out.find("0001_describe.sql"), std::string::npos) << "a resumed run must not repeat done scripts";
+  EXPECT_NE(second.out.find("resuming at PreUpgrade.lst/0002_repair.sql"), std::string::npos)
+      << describe(second);
+  EXPECT_EQ(second.out.find("0001_describe.sql"), std::string::npos)
+      << "a resumed run must not repeat done scripts";
   EXPECT_NE(second.out.find("ran PreUpgrade/PreUpgrade.lst/0002_repair.sql code 0"), std::string::npos)
       << describe(second);
   EXPECT_NE(second.out.find("ran PreUpgrade/PreUpgrade.lst/0003_space.sql code 101"), std::string::npos)

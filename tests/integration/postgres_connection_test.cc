@@ -69,18 +69,19 @@ TEST_F(PostgresConnection, SeveralStatementsAndResultSetsInOneBatch) {
 
   ASSERT_NE(conn_.executeQueryForZARezodud("SELECT 1; SELECT 2\nGO\nSELECT 5, 6; SELECT 'no'", &code), 0);
   EXPECT_EQ(code, 0) << "last result set holds text";
-  ASSERT_NE(conn_.executeQueryForZARezodud("SELECT 8 UNION ALL SELECT 9; SELECT NULL::int\nGO\nSELECT 17 UNION ALL SELECT 18",
-                                           &code),
+  ASSERT_NE(conn_.executeQueryForZARezodud(
+                "SELECT 8 UNION ALL SELECT 9; SELECT NULL::int\nGO\nSELECT 17 UNION ALL SELECT 18", &code),
             0);
   EXPECT_EQ(code, 17);
 }
 
 TEST_F(PostgresConnection, NoticesAreWrittenInOrderAndNoneIsLost) {
-  ASSERT_NE(conn_.executeQueryForZARezodud("DO $$ BEGIN RAISE NOTICE 'first note'; RAISE NOTICE 'second note'; "
-                                           "RAISE NOTICE 'third note'; END $$;\nGO\n"
-                                           "DO $$ BEGIN RAISE NOTICE 'fourth note'; END $$",
-                                           nullptr),
-            0)
+  ASSERT_NE(
+      conn_.executeQueryForZARezodud("DO $$ BEGIN RAISE NOTICE 'first note'; RAISE NOTICE 'second note'; "
+                                     "RAISE NOTICE 'third note'; END $$;\nGO\n"
+                                     "DO $$ BEGIN RAISE NOTICE 'fourth note'; END $$",
+                                     nullptr),
+      0)
       << conn_.getLastErrorStr();
   const std::string out = output();
   std::size_t at = 0;
@@ -93,7 +94,8 @@ TEST_F(PostgresConnection, NoticesAreWrittenInOrderAndNoneIsLost) {
 }
 
 TEST_F(PostgresConnection, FailingBatchEndsTheRunAndItsErrorIsRecorded) {
-  ASSERT_NE(conn_.executeQueryForZARezodud("CREATE TABLE IF NOT EXISTS runs(n int); DELETE FROM runs", nullptr), 0)
+  ASSERT_NE(
+      conn_.executeQueryForZARezodud("CREATE TABLE IF NOT EXISTS runs(n int); DELETE FROM runs", nullptr), 0)
       << conn_.getLastErrorStr();
   int code = -1;
   EXPECT_EQ(conn_.executeQueryForZARezodud("INSERT INTO runs VALUES (1); SELECT 3\nGO\nSELECT 1/0\nGO\n"

@@ -10,6 +10,7 @@
 #include "db/db_queries.h"
 #include "platform/odbc/odbc_connection.h"
 #include "support/connection_redirect.h"
+#include "support/driver_database.h"
 #include "support/env_override.h"
 #include "support/postgres_server.h"
 #include "support/registry_sandbox.h"
@@ -27,54 +28,20 @@ std::string postgresTable(std::string ddl) {
   return ddl;
 }
 
-class PostgresServerUpgrade : public ::testing::Test {
+class PostgresServerUpgrade : public ztest::PostgresDatabaseTest {
  protected:
-  static void SetUpTestSuite() {
-    if (!ztest::odbcDriverInstalled("PostgreSQL Unicode")) {
-      s_skipReason = "ODBC driver \"PostgreSQL Unicode\" (odbc-postgresql) is not installed";
-      return;
-    }
-    if (!ztest::PostgresServer::installed(s_skipReason)) return;
-    s_server = new ztest::PostgresServer();
-    if (!s_server->start(s_startFailure)) {
-      delete s_server;
-      s_server = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete s_server;
-    s_server = nullptr;
-  }
-
   void SetUp() override {
-    if (!s_skipReason.empty()) GTEST_SKIP() << s_skipReason;
-    ASSERT_NE(s_server, nullptr) << "the private PostgreSQL server did not start: " << s_startFailure;
-    m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.path());
-    ASSERT_EQ(m_check.OpenSQLConnectionUsingConnectionString(s_server->connectionString(), false), 0)
-        << m_check.getLastErrorStr();
+    PostgresDatabaseTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     run("DROP TABLE IF EXISTS SMArray; DROP TABLE IF EXISTS SMArrayCtrlHostMap; "
         "DROP TABLE IF EXISTS SMControlHost;");
     for (const char* create :
          {ztest::kCreateSMArray, ztest::kCreateSMArrayCtrlHostMap, ztest::kCreateSMControlHost}) {
       run(postgresTable(create));
     }
-    m_redirect = std::make_unique<ztest::ScopedConnectionRedirect>(s_server->connectionString());
-    m_db = std::make_unique<DBQueries>("SQL Server", "srv", "", "Corehub", "sa", "pw");
-  }
-  void TearDown() override {
-    m_db.reset();
-    m_redirect.reset();
+    useForDBQueries();
   }
 
-  void run(const std::string& text) {
-    ASSERT_NE(m_check.executeQueryForZARezodud(text, nullptr), 0) << m_check.getLastErrorStr();
-  }
-  int number(const std::string& query) {
-    EXPECT_EQ(m_check.executeQuery(query, false), 0) << m_check.getLastErrorStr();
-    int n = -1;
-    EXPECT_EQ(m_check.getSingleRowIntResult(n), 0) << m_check.getLastErrorStr() << " in " << query;
-    return n;
-  }
   // A procedure whose rows are clients 1..count, the one numbered failAt (if any) with
   // clientId 0 and errString "disk full".
   void createProcedure(int count, int failAt) {
@@ -87,21 +54,7 @@ class PostgresServerUpgrade : public ::testing::Test {
         "CASE WHEN g = " + std::to_string(failAt) + " THEN 'disk full' ELSE NULL END::VARCHAR " +
         "FROM generate_series(1, " + std::to_string(count) + ") AS g $$ LANGUAGE SQL;");
   }
-
-  static ztest::PostgresServer* s_server;
-  static std::string s_skipReason;
-  static std::string s_startFailure;
-  ztest::TempDir m_dir;
-  ztest::RegistrySandbox m_registry;
-  std::unique_ptr<ztest::EnvOverride> m_outputDir;
-  OdbcConnection m_check;
-  std::unique_ptr<ztest::ScopedConnectionRedirect> m_redirect;
-  std::unique_ptr<DBQueries> m_db;
 };
-
-ztest::PostgresServer* PostgresServerUpgrade::s_server = nullptr;
-std::string PostgresServerUpgrade::s_skipReason;
-std::string PostgresServerUpgrade::s_startFailure;
 
 TEST_F(PostgresServerUpgrade, StorageArrayCreatedThenRevived) {
   run("INSERT INTO SMControlHost (ClientId) VALUES (0)");

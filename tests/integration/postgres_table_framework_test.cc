@@ -12,6 +12,7 @@
 #include "db/rows/sm_array_ctrl_host_map.h"
 #include "platform/odbc/odbc_connection.h"
 #include "platform/odbc/odbc_driver_detection.h"
+#include "support/driver_database.h"
 #include "support/env_override.h"
 #include "support/postgres_server.h"
 #include "support/temp_dir.h"
@@ -19,62 +20,14 @@
 namespace zarezodud {
 namespace {
 
-class PostgresTableFramework : public ::testing::Test {
+class PostgresTableFramework : public ztest::PostgresDatabaseTest {
  protected:
-  static void SetUpTestSuite() {
-    const std::vector<std::string> drivers = installedOdbcDrivers();
-    if (std::find(drivers.begin(), drivers.end(), "PostgreSQL Unicode") == drivers.end()) {
-      s_skipReason = "ODBC driver \"PostgreSQL Unicode\" (odbc-postgresql) is not installed";
-      return;
-    }
-    if (!ztest::PostgresServer::installed(s_skipReason)) return;
-    s_server = new ztest::PostgresServer();
-    if (!s_server->start(s_startFailure)) {
-      delete s_server;
-      s_server = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete s_server;
-    s_server = nullptr;
-  }
-
   void SetUp() override {
-    if (!s_skipReason.empty()) GTEST_SKIP() << s_skipReason;
-    ASSERT_NE(s_server, nullptr) << "the private PostgreSQL server did not start: " << s_startFailure;
-    m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.path());
-    ASSERT_EQ(m_conn.OpenSQLConnectionUsingConnectionString(s_server->connectionString(), false), 0)
-        << m_conn.getLastErrorStr();
-    m_previous = DBtable::setCurrentConnection(&m_conn);
-    m_style = DBtable::b_newDBBase.load();
-    m_active = true;
+    PostgresDatabaseTest::SetUp();
+    if (!IsSkipped() && !HasFatalFailure()) useForTables();
   }
-  void TearDown() override {
-    if (!m_active) return;
-    DBtable::setCurrentConnection(m_previous);
-    DBtable::b_newDBBase = m_style;
-  }
-
-  void run(const std::string& script) {
-    ASSERT_NE(m_conn.executeQueryForZARezodud(script, nullptr), 0) << m_conn.getLastErrorStr();
-  }
-
-  static ztest::PostgresServer* s_server;
-  static std::string s_skipReason;
-  static std::string s_startFailure;
-  ztest::TempDir m_dir;
-  std::unique_ptr<ztest::EnvOverride> m_outputDir;
-  OdbcConnection m_conn;
-
- private:
-  RKSimpleDBConnObject* m_previous = nullptr;
-  bool m_style = false;
-  bool m_active = false;
+  OdbcConnection& m_conn = m_check;
 };
-
-ztest::PostgresServer* PostgresTableFramework::s_server = nullptr;
-std::string PostgresTableFramework::s_skipReason;
-std::string PostgresTableFramework::s_startFailure;
 
 TEST_F(PostgresTableFramework, InsertReturnsTheSerial) {
   run("DROP TABLE IF EXISTS SMArrayCtrlHostMap;\n"

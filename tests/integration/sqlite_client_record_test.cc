@@ -7,12 +7,13 @@
 #include <string>
 
 #include "db/db_queries.h"
+#include "platform/crypto/rk_password.h"
+#include "platform/crypto/sim_decrypt.h"
 #include "platform/odbc/odbc_connection.h"
 #include "platform/registry/registry_names.h"
-#include "platform/crypto/rk_password.h"
 #include "platform/registry/rk_platform_info.h"
-#include "platform/crypto/sim_decrypt.h"
 #include "support/connection_redirect.h"
+#include "support/driver_database.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
 #include "support/temp_dir.h"
@@ -23,33 +24,13 @@ namespace {
 namespace names = registry_names;
 const char kFocus[] = "Instance001";
 
-class SqliteClientRecord : public ::testing::Test {
+class SqliteClientRecord : public ztest::SqliteDatabaseTest {
  protected:
   void SetUp() override {
-    if (!ztest::odbcDriverInstalled("SQLite3")) {
-      GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
-    }
-    m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.file("out"));
-    const std::string file = m_dir.file("db.sqlite");
-    ASSERT_EQ(m_check.OpenSQLConnectionUsingConnectionString(ztest::sqliteConnectionString(file), false), 0)
-        << m_check.getLastErrorStr();
+    SqliteDatabaseTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     run("CREATE TABLE APP_Client (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(255), password TEXT)");
-    m_redirect = std::make_unique<ztest::ScopedConnectionRedirect>(ztest::sqliteConnectionString(file));
-    m_db = std::make_unique<DBQueries>("SQL Server", "srv", "", "Corehub", "sa", "pw");
-  }
-  void TearDown() override {
-    m_db.reset();
-    m_redirect.reset();
-  }
-
-  void run(const std::string& text) {
-    ASSERT_NE(m_check.executeQueryForZARezodud(text, nullptr), 0) << m_check.getLastErrorStr();
-  }
-  std::string text(const std::string& query) {
-    EXPECT_EQ(m_check.executeQuery(query, false), 0) << m_check.getLastErrorStr();
-    std::string value;
-    EXPECT_EQ(m_check.getSingleRowStringResult(value), 0) << m_check.getLastErrorStr();
-    return value;
+    useForDBQueries();
   }
   void storeSessionPassword(const std::string& plain) {
     std::string error;
@@ -59,13 +40,6 @@ class SqliteClientRecord : public ::testing::Test {
     writer.setFocus(kFocus);
     ASSERT_EQ(writer.setString(names::kSessionKey, names::kNetworkPasswordValue, encrypted), 1);
   }
-
-  ztest::TempDir m_dir;
-  ztest::RegistrySandbox m_registry;
-  std::unique_ptr<ztest::EnvOverride> m_outputDir;
-  OdbcConnection m_check;
-  std::unique_ptr<ztest::ScopedConnectionRedirect> m_redirect;
-  std::unique_ptr<DBQueries> m_db;
 };
 
 TEST_F(SqliteClientRecord, SessionPasswordIsStoredEncryptedInClientTwo) {

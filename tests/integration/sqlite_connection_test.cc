@@ -28,8 +28,8 @@ class SqliteConnection : public ::testing::Test {
   void SetUp() override {
     if (!driverInstalled("SQLite3")) GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
     outputDir_ = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", dir_.file("out"));
-    ASSERT_EQ(conn_.OpenSQLConnectionUsingConnectionString("Driver={SQLite3};Database=" + dir_.file("db.sqlite") + ";",
-                                                           false),
+    ASSERT_EQ(conn_.OpenSQLConnectionUsingConnectionString(
+                  "Driver={SQLite3};Database=" + dir_.file("db.sqlite") + ";", false),
               0)
         << conn_.getLastErrorStr();
   }
@@ -56,7 +56,8 @@ class SqliteConnection : public ::testing::Test {
 };
 
 TEST_F(SqliteConnection, RunsBatchesInOrderWithRepeats) {
-  run("CREATE TABLE t(n INTEGER)\nGO\nINSERT INTO t VALUES (1)\ngo 3\n-- comment only\nGO\nINSERT INTO t VALUES (2)");
+  run("CREATE TABLE t(n INTEGER)\nGO\nINSERT INTO t VALUES (1)\ngo 3\n-- comment only\nGO\nINSERT INTO t "
+      "VALUES (2)");
   EXPECT_EQ(count("t"), 4);
   EXPECT_EQ(count("t WHERE n = 1"), 3);
 }
@@ -77,7 +78,8 @@ TEST_F(SqliteConnection, FirstFailingBatchEndsTheRunWithItsErrorAndMessages) {
   run("CREATE TABLE t(n INTEGER)");
   int code = -1;
   EXPECT_EQ(conn_.executeQueryForZARezodud(
-                "INSERT INTO t VALUES (1)\nGO\n\n\nSELECT * FROM no_such_table\nGO\nINSERT INTO t VALUES (2)", &code),
+                "INSERT INTO t VALUES (1)\nGO\n\n\nSELECT * FROM no_such_table\nGO\nINSERT INTO t VALUES (2)",
+                &code),
             0);
   const std::string error = conn_.getLastErrorStr();
   EXPECT_NE(error.find("no_such_table"), std::string::npos) << error;
@@ -90,7 +92,8 @@ TEST_F(SqliteConnection, FirstFailingBatchEndsTheRunWithItsErrorAndMessages) {
 }
 
 TEST_F(SqliteConnection, SingleRowResults) {
-  run("CREATE TABLE t(n INTEGER, s TEXT)\nGO\nINSERT INTO t VALUES (12, 'twelve')\nGO\nINSERT INTO t VALUES (NULL, NULL)");
+  run("CREATE TABLE t(n INTEGER, s TEXT)\nGO\nINSERT INTO t VALUES (12, 'twelve')\nGO\nINSERT INTO t VALUES "
+      "(NULL, NULL)");
   std::string s;
   ASSERT_EQ(conn_.executeQuery("SELECT s FROM t WHERE n = 12", false), 0);
   ASSERT_EQ(conn_.getSingleRowStringResult(s), 0) << conn_.getLastErrorStr();
@@ -105,7 +108,9 @@ TEST_F(SqliteConnection, SingleRowResults) {
   ASSERT_EQ(conn_.executeQuery("SELECT s FROM t WHERE n = 12", false), 0);
   EXPECT_NE(conn_.getSingleRowIntResult(n), 0) << "text is no integer";
   // A GO-separated preamble runs first; the last batch's result is read.
-  ASSERT_EQ(conn_.executeQuery("UPDATE t SET n = 13 WHERE n = 12\nGO\nSELECT n FROM t WHERE s = 'twelve'", false), 0)
+  ASSERT_EQ(
+      conn_.executeQuery("UPDATE t SET n = 13 WHERE n = 12\nGO\nSELECT n FROM t WHERE s = 'twelve'", false),
+      0)
       << conn_.getLastErrorStr();
   ASSERT_EQ(conn_.getSingleRowIntResult(n), 0) << conn_.getLastErrorStr();
   EXPECT_EQ(n, 13);
@@ -116,9 +121,12 @@ TEST_F(SqliteConnection, SingleRowResults) {
 TEST_F(SqliteConnection, BoundColumnsFetchValuesNullsAndIndicators) {
   const std::string longText(100000, 'x');
   run("CREATE TABLE t(id INTEGER, big INTEGER, at TIMESTAMP, s TEXT)\nGO\n"
-      "INSERT INTO t VALUES (1, 5000000000, '2024-02-03 04:05:06', '" + longText + "')\nGO\n"
+      "INSERT INTO t VALUES (1, 5000000000, '2024-02-03 04:05:06', '" +
+      longText +
+      "')\nGO\n"
       "INSERT INTO t VALUES (2, NULL, NULL, NULL)");
-  ASSERT_EQ(conn_.executeQuery("SELECT id, big, at, s FROM t ORDER BY id", false), 0) << conn_.getLastErrorStr();
+  ASSERT_EQ(conn_.executeQuery("SELECT id, big, at, s FROM t ORDER BY id", false), 0)
+      << conn_.getLastErrorStr();
   RKDB_int id;
   RKDB___int64 big;
   RKDB_datetime at;
@@ -176,15 +184,16 @@ TEST_F(SqliteConnection, ParametersRoundTripIncludingNulls) {
   ts.hour = 23;
   ts.minute = 59;
   ts.second = 58;
-  ASSERT_EQ(conn_.executeWithParams("INSERT INTO p VALUES (?, ?, ?, ?)",
-                                    {SQLParam::ofInt32(-5), SQLParam::ofInt64(1LL << 40),
-                                     SQLParam::ofText("it's \"quoted\"; DROP TABLE p"), SQLParam::ofTimestamp(ts)}),
-            0)
+  ASSERT_EQ(
+      conn_.executeWithParams("INSERT INTO p VALUES (?, ?, ?, ?)",
+                              {SQLParam::ofInt32(-5), SQLParam::ofInt64(1LL << 40),
+                               SQLParam::ofText("it's \"quoted\"; DROP TABLE p"), SQLParam::ofTimestamp(ts)}),
+      0)
       << conn_.getLastErrorStr();
-  ASSERT_EQ(conn_.executeWithParams("INSERT INTO p VALUES (?, ?, ?, ?)",
-                                    {SQLParam::nullOf(SQLParam::Type::kInt32), SQLParam::nullOf(SQLParam::Type::kInt64),
-                                     SQLParam::nullOf(SQLParam::Type::kText),
-                                     SQLParam::nullOf(SQLParam::Type::kTimestamp)}),
+  ASSERT_EQ(conn_.executeWithParams(
+                "INSERT INTO p VALUES (?, ?, ?, ?)",
+                {SQLParam::nullOf(SQLParam::Type::kInt32), SQLParam::nullOf(SQLParam::Type::kInt64),
+                 SQLParam::nullOf(SQLParam::Type::kText), SQLParam::nullOf(SQLParam::Type::kTimestamp)}),
             0)
       << conn_.getLastErrorStr();
   EXPECT_EQ(conn_.getAffectedRowCount(), 1);
@@ -197,7 +206,8 @@ TEST_F(SqliteConnection, ParametersRoundTripIncludingNulls) {
   RKDB___int64 b;
   RKDB_string s;
   RKDB_datetime at;
-  for (RKDBDataTypeBase* c : std::initializer_list<RKDBDataTypeBase*>{&i, &b, &s, &at}) conn_.RKDBVar_addCol(c, -1);
+  for (RKDBDataTypeBase* c : std::initializer_list<RKDBDataTypeBase*>{&i, &b, &s, &at})
+    conn_.RKDBVar_addCol(c, -1);
   ASSERT_EQ(conn_.RKDBVar_bind(), 0) << conn_.getLastErrorStr();
   ASSERT_EQ(conn_.getNextRow(), 0) << conn_.getLastErrorStr();
   EXPECT_EQ(i.getData(), -5);
@@ -234,7 +244,9 @@ TEST_F(SqliteConnection, UnusableOutputDirectoryFailsTheRunBeforeAnythingIsSent)
 TEST(SqliteConnectionOpen, FailureNamesTheProblemWithoutThePassword) {
   if (!driverInstalled("SQLite3")) GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
   OdbcConnection conn;
-  EXPECT_NE(conn.OpenSQLConnectionUsingConnectionString("Driver={No Such Driver 0};Server=x;PWD=s3cret;", false), 0);
+  EXPECT_NE(
+      conn.OpenSQLConnectionUsingConnectionString("Driver={No Such Driver 0};Server=x;PWD=s3cret;", false),
+      0);
   EXPECT_EQ(conn.getLastErrorStr().find("s3cret"), std::string::npos) << conn.getLastErrorStr();
   EXPECT_NE(conn.getLastErrorStr().find("PWD=*****"), std::string::npos) << conn.getLastErrorStr();
   EXPECT_EQ(conn.executeQueryForZARezodud("SELECT 1", nullptr), 0) << "not open";

@@ -10,6 +10,7 @@
 #include "db/rows/db_table.h"
 #include "platform/odbc/odbc_connection.h"
 #include "support/connection_redirect.h"
+#include "support/driver_database.h"
 #include "support/env_override.h"
 #include "support/registry_sandbox.h"
 #include "support/storage_tables_sql.h"
@@ -18,53 +19,18 @@
 namespace zarezodud {
 namespace {
 
-class SqliteStorageArray : public ::testing::Test {
+class SqliteStorageArray : public ztest::SqliteDatabaseTest {
  protected:
   void SetUp() override {
-    if (!ztest::odbcDriverInstalled("SQLite3")) {
-      GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
-    }
-    m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.file("out"));
-    const std::string file = m_dir.file("db.sqlite");
-    ASSERT_EQ(
-        m_check.OpenSQLConnectionUsingConnectionString("Driver={SQLite3};Database=" + file + ";", false), 0)
-        << m_check.getLastErrorStr();
+    SqliteDatabaseTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     for (const char* create :
          {ztest::kCreateSMArray, ztest::kCreateSMArrayCtrlHostMap, ztest::kCreateSMControlHost}) {
       run(create);
     }
     run("INSERT INTO SMControlHost (ControlHostId, ClientId) VALUES (3, 0)");
-    m_redirect = std::make_unique<ztest::ScopedConnectionRedirect>(ztest::sqliteConnectionString(file));
-    m_db.reset(new DBQueries("SQL Server", "srv", "", "Corehub", "sa", "pw"));
+    useForDBQueries();
   }
-
-  void TearDown() override {
-    m_db.reset();
-    m_redirect.reset();
-  }
-
-  void run(const std::string& text) {
-    ASSERT_NE(m_check.executeQueryForZARezodud(text, nullptr), 0) << m_check.getLastErrorStr();
-  }
-  int count(const std::string& from) {
-    EXPECT_EQ(m_check.executeQuery("SELECT COUNT(*) FROM " + from, false), 0) << m_check.getLastErrorStr();
-    int n = -1;
-    EXPECT_EQ(m_check.getSingleRowIntResult(n), 0) << m_check.getLastErrorStr();
-    return n;
-  }
-  int number(const std::string& query) {
-    EXPECT_EQ(m_check.executeQuery(query, false), 0) << m_check.getLastErrorStr();
-    int n = -1;
-    EXPECT_EQ(m_check.getSingleRowIntResult(n), 0) << m_check.getLastErrorStr() << " in " << query;
-    return n;
-  }
-
-  ztest::TempDir m_dir;
-  ztest::RegistrySandbox m_registry;
-  std::unique_ptr<ztest::EnvOverride> m_outputDir;
-  OdbcConnection m_check;
-  std::unique_ptr<ztest::ScopedConnectionRedirect> m_redirect;
-  std::unique_ptr<DBQueries> m_db;
 };
 
 TEST_F(SqliteStorageArray, NewArrayGetsItsRowAndLink) {

@@ -19,6 +19,7 @@
 #include "db/rows/sm_control_host.h"
 #include "platform/odbc/odbc_connection.h"
 #include "platform/odbc/odbc_driver_detection.h"
+#include "support/driver_database.h"
 #include "support/env_override.h"
 #include "support/storage_tables_sql.h"
 #include "support/temp_dir.h"
@@ -26,48 +27,18 @@
 namespace zarezodud {
 namespace {
 
-class SqliteTableFramework : public ::testing::Test {
+class SqliteTableFramework : public ztest::SqliteDatabaseTest {
  protected:
   void SetUp() override {
-    const std::vector<std::string> drivers = installedOdbcDrivers();
-    if (std::find(drivers.begin(), drivers.end(), "SQLite3") == drivers.end()) {
-      GTEST_SKIP() << "ODBC driver SQLite3 (libsqliteodbc) is not installed";
-    }
-    m_outputDir = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", m_dir.file("out"));
-    ASSERT_EQ(m_conn.OpenSQLConnectionUsingConnectionString(
-                  "Driver={SQLite3};Database=" + m_dir.file("db.sqlite") + ";", false),
-              0)
-        << m_conn.getLastErrorStr();
+    SqliteDatabaseTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     for (const char* create :
          {ztest::kCreateSMArray, ztest::kCreateSMArrayCtrlHostMap, ztest::kCreateSMControlHost}) {
-      ASSERT_NE(m_conn.executeQueryForZARezodud(create, nullptr), 0) << m_conn.getLastErrorStr();
+      run(create);
     }
-    m_previous = DBtable::setCurrentConnection(&m_conn);
-    m_style = DBtable::b_newDBBase.load();
-    m_active = true;
+    useForTables();
   }
-
-  void TearDown() override {
-    if (!m_active) return;
-    DBtable::setCurrentConnection(m_previous);
-    DBtable::b_newDBBase = m_style;
-  }
-
-  int count(const std::string& from) {
-    EXPECT_EQ(m_conn.executeQuery("SELECT COUNT(*) FROM " + from, false), 0) << m_conn.getLastErrorStr();
-    int n = -1;
-    EXPECT_EQ(m_conn.getSingleRowIntResult(n), 0) << m_conn.getLastErrorStr();
-    return n;
-  }
-
-  ztest::TempDir m_dir;
-  std::unique_ptr<ztest::EnvOverride> m_outputDir;
-  OdbcConnection m_conn;
-
- private:
-  RKSimpleDBConnObject* m_previous = nullptr;
-  bool m_style = false;
-  bool m_active = false;
+  OdbcConnection& m_conn = m_check;
 };
 
 TEST_F(SqliteTableFramework, InsertFetchAndReviveAnArray) {

@@ -16,6 +16,7 @@
 
 #include "db/rows/rkdb_data_types.h"
 #include "platform/odbc/rk_simple_db_conn_object.h"
+#include "support/driver_database.h"
 #include "support/env_override.h"
 #include "support/temp_dir.h"
 
@@ -35,7 +36,7 @@ std::string shellQuote(const std::string& text) {
 }
 
 // Runs command with its standard input from inputFile; returns standard output and error.
-std::string run(const std::string& command, const std::string& inputFile) {
+std::string runClient(const std::string& command, const std::string& inputFile) {
   const std::string full = "timeout 60 " + command + " < " + shellQuote(inputFile) + " 2>&1";
   std::string output;
   FILE* pipe = ::popen(full.c_str(), "r");
@@ -47,33 +48,18 @@ std::string run(const std::string& command, const std::string& inputFile) {
   return output;
 }
 
-class TdsPeerClients : public ::testing::Test {
+class TdsPeerClients : public ztest::FreeTdsDatabaseTest {
  protected:
   static void SetUpTestSuite() {
-    if (!ztest::TdsPeer::available(skipReason_)) return;
     ztest::TdsPeer::Options options;
     options.filelist = {"ProductData", "ProductData_log"};
-    peer_ = new ztest::TdsPeer();
-    if (!peer_->start(options, startFailure_)) {
-      delete peer_;
-      peer_ = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete peer_;
-    peer_ = nullptr;
-  }
-
-  void SetUp() override {
-    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
-    ASSERT_NE(peer_, nullptr) << "the protocol test peer did not start: " << startFailure_;
-    outputDir_ = std::make_unique<ztest::EnvOverride>("ZAREZODUD_OUTPUT_DIR", dir_.file("out"));
+    startPeer(options);
   }
 
   // Runs sql through isql against database; the client's whole output.
   std::string isql(const std::string& database, const std::string& sql) {
     const std::string input = dir_.write("input.sql", sql);
-    return run("isql -v -b -k " + shellQuote(peer_->connectionString(database)), input);
+    return runClient("isql -v -b -k " + shellQuote(peer_->connectionString(database)), input);
   }
 
   // A connection of the project's connection service, opened on database.
@@ -86,16 +72,9 @@ class TdsPeerClients : public ::testing::Test {
 
   std::string output() { return ztest::readFile(dir_.file("out/tempOutputFile.txt")); }
 
-  static ztest::TdsPeer* peer_;
-  static std::string skipReason_;
-  static std::string startFailure_;
-  ztest::TempDir dir_;
-  std::unique_ptr<ztest::EnvOverride> outputDir_;
+  const ztest::TdsPeer* peer_ = peer();
+  const ztest::TempDir& dir_ = m_dir;
 };
-
-ztest::TdsPeer* TdsPeerClients::peer_ = nullptr;
-std::string TdsPeerClients::skipReason_;
-std::string TdsPeerClients::startFailure_;
 
 TEST_F(TdsPeerClients, IsqlLogsInRunsAQueryAndTheBatchIsLogged) {
   if (!ztest::TdsPeer::onPath("isql")) GTEST_SKIP() << "isql (unixodbc) is not installed";
@@ -119,9 +98,10 @@ TEST_F(TdsPeerClients, IsqlLogsInRunsAQueryAndTheBatchIsLogged) {
 TEST_F(TdsPeerClients, WrongPasswordIsRefusedWithLoginFailed18456) {
   if (!ztest::TdsPeer::onPath("tsql")) GTEST_SKIP() << "tsql (freetds-bin) is not installed";
   const std::string input = dir_.write("input.sql", "SELECT 1\ngo\nexit\n");
-  const std::string out = run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
-                                  shellQuote(peer_->options().user) + " -P " + shellQuote("not-the-password"),
-                              input);
+  const std::string out =
+      runClient("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
+                    shellQuote(peer_->options().user) + " -P " + shellQuote("not-the-password"),
+                input);
   EXPECT_NE(out.find("18456"), std::string::npos) << out;
   EXPECT_NE(out.find("Login failed for user '" + peer_->options().user + "'."), std::string::npos) << out;
 
@@ -144,10 +124,10 @@ TEST_F(TdsPeerClients, TsqlSeesMessagesRowsAndTheCannedFileList) {
                  "INSERT INTO t (name) VALUES (N'first'); INSERT INTO t (name) VALUES ('second')\n"
                  "SELECT id, name FROM t ORDER BY id DESC\ngo\n"
                  "RESTORE FILELISTONLY FROM DISK = '/b/x.bak'\ngo\nexit\n");
-  const std::string out = run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
-                                  shellQuote(peer_->options().user) + " -P " +
-                                  shellQuote(peer_->options().password) + " -D tsqldb",
-                              input);
+  const std::string out = runClient("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
+                                        shellQuote(peer_->options().user) + " -P " +
+                                        shellQuote(peer_->options().password) + " -D tsqldb",
+                                    input);
   EXPECT_NE(out.find("hello from the peer"), std::string::npos) << out;
   EXPECT_NE(out.find("Msg 50000 (severity 16, state 2) from tds_peer Line 3:"), std::string::npos) << out;
   EXPECT_NE(out.find("bad thing"), std::string::npos) << out;
@@ -511,10 +491,10 @@ TEST_F(TdsPeerClients, TsqlSeesTypesLongResultsCountsAndTheErrorSemantics) {
           "\ngo\nSELECT COUNT(*), MAX(n) FROM many\ngo\n"
           "SET XACT_ABORT ON\nRAISERROR('soft', 16, 1)\nPRINT 'after soft'\nINSERT INTO many VALUES (1)\n"
           "PRINT 'never printed'\ngo\nSELECT 'still', @@TRANCOUNT\ngo\nexit\n");
-  const std::string out = run("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
-                                  shellQuote(peer_->options().user) + " -P " +
-                                  shellQuote(peer_->options().password) + " -D tsqltypes",
-                              input);
+  const std::string out = runClient("tsql -H 127.0.0.1 -p " + std::to_string(peer_->port()) + " -U " +
+                                        shellQuote(peer_->options().user) + " -P " +
+                                        shellQuote(peer_->options().password) + " -D tsqltypes",
+                                    input);
   EXPECT_TRUE(std::regex_search(
       out, std::regex("-7\t9000000000\tgr\xC3\xBC\xC3\x9F\t2.5\t1\tFeb 29 2024 01:14PM\t00ff10\t"
                       "NULL\t5000")))
@@ -548,9 +528,9 @@ TEST(TdsPeerSelfTests, PythonUnitTestsOfThePeerPass) {
   ztest::TempDir dir;
   const std::string input = dir.write("empty", "");
   const std::string peerDir = std::string(ZAREZODUD_SOURCE_DIR) + "/tests/tds_peer";
-  const std::string out = run("env PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s " +
-                                  shellQuote(peerDir) + " -p 'test_*.py' -t " + shellQuote(peerDir),
-                              input);
+  const std::string out = runClient("env PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s " +
+                                        shellQuote(peerDir) + " -p 'test_*.py' -t " + shellQuote(peerDir),
+                                    input);
   EXPECT_NE(out.find("\nOK"), std::string::npos) << out;
   EXPECT_EQ(out.find("FAILED"), std::string::npos) << out;
 }

@@ -29,8 +29,8 @@ TEST(Base64, RoundTripsEveryLengthAndMatchesTheStandardForm) {
 TEST(Base64, RefusesEverythingButTheCanonicalForm) {
   // Length not a multiple of four, leftover bits that are not zero, blanks anywhere, padding
   // in the wrong place, characters outside the alphabet.
-  for (const char* bad : {"YQ=", "YQ", "YR==", "YW5=", "Y Q==", " YQ==", "YQ==\n", "YQ=A", "=YQA", "YQ==YQ==",
-                          "Y*=="}) {
+  for (const char* bad :
+       {"YQ=", "YQ", "YR==", "YW5=", "Y Q==", " YQ==", "YQ==\n", "YQ=A", "=YQA", "YQ==YQ==", "Y*=="}) {
     std::vector<unsigned char> out;
     EXPECT_FALSE(decodeBase64(bad, &out)) << bad;
   }
