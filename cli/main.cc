@@ -7,7 +7,8 @@
 #include "commands.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"zarezodud: validate, plan and run database upgrade phases"};
+  // Named explicitly so that help and the manual page say "zarezodud", not the path it ran from.
+  CLI::App app{"zarezodud: validate, plan and run database upgrade phases", "zarezodud"};
   app.set_version_flag("--version", std::string("zarezodud ") + ZAREZODUD_VERSION);
   app.require_subcommand(0, 1);
 

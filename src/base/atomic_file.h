@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "base/status.h"
+#include "export.h"
 
 namespace zarezodud {
 
@@ -88,9 +89,9 @@ class ReplacementFile {
 // failure leaves path as it was and no temporary file behind. Permission bits as for
 // ReplacementFile::create. A failure's message names path and the reason.
 using ContentProducer = std::function<bool(const std::function<bool(std::string_view)>& write)>;
-Status writeFileAtomically(const std::string& path, const ContentProducer& produce,
+ZAREZODUD_API Status writeFileAtomically(const std::string& path, const ContentProducer& produce,
                            std::optional<mode_t> mode = std::nullopt);
-Status writeFileAtomically(const std::string& path, std::string_view content,
+ZAREZODUD_API Status writeFileAtomically(const std::string& path, std::string_view content,
                            std::optional<mode_t> mode = std::nullopt);
 
 }  // namespace zarezodud

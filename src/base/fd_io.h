@@ -6,12 +6,13 @@
 #define ZAREZODUD_BASE_FD_IO_H
 
 #include <string>
+#include "export.h"
 
 namespace zarezodud {
 namespace fdio {
 
 // Owns one open file descriptor and closes it on destruction. Move-only.
-class ScopedFd {
+class ZAREZODUD_API ScopedFd {
  public:
   ScopedFd() = default;
   explicit ScopedFd(int fd);
@@ -36,7 +37,7 @@ class ScopedFd {
 bool readAll(int fd, const std::string& path, std::string* out, std::string* error);
 
 // Writes size bytes. False with a message on error.
-bool writeAll(int fd, const std::string& path, const void* data, size_t size, std::string* error);
+ZAREZODUD_API bool writeAll(int fd, const std::string& path, const void* data, size_t size, std::string* error);
 
 // Creates directory path and its missing parents with the given mode. True when it exists
 // as a directory afterwards.

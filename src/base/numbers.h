@@ -6,18 +6,19 @@
 
 #include <cstdint>
 #include <string_view>
+#include "export.h"
 
 namespace zarezodud {
 
 // text is "-"? digits, its value within [min, max]: true with out set; false (out untouched)
 // otherwise. A leading '+' is not accepted.
-bool parseDecimal(std::string_view text, std::int64_t min, std::int64_t max, std::int64_t& out);
+ZAREZODUD_API bool parseDecimal(std::string_view text, std::int64_t min, std::int64_t max, std::int64_t& out);
 
 // The same for digits only, within [0, max].
 bool parseUnsigned(std::string_view text, std::uint64_t max, std::uint64_t& out);
 
 // Convenience for int-sized values within [min, max].
-bool parseInt(std::string_view text, int min, int max, int& out);
+ZAREZODUD_API bool parseInt(std::string_view text, int min, int max, int& out);
 
 }  // namespace zarezodud
 

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include "export.h"
 
 namespace zarezodud {
 
@@ -12,10 +13,10 @@ namespace zarezodud {
 bool isTrimSpace(char c);
 
 // The text without leading and trailing trim-space characters.
-std::string trimCopy(std::string_view text);
+ZAREZODUD_API std::string trimCopy(std::string_view text);
 
 // Equality ignoring ASCII case.
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
+ZAREZODUD_API bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
 }  // namespace zarezodud
 

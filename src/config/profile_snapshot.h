@@ -15,6 +15,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+#include "export.h"
 
 namespace zarezodud {
 
@@ -50,7 +51,7 @@ class ProfileSnapshot {
 
 // The line (from 1) of the first line of the profile file at path that holds a NUL byte; 0
 // when there is none or the file cannot be read.
-std::size_t findNulLine(const std::string& path);
+ZAREZODUD_API std::size_t findNulLine(const std::string& path);
 
 }  // namespace zarezodud
 

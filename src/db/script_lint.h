@@ -22,13 +22,14 @@
 #include <vector>
 
 #include "db/script_settings.h"
+#include "export.h"
 
 namespace zarezodud {
 
 enum class LintSeverity { kInfo, kWarning, kError };
 
 // "info", "warning", "error".
-const char* lintSeverityName(LintSeverity severity);
+ZAREZODUD_API const char* lintSeverityName(LintSeverity severity);
 
 struct LintFinding {
   std::string file;
@@ -40,7 +41,7 @@ struct LintFinding {
 
 // Checks the script file at path as it would be read with settings and appends its findings,
 // ordered by file (the script first, then included files as met) and position.
-void lintScript(const std::string& path, const ScriptSettings& settings, std::vector<LintFinding>& findings);
+ZAREZODUD_API void lintScript(const std::string& path, const ScriptSettings& settings, std::vector<LintFinding>& findings);
 
 }  // namespace zarezodud
 

@@ -5,13 +5,14 @@
 
 #include <cstddef>
 #include <string>
+#include "export.h"
 
 namespace zarezodud {
 
 // Overwrites size bytes at data with zeros in a way the compiler may not drop.
 void clearBuffer(void* data, std::size_t size);
 // Overwrites the string's characters, then empties it.
-void clearString(std::string& text);
+ZAREZODUD_API void clearString(std::string& text);
 // The user-name length L of a credential text: its first two characters as a decimal number;
 // 0 when they are not two digits (then the text has no valid prefix).
 int credentialUserLength(const char* text);

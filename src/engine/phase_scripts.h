@@ -9,6 +9,7 @@
 
 #include <string>
 #include <vector>
+#include "export.h"
 
 class INIFileProcessor;
 
@@ -27,7 +28,7 @@ struct PhaseScripts {
 
 // Walks phaseName with the processor's parameters (its phase configuration file). The
 // processor's parameters are restored afterwards.
-PhaseScripts collectPhaseScripts(INIFileProcessor& processor, const std::string& phaseName);
+ZAREZODUD_API PhaseScripts collectPhaseScripts(INIFileProcessor& processor, const std::string& phaseName);
 
 }  // namespace zarezodud
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "export.h"
 
 namespace zarezodud {
 
@@ -37,7 +38,7 @@ struct DumpSweepPlan {
   bool filesDefaulted = false;
   std::vector<DumpDecision> decisions;
 };
-bool planDumpRetention(DumpSweepPlan& plan, std::string& error);
+ZAREZODUD_API bool planDumpRetention(DumpSweepPlan& plan, std::string& error);
 
 }  // namespace zarezodud
 

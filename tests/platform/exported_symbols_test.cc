@@ -58,6 +58,18 @@ const std::vector<std::string> kInterfacePrefixes = {
     "RunJournal", "JournalScript", "ScriptPosition", "zarezodud::HostSettings", "zarezodud::setHostSettings",
     "zarezodud::hostSettings", "zarezodud::effective"};
 
+// Internal services the command-line front end calls. The command links the shared library, so
+// these carry default visibility too; their headers are not installed, so hosts cannot reach them.
+const std::vector<std::string> kCommandOnlyPrefixes = {
+    "zarezodud::RKPlatformInfo", "zarezodud::RKPassword", "zarezodud::RecordingSink",
+    "zarezodud::installRecordingFactory", "zarezodud::setSQLConnectionFactory", "zarezodud::HostLock",
+    "zarezodud::InterruptSignals", "zarezodud::fdio::", "zarezodud::checkCodePage", "zarezodud::clearString",
+    "zarezodud::collectPhaseScripts", "zarezodud::equalsIgnoreCase", "zarezodud::trimCopy",
+    "zarezodud::findNulLine", "zarezodud::lintScript", "zarezodud::lintSeverityName", "zarezodud::parseDecimal",
+    "zarezodud::parseInt", "zarezodud::parseScriptVariable", "zarezodud::scriptVariableListItem",
+    "zarezodud::planDumpRetention", "zarezodud::readRegularFile", "zarezodud::sha256File",
+    "zarezodud::writeFileAtomically"};
+
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 bool isInterfaceSymbol(const std::string& demangled) {
@@ -65,8 +77,10 @@ bool isInterfaceSymbol(const std::string& demangled) {
   for (const char* decoration : {"typeinfo for ", "typeinfo name for ", "vtable for ", "VTT for "}) {
     if (startsWith(name, decoration)) name = name.substr(std::string(decoration).size());
   }
-  for (const std::string& prefix : kInterfacePrefixes) {
-    if (startsWith(name, prefix)) return true;
+  for (const auto* list : {&kInterfacePrefixes, &kCommandOnlyPrefixes}) {
+    for (const std::string& prefix : *list) {
+      if (startsWith(name, prefix)) return true;
+    }
   }
   // Free functions are listed by name (C++ ones demangle with their parameter list).
   return kPlainFunctions.count(name.substr(0, name.find('('))) > 0;

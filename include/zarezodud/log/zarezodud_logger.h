@@ -48,10 +48,10 @@ class ZAREZODUD_API ZARezodudLogger {
   // A process-wide listener that also receives every upgrade-log line written through LogLine
   // (context and formatted message), whatever the log's level filter and whether or not the
   // log is initialised. The command-line front end installs one to show validation problems.
-  // Not exported; an empty function removes it. Install it before logging starts and remove
+  // An empty function removes it. Install it before logging starts and remove
   // it after: it is not synchronised with concurrent LogLine calls.
   using LineTap = std::function<void(const char* context, const std::string& message)>;
-  ZAREZODUD_HIDDEN static void setLineTap(LineTap tap);
+  static void setLineTap(LineTap tap);
 
   // Test support (not exported): forget the initialisation so that init() can be exercised
   // again, and the path given to the last successful init().

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <string>
+#include "export.h"
 
 namespace zarezodud {
 
@@ -26,7 +27,7 @@ inline bool credentialFitsReaders(size_t plainBytes, size_t encryptedBytes) {
   return plainBytes < kCredentialPlainBuffer && encryptedBytes < kCredentialRegistryBuffer;
 }
 
-class RKPassword {
+class ZAREZODUD_API RKPassword {
  public:
   RKPassword();
   ~RKPassword();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include "export.h"
 
 namespace zarezodud {
 
@@ -37,7 +38,7 @@ std::string sha256Hex(std::string_view data);
 
 // The digest of the file's content. False (hex untouched, error set to a text naming the
 // file and the reason) when the file cannot be read.
-bool sha256File(const std::string& path, std::string& hex, std::string& error);
+ZAREZODUD_API bool sha256File(const std::string& path, std::string& hex, std::string& error);
 
 }  // namespace zarezodud
 

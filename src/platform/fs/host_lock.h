@@ -11,10 +11,11 @@
 #include <string>
 
 #include "base/fd_io.h"
+#include "export.h"
 
 namespace zarezodud {
 
-class HostLock {
+class ZAREZODUD_API HostLock {
  public:
   enum class Result { kAcquired, kHeldElsewhere, kFailed };
 

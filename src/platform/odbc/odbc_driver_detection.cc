@@ -48,7 +48,7 @@ std::vector<std::string> installedOdbcDrivers() {
 }
 
 std::string detectSqlServerDriver() {
-  const std::string chosen = effectiveOdbcDriver();
+  std::string chosen = effectiveOdbcDriver();
   if (!chosen.empty()) return chosen;
   return chooseSqlServerDriver(installedOdbcDrivers(), "");
 }

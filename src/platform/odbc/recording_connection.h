@@ -19,11 +19,12 @@
 #include "base/fd_io.h"
 #include "platform/odbc/rk_simple_db_conn_object.h"
 #include "platform/odbc/temp_output_file.h"
+#include "export.h"
 
 namespace zarezodud {
 
 // What the connections made for one run share: the recorded texts and the optional journal.
-class RecordingSink {
+class ZAREZODUD_API RecordingSink {
  public:
   RecordingSink() = default;
   RecordingSink(const RecordingSink&) = delete;
@@ -107,7 +108,7 @@ class RecordingConnection : public RKSimpleDBConnObject {
 
 // Makes every connection created from now on (createSQLConnection) a RecordingConnection on
 // sink, and returns the factory it replaced (to hand back to setSQLConnectionFactory).
-SQLConnectionFactory installRecordingFactory(std::shared_ptr<RecordingSink> sink);
+ZAREZODUD_API SQLConnectionFactory installRecordingFactory(std::shared_ptr<RecordingSink> sink);
 
 }  // namespace zarezodud
 

@@ -15,6 +15,7 @@
 
 #include "platform/odbc/column_target.h"
 #include "platform/settings/host_settings.h"
+#include "export.h"
 
 namespace zarezodud {
 
@@ -164,7 +165,7 @@ RKSimpleDBConnObject* createSQLConnection();
 
 // Installs factory (an empty one restores the production implementation) and returns the
 // one it replaces (empty when that was the production implementation).
-SQLConnectionFactory setSQLConnectionFactory(SQLConnectionFactory factory);
+ZAREZODUD_API SQLConnectionFactory setSQLConnectionFactory(SQLConnectionFactory factory);
 
 }  // namespace zarezodud
 

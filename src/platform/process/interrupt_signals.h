@@ -22,10 +22,11 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include "export.h"
 
 namespace zarezodud {
 
-class InterruptSignals {
+class ZAREZODUD_API InterruptSignals {
  public:
   // signal: SIGINT or SIGTERM; count: how many signals the object took so far, this one
   // included (1 for the first).

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/registry/registry_format.h"
+#include "export.h"
 
 namespace zarezodud {
 
@@ -28,7 +29,7 @@ struct RegistryEntry {
   RegistryValue value;
 };
 
-class RKPlatformInfo {
+class ZAREZODUD_API RKPlatformInfo {
  public:
   RKPlatformInfo();
   // The two selectors of the platform's other accessor kinds; this store has one kind, so

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include "export.h"
 
 namespace zarezodud {
 
@@ -56,7 +57,7 @@ std::string describeDecodeError(const std::string& path, const DecodeError& erro
 std::string iconvCharsetName(const std::string& codePage);
 
 // True when iconv can convert from codePage to UTF-8; false with error naming it otherwise.
-bool checkCodePage(const std::string& codePage, std::string& error);
+ZAREZODUD_API bool checkCodePage(const std::string& codePage, std::string& error);
 
 // The offset of the first byte of text that does not start or continue a valid UTF-8
 // sequence (overlong forms, surrogates and values above U+10FFFF are invalid), or npos when
