@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   tdsodbc freetds-bin libsqliteodbc odbc-postgresql postgresql-15
   python3 clang libclang-rt-14-dev cppcheck clang-tidy time
+  dpkg-dev help2man lintian man-db
 )
 
 missing=()

@@ -2,6 +2,8 @@
 # Installs what is missing, builds the engine twice and runs the tests:
 #   build/       normal build, static analysis (scripts/static-analysis.sh), every test
 #   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer build, unit tests
+#   build/packages/  the Debian packages, checked by scripts/package-check.sh (lintian, apt-get
+#                install and remove), only when CI=true or PACKAGE=1
 #   build-fuzz/  libFuzzer programs over their checked-in corpora plus a fixed-seed, fixed-count
 #                exploration (scripts/fuzz.sh --regression), only when CI=true or FUZZ=1
 # Exits non-zero on any failure. In CI (CI=true) a skipped integration test is a failure.
@@ -39,6 +41,11 @@ if [[ "${CI:-}" == "true" ]]; then
       exit 1
     fi
   done
+fi
+
+if [[ "${CI:-}" == "true" || "${PACKAGE:-}" == "1" ]]; then
+  echo "== Debian packages: lintian, install, installed command and -dev package, remove (build/packages/)"
+  scripts/package-check.sh build
 fi
 
 echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)"
