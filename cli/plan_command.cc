@@ -69,7 +69,7 @@ int runPlan(const PlanOptions& options) {
   }
 
   auto sink = std::make_shared<zarezodud::RecordingSink>();
-  const zarezodud::SQLConnectionFactory previous = zarezodud::installRecordingFactory(sink);
+  zarezodud::RecordingFactoryScope recording(sink);  // outlives the processor made below
   auto processor = std::make_unique<INIFileProcessor>(params, 0);
   processor->setScriptSettings(loaded.scripts);
   int exitCode = kExitSuccess;
@@ -111,7 +111,7 @@ int runPlan(const PlanOptions& options) {
     exitCode = kExitFailure;
   }
   processor.reset();
-  zarezodud::setSQLConnectionFactory(previous);
+  recording.restore();
   if (exitCode == kExitFailure && !processed && recorder.lists().empty()) return exitCode;
 
   if (options.json) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "base/atomic_file.h"
 #include "base/numbers.h"
@@ -295,8 +296,9 @@ int runPhase(RunOptions options) {
 
   if (!recordFile.empty()) supplyPlaceholders(params);
   std::shared_ptr<zarezodud::RecordingSink> sink;
-  zarezodud::SQLConnectionFactory previousFactory;
-  bool replacedFactory = false;
+  // Declared before the processor, so that on every way out the processor (and its
+  // connections) goes first and the factory it was made with is handed back after it.
+  std::optional<zarezodud::RecordingFactoryScope> recording;
   if (!recordFile.empty()) {
     sink = std::make_shared<zarezodud::RecordingSink>();
     if (!sink->openJournal(recordFile, error)) {
@@ -304,8 +306,7 @@ int runPhase(RunOptions options) {
       return kExitFailure;
     }
     sink->setDelay(std::chrono::milliseconds(recordDelayMs()));
-    previousFactory = zarezodud::installRecordingFactory(sink);
-    replacedFactory = true;
+    recording.emplace(sink);
   }
 
   if (!startLogs(params, loaded.file, error)) {
@@ -450,7 +451,7 @@ int runPhase(RunOptions options) {
                          interruptedBy, xmlPath, processor->getUpgradePhase()) &&
              reported;
   processor.reset();
-  if (replacedFactory) zarezodud::setSQLConnectionFactory(previousFactory);
+  recording.reset();
 
   std::cout << "Phase [" << options.phase << "] " << (succeeded ? "finished" : "failed")
             << " with return code " << returnCode << ": " << observer.ranCount() << " script(s) run, "

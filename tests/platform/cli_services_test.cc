@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 #include "platform/fs/host_lock.h"
 #include "platform/odbc/recording_connection.h"
@@ -71,6 +72,34 @@ TEST(RecordingConnectionTest, FactoryMakesRecordingConnectionsUntilRestored) {
   zarezodud::setSQLConnectionFactory(previous);
   std::unique_ptr<RKSimpleDBConnObject> production(zarezodud::createSQLConnection());
   EXPECT_EQ(dynamic_cast<zarezodud::RecordingConnection*>(production.get()), nullptr);
+}
+
+bool makesRecordingConnections() {
+  std::unique_ptr<RKSimpleDBConnObject> made(zarezodud::createSQLConnection());
+  return dynamic_cast<zarezodud::RecordingConnection*>(made.get()) != nullptr;
+}
+
+TEST(RecordingConnectionTest, ScopeHandsTheFactoryBackOnEveryWayOut) {
+  auto sink = std::make_shared<zarezodud::RecordingSink>();
+  {
+    zarezodud::RecordingFactoryScope scope(sink);
+    EXPECT_TRUE(makesRecordingConnections());
+  }
+  EXPECT_FALSE(makesRecordingConnections()) << "left by the end of the scope";
+  try {
+    zarezodud::RecordingFactoryScope scope(sink);
+    throw std::runtime_error("early way out");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_FALSE(makesRecordingConnections()) << "left by an exception";
+  zarezodud::RecordingFactoryScope scope(sink);
+  scope.restore();
+  EXPECT_FALSE(makesRecordingConnections());
+  // A second restore must not install anything: a factory set since stays.
+  const auto outer = zarezodud::installRecordingFactory(sink);
+  scope.restore();
+  EXPECT_TRUE(makesRecordingConnections());
+  zarezodud::setSQLConnectionFactory(outer);
 }
 
 TEST(HostLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {

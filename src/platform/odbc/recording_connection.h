@@ -110,6 +110,26 @@ class RecordingConnection : public RKSimpleDBConnObject {
 // sink, and returns the factory it replaced (to hand back to setSQLConnectionFactory).
 ZAREZODUD_API SQLConnectionFactory installRecordingFactory(std::shared_ptr<RecordingSink> sink);
 
+// Recording connections for as long as the scope lives: installs the recording factory on
+// sink and hands the factory it replaced back when restored or destroyed, on every path out.
+class RecordingFactoryScope {
+ public:
+  explicit RecordingFactoryScope(std::shared_ptr<RecordingSink> sink)
+      : m_previous(installRecordingFactory(std::move(sink))) {}
+  ~RecordingFactoryScope() { restore(); }
+  RecordingFactoryScope(const RecordingFactoryScope&) = delete;
+  RecordingFactoryScope& operator=(const RecordingFactoryScope&) = delete;
+
+  void restore() {
+    if (m_active) setSQLConnectionFactory(m_previous);
+    m_active = false;
+  }
+
+ private:
+  SQLConnectionFactory m_previous;
+  bool m_active = true;
+};
+
 }  // namespace zarezodud
 
 #endif
