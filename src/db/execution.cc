@@ -21,6 +21,23 @@ const char kXactAbortPreamble[] = "SET XACT_ABORT ON\nGO\n";
 // Lines that composeForProduct puts in front of a script: the XACT_ABORT pair when asked for
 // and the QUOTED_IDENTIFIER pair.
 int productPreambleLines(int transactionAbort) { return transactionAbort != 0 ? 4 : 2; }
+// And those that composeForMaster puts there: the XACT_ABORT pair when asked for.
+int masterPreambleLines(int transactionAbort) { return transactionAbort != 0 ? 2 : 0; }
+
+// While a composed text runs, the connection shows people the lines of the caller's text (its
+// failure texts, the line beside each recorded server message), not those of the preamble.
+class LeadingLinesScope {
+ public:
+  LeadingLinesScope(RKSimpleDBConnObject& connection, int lines) : m_connection(connection) {
+    m_connection.setLeadingLines(lines);
+  }
+  ~LeadingLinesScope() { m_connection.setLeadingLines(0); }
+  LeadingLinesScope(const LeadingLinesScope&) = delete;
+  LeadingLinesScope& operator=(const LeadingLinesScope&) = delete;
+
+ private:
+  RKSimpleDBConnObject& m_connection;
+};
 
 // Holds a DBQueries object's run limit to its script limit while a script file runs.
 class ScriptRunLimit {
@@ -125,6 +142,7 @@ unsigned int DBQueries::executeSQLQuery(std::string query, int transactionAbort,
   if (!ensureDBConnection()) return 0;
   m_dbConnection->setQueryTimeout(m_runTimeout);
   const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
+  const LeadingLinesScope shown(*m_dbConnection, productPreambleLines(transactionAbort));
   if (m_dbConnection->executeQueryForZARezodud(text, nullptr) == 0) {
     m_lastError = m_dbConnection->getLastErrorStr();
     return 0;
@@ -137,6 +155,7 @@ unsigned int DBQueries::executeSQLQueryAndReturnInt(std::string query, int& resu
   if (!ensureDBConnection()) return 0;
   m_dbConnection->setQueryTimeout(m_runTimeout);
   const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
+  const LeadingLinesScope shown(*m_dbConnection, productPreambleLines(transactionAbort));
   if (m_dbConnection->executeQueryForZARezodud(text, &result) == 0) {
     m_lastError = m_dbConnection->getLastErrorStr();
     return 0;
@@ -148,6 +167,7 @@ unsigned int DBQueries::executeSQLQueryAndReturnString(std::string query, std::s
                                                        int transactionAbort, std::string quotedIdentifier) {
   if (!ensureDBConnection()) return 0;
   const std::string text = composeForProduct(query, transactionAbort, quotedIdentifier);
+  const LeadingLinesScope shown(*m_dbConnection, productPreambleLines(transactionAbort));
   if (m_dbConnection->executeQuery(text, false) != 0) {
     m_lastError = m_dbConnection->getLastErrorStr();
     return 0;
@@ -229,6 +249,7 @@ unsigned int DBQueries::executeSQLFileAndReturnString(std::string filePath, std:
 
 unsigned int DBQueries::executeSQLQueryOnMasterDB(std::string query, int transactionAbort) {
   if (!ensureMasterConnection()) return 0;
+  const LeadingLinesScope shown(*m_masterConnection, masterPreambleLines(transactionAbort));
   if (m_masterConnection->executeQuery(composeForMaster(query, transactionAbort), false) != 0) {
     m_lastError = m_masterConnection->getLastErrorStr();
     return 0;
@@ -239,6 +260,7 @@ unsigned int DBQueries::executeSQLQueryOnMasterDB(std::string query, int transac
 unsigned int DBQueries::executeSQLQueryAndReturnIntOnMasterDB(std::string query, int& result,
                                                               int transactionAbort) {
   if (!ensureMasterConnection()) return 0;
+  const LeadingLinesScope shown(*m_masterConnection, masterPreambleLines(transactionAbort));
   if (m_masterConnection->executeQuery(composeForMaster(query, transactionAbort), false) != 0) {
     m_lastError = m_masterConnection->getLastErrorStr();
     return 0;
@@ -252,6 +274,7 @@ unsigned int DBQueries::executeSQLQueryAndReturnIntOnMasterDB(std::string query,
 
 unsigned int DBQueries::executeSQLQueryOnMasterDBForZARezodud(std::string query, int transactionAbort) {
   if (!ensureMasterConnection()) return 0;
+  const LeadingLinesScope shown(*m_masterConnection, masterPreambleLines(transactionAbort));
   if (m_masterConnection->executeQueryForZARezodud(composeForMaster(query, transactionAbort), nullptr) == 0) {
     m_lastError = m_masterConnection->getLastErrorStr();
     return 0;

@@ -234,6 +234,18 @@ TEST_F(ExecutionTest, ScriptTimeoutComesFromTheRegistryAppliesToScriptFilesOnlyA
   EXPECT_STREQ(db_.getLastError(), "Invalid object name 'x'.");
 }
 
+TEST_F(ExecutionTest, ConnectionIsToldHowManyPreambleLinesStandBeforeTheCallersText) {
+  const std::string path = dir_.write("one.sql", "SELECT 1\n");
+  int code = 0;
+  ASSERT_EQ(db_.executeSQLFile(path, code, 1, 0, "ON"), 1u) << db_.getLastError();
+  ASSERT_EQ(db_.executeSQLQuery("SELECT 1", 0, "ON"), 1u) << db_.getLastError();
+  ASSERT_EQ(db_.executeSQLQueryOnMasterDB("SELECT 1", 1), 1u) << db_.getLastError();
+  ASSERT_EQ(db_.executeSQLQueryOnMasterDB("SELECT 1", 0), 1u) << db_.getLastError();
+  // XACT_ABORT and QUOTED_IDENTIFIER pairs on the product database, the XACT_ABORT pair alone
+  // on master; back to none after each text.
+  EXPECT_EQ(fake_.script().leadingLines, (std::vector<int>{4, 0, 2, 0, 2, 0, 0, 0}));
+}
+
 TEST_F(ExecutionTest, NoTimeoutWithoutRegistryValueAndCancelReachesTheOpenConnection) {
   DBQueries db("SQL Server", "srv", "", "Corehub", "sa", "pw");
   EXPECT_EQ(db.getScriptTimeout(), 0);

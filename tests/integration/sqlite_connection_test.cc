@@ -85,6 +85,14 @@ TEST_F(SqliteConnection, FirstFailingBatchEndsTheRunWithItsErrorAndMessages) {
   EXPECT_NE(error.find("no_such_table"), std::string::npos) << error;
   EXPECT_NE(error.find("line 3"), std::string::npos) << "names the batch's first line: " << error;
   EXPECT_EQ(count("t"), 1) << "the batch after the failing one must not run";
+  // With two lines of preamble in front of the caller's text, the failure names the line of
+  // that text; the line of the whole text stays available to the caller.
+  conn_.setLeadingLines(2);
+  EXPECT_EQ(conn_.executeQueryForZARezodud("INSERT INTO t VALUES (3)\nGO\n\n\nSELECT * FROM no_such_table", &code), 0);
+  conn_.setLeadingLines(0);
+  EXPECT_NE(conn_.getLastErrorStr().find("The batch starting at line 1 failed"), std::string::npos)
+      << conn_.getLastErrorStr();
+  EXPECT_EQ(conn_.getLastErrorLine(), 3);
   const std::regex record(
       R"(^\d\d/\d\d/\d\d \d\d:\d\d:\d\d SQLState:\[[0-9A-Z]{5}\] NativeError:\[-?\d+\] Message:\[[^\n]*no_such_table[^\n]*\] \[RecNum:1, LineNum:0\]$)",
       std::regex::multiline);

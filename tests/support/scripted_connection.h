@@ -82,6 +82,7 @@ class ConnectionScript {
   std::vector<std::vector<zarezodud::SQLParam>> params;  // per executeWithParams call
   int connectAttempts = 0;                               // the last value given to setNumConnectAttempts
   std::vector<int> queryTimeouts;                        // every value given to setQueryTimeout, in order
+  std::vector<int> leadingLines;                         // every value given to setLeadingLines, in order
   int cancels = 0;                                       // cancel() calls
   int made = 0;                                          // connection objects created
   int destroyed = 0;                                     // connection objects deleted
@@ -114,6 +115,7 @@ class ScriptedConnection : public RKSimpleDBConnObject {
   long long getAffectedRowCount() override;
   std::string getLastErrorStr() const override { return lastError_; }
   void setQueryTimeout(int seconds) override { script_.queryTimeouts.push_back(seconds); }
+  void setLeadingLines(int lines) override { script_.leadingLines.push_back(lines); }
   int cancel() override;
   Interruption lastInterruption() const override { return interruption_; }
   int lastInterruptedBatchLine() const override { return interruptedLine_; }

@@ -231,7 +231,7 @@ std::size_t OdbcConnection::noteDiagnostics(short rc, ScriptRun& run, bool dropT
     if (d.state.compare(0, 2, "08") == 0 || d.severity >= 20) m_linkLost = true;
     if (run.out) {
       run.out->append(formatMessageRecord(now, d.state, d.nativeError, d.message, d.recNum,
-                                          scriptLineOf(d.line, run.startLine)));
+                                          shownLine(scriptLineOf(d.line, run.startLine))));
     }
     if (rc == SQL_ERROR) {
       run.errors.push_back(d);
@@ -381,7 +381,7 @@ int OdbcConnection::executeQueryForZARezodud(const std::string& text, int* retur
           ok = false;
         }
         if (ok) continue;
-        const std::string where = "The batch starting at line " + std::to_string(batch.startLine);
+        const std::string where = "The batch starting at line " + std::to_string(shownLine(batch.startLine));
         m_lastErrorLine = batch.startLine;
         if (m_interruption == Interruption::kNone) {
           setError(where + " failed: " + describeDiagnostics(run.errors, "") + unrecordedOutput(*m_output));
@@ -458,7 +458,7 @@ int OdbcConnection::executeLeavingResultOpen(const std::string& text, const std:
       const int repeats = b + 1 < batches.size() ? batches[b].repeatCount : batches[b].repeatCount - 1;
       for (int i = 0; i < repeats; ++i) {
         if (!runBatch(batches[b].textIn(script), run)) {
-          setError("The batch starting at line " + std::to_string(batches[b].startLine) +
+          setError("The batch starting at line " + std::to_string(shownLine(batches[b].startLine)) +
                    " failed: " + describeDiagnostics(run.errors, ""));
           return 1;
         }

@@ -60,6 +60,7 @@ class OdbcConnection : public RKSimpleDBConnObject {
   int lastInterruptedBatchLine() const override { return m_interruptedLine; }
   bool isOpen() const override;
   int getLastErrorLine() const override { return m_lastErrorLine; }
+  void setLeadingLines(int lines) override { m_leadingLines = lines < 0 ? 0 : lines; }
   void setHostSettings(const zarezodud::HostSettings& settings) override { m_settings = settings; }
 
   // The pause between two open attempts, in milliseconds (default 1000).
@@ -139,6 +140,13 @@ class OdbcConnection : public RKSimpleDBConnObject {
   // one of the same interruption) is not passed on, so that it cannot undo the recovery.
   bool m_recovering = false;
   int m_lastErrorLine = 0;
+  int m_leadingLines = 0;  // lines of the text before the caller's script (its preamble)
+  // A line of the text as the script's own line, for people: 0 (unknown) stays 0, a line of
+  // the preamble shows as the script's first line.
+  int shownLine(int textLine) const {
+    if (textLine <= 0) return 0;
+    return textLine > m_leadingLines ? textLine - m_leadingLines : 1;
+  }
   // The temporary output file, kept open from one script to the next.
   std::unique_ptr<TempOutputFile> m_output;
   zarezodud::HostSettings m_settings;  // this connection's own settings (output directory, ODBC)

@@ -153,6 +153,11 @@ class RKSimpleDBConnObject {
   // server's line of the first error record when it gave one, else the first line of the
   // failing batch); 0 when unknown.
   virtual int getLastErrorLine() const { return 0; }
+  // The number of lines its caller put in front of the script (preamble batches) in the texts
+  // it hands over from now on. The lines the connection shows a person (in its failure texts
+  // and beside each recorded server message) are then those of the script itself; the line
+  // numbers it returns (getLastErrorLine, lastInterruptedBatchLine) stay those of the text.
+  virtual void setLeadingLines(int lines) { (void)lines; }
 };
 
 namespace zarezodud {
