@@ -90,9 +90,9 @@ class ReplacementFile {
 // ReplacementFile::create. A failure's message names path and the reason.
 using ContentProducer = std::function<bool(const std::function<bool(std::string_view)>& write)>;
 ZAREZODUD_API Status writeFileAtomically(const std::string& path, const ContentProducer& produce,
-                           std::optional<mode_t> mode = std::nullopt);
+                                         std::optional<mode_t> mode = std::nullopt);
 ZAREZODUD_API Status writeFileAtomically(const std::string& path, std::string_view content,
-                           std::optional<mode_t> mode = std::nullopt);
+                                         std::optional<mode_t> mode = std::nullopt);
 
 }  // namespace zarezodud
 

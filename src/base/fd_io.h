@@ -6,6 +6,7 @@
 #define ZAREZODUD_BASE_FD_IO_H
 
 #include <string>
+
 #include "export.h"
 
 namespace zarezodud {
@@ -37,7 +38,8 @@ class ZAREZODUD_API ScopedFd {
 bool readAll(int fd, const std::string& path, std::string* out, std::string* error);
 
 // Writes size bytes. False with a message on error.
-ZAREZODUD_API bool writeAll(int fd, const std::string& path, const void* data, size_t size, std::string* error);
+ZAREZODUD_API bool writeAll(int fd, const std::string& path, const void* data, size_t size,
+                            std::string* error);
 
 // Creates directory path and its missing parents with the given mode. True when it exists
 // as a directory afterwards.

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+
 #include "export.h"
 
 namespace zarezodud {

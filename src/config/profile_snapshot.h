@@ -15,6 +15,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
 #include "export.h"
 
 namespace zarezodud {

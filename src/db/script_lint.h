@@ -41,7 +41,8 @@ struct LintFinding {
 
 // Checks the script file at path as it would be read with settings and appends its findings,
 // ordered by file (the script first, then included files as met) and position.
-ZAREZODUD_API void lintScript(const std::string& path, const ScriptSettings& settings, std::vector<LintFinding>& findings);
+ZAREZODUD_API void lintScript(const std::string& path, const ScriptSettings& settings,
+                              std::vector<LintFinding>& findings);
 
 }  // namespace zarezodud
 

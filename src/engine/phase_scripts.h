@@ -9,6 +9,7 @@
 
 #include <string>
 #include <vector>
+
 #include "export.h"
 
 class INIFileProcessor;

@@ -39,7 +39,8 @@ class PackageTest : public ::testing::Test {
     if (!ztest::fileExists(std::string(ZAREZODUD_BINARY_DIR) + "/CPackConfig.cmake")) {
       GTEST_SKIP() << "no CPackConfig.cmake in " << ZAREZODUD_BINARY_DIR;
     }
-    if (shell("command -v cpack && command -v dpkg && command -v cmake && command -v readelf").exitCode != 0) {
+    if (shell("command -v cpack && command -v dpkg && command -v cmake && command -v readelf").exitCode !=
+        0) {
       GTEST_SKIP() << "cpack, dpkg, cmake or readelf missing";
     }
   }
@@ -87,25 +88,25 @@ TEST_F(PackageTest, ThreePackagesSplitAsDebianNamesThem) {
         libdir + "/cmake/Zarezodud/ZarezodudConfig.cmake", libdir + "/pkgconfig/zarezodud.pc"}) {
     EXPECT_TRUE(ztest::fileExists(dev + "/" + file)) << file;
   }
-  for (const char* file : {"usr/bin/zarezodud", "usr/share/man/man1/zarezodud.1.gz",
-                           "usr/share/bash-completion/completions/zarezodud",
-                           "usr/lib/systemd/system/zarezodud-dumps.timer",
-                           "usr/lib/systemd/system/zarezodud-dumps.service"}) {
+  for (const char* file :
+       {"usr/bin/zarezodud", "usr/share/man/man1/zarezodud.1.gz",
+        "usr/share/bash-completion/completions/zarezodud", "usr/lib/systemd/system/zarezodud-dumps.timer",
+        "usr/lib/systemd/system/zarezodud-dumps.service"}) {
     EXPECT_TRUE(ztest::fileExists(cmd + "/" + file)) << file;
   }
   // Nothing in two packages, and the library package holds nothing but the library.
   EXPECT_FALSE(ztest::fileExists(lib + "/" + libdir + "/libzarezodud.so"));
   EXPECT_FALSE(std::filesystem::exists(lib + "/usr/include"));
   EXPECT_FALSE(std::filesystem::exists(cmd + "/usr/lib/x86_64-linux-gnu"));
-  for (const auto& [name, root] : std::map<std::string, std::string>{{"libzarezodud1", lib},
-                                                                        {"libzarezodud-dev", dev},
-                                                                        {"zarezodud", cmd}}) {
+  for (const auto& [name, root] : std::map<std::string, std::string>{
+           {"libzarezodud1", lib}, {"libzarezodud-dev", dev}, {"zarezodud", cmd}}) {
     EXPECT_TRUE(ztest::fileExists(root + "/usr/share/doc/" + name + "/copyright")) << name;
     EXPECT_TRUE(ztest::fileExists(root + "/usr/share/doc/" + name + "/changelog.gz")) << name;
   }
 
   // Stripped binaries; the command uses the shared library rather than a copy of it.
-  for (const std::string& binary : {lib + "/" + libdir + "/libzarezodud.so.1.0.0", cmd + "/usr/bin/zarezodud"}) {
+  for (const std::string& binary :
+       {lib + "/" + libdir + "/libzarezodud.so.1.0.0", cmd + "/usr/bin/zarezodud"}) {
     const auto sections = shell("readelf -S --wide '" + binary + "'");
     EXPECT_EQ(sections.out.find(".debug_info"), std::string::npos) << binary << " carries debug information";
     EXPECT_EQ(sections.out.find(".symtab"), std::string::npos) << binary << " is not stripped";
@@ -117,7 +118,8 @@ TEST_F(PackageTest, ThreePackagesSplitAsDebianNamesThem) {
   EXPECT_NE(control(debs.at("libzarezodud1"), "Depends").find("libc6"), std::string::npos);
   EXPECT_NE(control(debs.at("zarezodud"), "Depends").find("libzarezodud1 (= 1.0.0)"), std::string::npos);
   EXPECT_NE(control(debs.at("zarezodud"), "Recommends").find("tdsodbc"), std::string::npos);
-  EXPECT_NE(control(debs.at("libzarezodud-dev"), "Depends").find("libzarezodud1 (= 1.0.0)"), std::string::npos);
+  EXPECT_NE(control(debs.at("libzarezodud-dev"), "Depends").find("libzarezodud1 (= 1.0.0)"),
+            std::string::npos);
   const auto extracted = shell("dpkg-deb -e '" + debs.at("libzarezodud1") + "' '" + dir_.file("ctl") + "'");
   ASSERT_EQ(extracted.exitCode, 0) << extracted.err;
   EXPECT_EQ(ztest::readFile(dir_.file("ctl/shlibs")), "libzarezodud 1 libzarezodud1 (>= 1.0.0)\n");
@@ -133,13 +135,16 @@ TEST_F(PackageTest, ThreePackagesSplitAsDebianNamesThem) {
   dir_.write("consumer/main.cc",
              "#include \"db/return_codes.h\"\n"
              "int main() { return isWarningCode(101) && isErrorCode(2) && !isErrorCode(0) ? 0 : 3; }\n");
-  const auto configured = shell("cmake -S consumer -B consumer/build -DCMAKE_PREFIX_PATH='" + root + "/usr'", dir_.path());
+  const auto configured =
+      shell("cmake -S consumer -B consumer/build -DCMAKE_PREFIX_PATH='" + root + "/usr'", dir_.path());
   ASSERT_EQ(configured.exitCode, 0) << configured.out << configured.err;
   const auto built = shell("cmake --build consumer/build", dir_.path());
   ASSERT_EQ(built.exitCode, 0) << built.out << built.err;
-  const auto ran = shell("LD_LIBRARY_PATH='" + root + "/" + libdir + "' consumer/build/consumer", dir_.path());
+  const auto ran =
+      shell("LD_LIBRARY_PATH='" + root + "/" + libdir + "' consumer/build/consumer", dir_.path());
   EXPECT_EQ(ran.exitCode, 0) << ran.err;
-  const auto version = shell("LD_LIBRARY_PATH='" + root + "/" + libdir + "' '" + cmd + "/usr/bin/zarezodud' --version");
+  const auto version =
+      shell("LD_LIBRARY_PATH='" + root + "/" + libdir + "' '" + cmd + "/usr/bin/zarezodud' --version");
   EXPECT_EQ(version.out, "zarezodud 1.0.0\n") << version.err;
 
   const auto flags =

@@ -88,7 +88,9 @@ TEST_F(SqliteConnection, FirstFailingBatchEndsTheRunWithItsErrorAndMessages) {
   // With two lines of preamble in front of the caller's text, the failure names the line of
   // that text; the line of the whole text stays available to the caller.
   conn_.setLeadingLines(2);
-  EXPECT_EQ(conn_.executeQueryForZARezodud("INSERT INTO t VALUES (3)\nGO\n\n\nSELECT * FROM no_such_table", &code), 0);
+  EXPECT_EQ(
+      conn_.executeQueryForZARezodud("INSERT INTO t VALUES (3)\nGO\n\n\nSELECT * FROM no_such_table", &code),
+      0);
   conn_.setLeadingLines(0);
   EXPECT_NE(conn_.getLastErrorStr().find("The batch starting at line 1 failed"), std::string::npos)
       << conn_.getLastErrorStr();

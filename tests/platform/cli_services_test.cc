@@ -5,9 +5,9 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/crypto/sha256.h"
 #include "platform/fs/host_lock.h"
 #include "platform/odbc/recording_connection.h"
-#include "platform/crypto/sha256.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -60,15 +60,30 @@ const std::vector<std::string> kInterfacePrefixes = {
 
 // Internal services the command-line front end calls. The command links the shared library, so
 // these carry default visibility too; their headers are not installed, so hosts cannot reach them.
-const std::vector<std::string> kCommandOnlyPrefixes = {
-    "zarezodud::RKPlatformInfo", "zarezodud::RKPassword", "zarezodud::RecordingSink",
-    "zarezodud::installRecordingFactory", "zarezodud::setSQLConnectionFactory", "zarezodud::HostLock",
-    "zarezodud::InterruptSignals", "zarezodud::fdio::", "zarezodud::checkCodePage", "zarezodud::clearString",
-    "zarezodud::collectPhaseScripts", "zarezodud::equalsIgnoreCase", "zarezodud::trimCopy",
-    "zarezodud::findNulLine", "zarezodud::lintScript", "zarezodud::lintSeverityName", "zarezodud::parseDecimal",
-    "zarezodud::parseInt", "zarezodud::parseScriptVariable", "zarezodud::scriptVariableListItem",
-    "zarezodud::planDumpRetention", "zarezodud::readRegularFile", "zarezodud::sha256File",
-    "zarezodud::writeFileAtomically"};
+const std::vector<std::string> kCommandOnlyPrefixes = {"zarezodud::RKPlatformInfo",
+                                                       "zarezodud::RKPassword",
+                                                       "zarezodud::RecordingSink",
+                                                       "zarezodud::installRecordingFactory",
+                                                       "zarezodud::setSQLConnectionFactory",
+                                                       "zarezodud::HostLock",
+                                                       "zarezodud::InterruptSignals",
+                                                       "zarezodud::fdio::",
+                                                       "zarezodud::checkCodePage",
+                                                       "zarezodud::clearString",
+                                                       "zarezodud::collectPhaseScripts",
+                                                       "zarezodud::equalsIgnoreCase",
+                                                       "zarezodud::trimCopy",
+                                                       "zarezodud::findNulLine",
+                                                       "zarezodud::lintScript",
+                                                       "zarezodud::lintSeverityName",
+                                                       "zarezodud::parseDecimal",
+                                                       "zarezodud::parseInt",
+                                                       "zarezodud::parseScriptVariable",
+                                                       "zarezodud::scriptVariableListItem",
+                                                       "zarezodud::planDumpRetention",
+                                                       "zarezodud::readRegularFile",
+                                                       "zarezodud::sha256File",
+                                                       "zarezodud::writeFileAtomically"};
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 #include <vector>
+
 #include "export.h"
 
 namespace zarezodud {
@@ -33,12 +34,14 @@ bool isScriptVariableName(const std::string& name);
 // Parses "NAME=VALUE" (the value may be empty and may hold '='; blanks around the name are
 // dropped). False with error when there is no '=', the name is not a variable name, or the
 // value holds a line break.
-ZAREZODUD_API bool parseScriptVariable(const std::string& text, std::string& name, std::string& value, std::string& error);
+ZAREZODUD_API bool parseScriptVariable(const std::string& text, std::string& name, std::string& value,
+                                       std::string& error);
 
 // Parses "NAME=VALUE;NAME=VALUE;..." (";;" stands for a ';' inside a value; empty items are
 // ignored) and appends the pairs to variables. False with error at the first bad item.
 ZAREZODUD_API bool parseScriptVariableList(const std::string& text,
-                             std::vector<std::pair<std::string, std::string>>& variables, std::string& error);
+                                           std::vector<std::pair<std::string, std::string>>& variables,
+                                           std::string& error);
 
 // The list form of one variable, ';' doubled: the inverse of one item of
 // parseScriptVariableList.

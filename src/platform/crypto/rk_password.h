@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <string>
+
 #include "export.h"
 
 namespace zarezodud {

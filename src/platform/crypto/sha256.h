@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
 #include "export.h"
 
 namespace zarezodud {

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 
 #include <string>
+
 #include "export.h"
 
 namespace zarezodud {
@@ -44,8 +45,8 @@ enum class FileReadResult {
 // lower-case hexadecimal SHA-256 of exactly those bytes. Anything but kRead leaves the outputs
 // untouched and sets error to a text naming the path and the reason; a FIFO or device is
 // refused without waiting on it.
-ZAREZODUD_API FileReadResult readRegularFile(const std::string& path, std::string& bytes, std::string* sha256Hex,
-                               std::string& error);
+ZAREZODUD_API FileReadResult readRegularFile(const std::string& path, std::string& bytes,
+                                             std::string* sha256Hex, std::string& error);
 
 }  // namespace zarezodud
 

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "base/fd_io.h"
+#include "export.h"
 #include "platform/odbc/rk_simple_db_conn_object.h"
 #include "platform/odbc/temp_output_file.h"
-#include "export.h"
 
 namespace zarezodud {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "export.h"
 #include "platform/odbc/column_target.h"
 #include "platform/settings/host_settings.h"
-#include "export.h"
 
 namespace zarezodud {
 

@@ -22,6 +22,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+
 #include "export.h"
 
 namespace zarezodud {

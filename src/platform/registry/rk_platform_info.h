@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry/registry_format.h"
 #include "export.h"
+#include "platform/registry/registry_format.h"
 
 namespace zarezodud {
 

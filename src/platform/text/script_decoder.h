@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+
 #include "export.h"
 
 namespace zarezodud {
