@@ -191,8 +191,7 @@ unsigned int DBQueries::executeSQLFile(std::string filePath, int& returnCode, in
   }
   const ScriptRunLimit limit(m_runTimeout, getScriptTimeout());
   const auto start = std::chrono::system_clock::now();
-  // The product preamble: SET QUOTED_IDENTIFIER and GO, after SET XACT_ABORT and GO when asked.
-  const int preambleLines = transactionAbort != 0 ? 4 : 2;
+  const int preambleLines = productPreambleLines(transactionAbort);
   if (checkReturnValue != 0) {
     if (!executeSQLQueryAndReturnInt(text, returnCode, transactionAbort, quotedIdentifier)) {
       afterFailedScript(filePath, transactionAbort);

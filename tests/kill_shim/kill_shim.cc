@@ -45,15 +45,16 @@ Config& config() {
     if (const char* arm = std::getenv("ZTEST_KILL_ARM")) c.arm = arm;
     if (const char* recv = std::getenv("ZTEST_KILL_AFTER_RECV")) c.afterRecv = std::strcmp(recv, "1") == 0;
     if (const char* at = std::getenv("ZTEST_KILL_AT")) {
-      std::string spec = at;
-      const size_t hash = spec.find('#');
+      // <call>[:<path suffix>][#<occurrence>]
+      std::string killPoint = at;
+      const size_t hash = killPoint.find('#');
       if (hash != std::string::npos) {
-        c.count = std::strtol(spec.c_str() + hash + 1, nullptr, 10);
-        spec.resize(hash);
+        c.count = std::strtol(killPoint.c_str() + hash + 1, nullptr, 10);
+        killPoint.resize(hash);
       }
-      const size_t colon = spec.find(':');
-      c.call = spec.substr(0, colon);
-      if (colon != std::string::npos) c.suffix = spec.substr(colon + 1);
+      const size_t colon = killPoint.find(':');
+      c.call = killPoint.substr(0, colon);
+      if (colon != std::string::npos) c.suffix = killPoint.substr(colon + 1);
     }
   }
   return c;
@@ -101,42 +102,34 @@ F next(const char* name) {
 
 }  // namespace
 
+// The mode argument that open, open64 and openat take only when they may create the file.
+#define ZTEST_MODE_ARGUMENT(flags, mode)           \
+  mode_t mode = 0;                                 \
+  if ((flags) & (O_CREAT | O_TMPFILE)) {           \
+    va_list args;                                  \
+    va_start(args, flags);                         \
+    mode = static_cast<mode_t>(va_arg(args, int)); \
+    va_end(args);                                  \
+  }
+
 extern "C" {
 
 int open(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list args;
-    va_start(args, flags);
-    mode = static_cast<mode_t>(va_arg(args, int));
-    va_end(args);
-  }
+  ZTEST_MODE_ARGUMENT(flags, mode);
   noteOpen(path);
   static auto real = next<int (*)(const char*, int, ...)>("open");
   return real(path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list args;
-    va_start(args, flags);
-    mode = static_cast<mode_t>(va_arg(args, int));
-    va_end(args);
-  }
+  ZTEST_MODE_ARGUMENT(flags, mode);
   noteOpen(path);
   static auto real = next<int (*)(const char*, int, ...)>("open64");
   return real(path, flags, mode);
 }
 
 int openat(int dir, const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list args;
-    va_start(args, flags);
-    mode = static_cast<mode_t>(va_arg(args, int));
-    va_end(args);
-  }
+  ZTEST_MODE_ARGUMENT(flags, mode);
   noteOpen(path);
   static auto real = next<int (*)(int, const char*, int, ...)>("openat");
   return real(dir, path, flags, mode);

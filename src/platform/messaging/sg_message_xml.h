@@ -25,6 +25,9 @@ void writeMessageXml(const SGMessageBase& message, std::ostream& out);
 // fault described in *error (when not null).
 bool readMessageXml(const std::string& xml, SGMessageBase& target, std::string* error);
 
+// The name of a field type in the type attribute ("int64", "string", "object", "list").
+const char* xmlTypeName(SGFieldType type);
+
 }  // namespace zarezodud
 
 #endif  // ZAREZODUD_PLATFORM_MESSAGING_SG_MESSAGE_XML_H

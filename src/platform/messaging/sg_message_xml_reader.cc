@@ -22,20 +22,6 @@ std::optional<SGFieldType> typeFromName(const std::string& name) {
   return std::nullopt;
 }
 
-const char* typeName(SGFieldType type) {
-  switch (type) {
-    case SGFieldType::kInt64:
-      return "int64";
-    case SGFieldType::kString:
-      return "string";
-    case SGFieldType::kObject:
-      return "object";
-    case SGFieldType::kList:
-      return "list";
-  }
-  return "?";
-}
-
 bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool isBlank(const char* text) {
@@ -145,7 +131,7 @@ class MessageReader {
     }
     std::optional<SGFieldSpec> declared = declaredField(parent.group(), parent.kind(), number);
     if (declared && declared->type != *type) {
-      return fail(at + ": declared as " + typeName(declared->type) + ", found " + typeName(*type));
+      return fail(at + ": declared as " + xmlTypeName(declared->type) + ", found " + xmlTypeName(*type));
     }
     if (parent.hasField(number)) return fail(where + ": field " + std::to_string(number) + " appears twice");
     switch (*type) {

@@ -11,20 +11,6 @@ namespace {
 
 constexpr std::size_t kFlushSize = std::size_t{64} * 1024;
 
-const char* typeName(SGFieldType type) {
-  switch (type) {
-    case SGFieldType::kInt64:
-      return "int64";
-    case SGFieldType::kString:
-      return "string";
-    case SGFieldType::kObject:
-      return "object";
-    case SGFieldType::kList:
-      return "list";
-  }
-  return "?";
-}
-
 // XML 1.0 cannot carry control characters other than tab, line feed and carriage return;
 // such text is written as base64.
 bool needsBase64(std::string_view text) {
@@ -111,7 +97,7 @@ class XmlWriter {
     m_out += "<field number=\"";
     number(field.number);
     m_out += "\" type=\"";
-    m_out += typeName(field.type);
+    m_out += xmlTypeName(field.type);
     m_out += '"';
     switch (field.type) {
       case SGFieldType::kInt64:
@@ -155,6 +141,20 @@ class XmlWriter {
 };
 
 }  // namespace
+
+const char* xmlTypeName(SGFieldType type) {
+  switch (type) {
+    case SGFieldType::kInt64:
+      return "int64";
+    case SGFieldType::kString:
+      return "string";
+    case SGFieldType::kObject:
+      return "object";
+    case SGFieldType::kList:
+      return "list";
+  }
+  return "?";
+}
 
 void writeMessageXml(const SGMessageBase& message, std::string& out) {
   XmlWriter(out, nullptr).document(message);
